@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Zorv needs to build, test and run.
+# Only missing packages are installed; runs as root or through sudo.
+set -euo pipefail
+
+build_pkgs=(
+  build-essential cmake ninja-build ccache pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qtkeychain-qt6-dev libqt6opengl6-dev
+  libxcb1-dev libxcb-randr0-dev libxcb-composite0-dev libxcb-render0-dev
+  libxcb-shm0-dev libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev
+  libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shape0-dev
+  libspng-dev zlib1g-dev libheif-dev libcanberra-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+desktop_pkgs=(
+  xvfb x11-xserver-utils x11-utils xdotool xclip imagemagick openbox trayer libgtk2.0-0
+  xcompmgr picom xterm dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
+  gnome-keyring libsecret-tools sound-theme-freedesktop libcanberra0
+  fonts-dejavu-core hyperfine flameshot procps psmisc
+)
+
+missing=()
+for p in "${build_pkgs[@]}" "${desktop_pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Need root or sudo to install packages: ${missing[*]}" >&2; exit 1; }
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <cstdint>
+#include <variant>
+
+namespace zorv {
+
+// A display, with its frame in global logical coordinates (Qt's, y down).
+struct DisplayInfo {
+    uint32_t id = 0;
+    QRectF frame;
+    friend bool operator==(const DisplayInfo &, const DisplayInfo &) = default;
+};
+
+// A window that can be captured, in global logical coordinates.
+struct WindowInfo {
+    uint32_t id = 0;
+    QRectF frame;
+    QString title;
+    QString appName;
+    int32_t pid = 0;
+    int layer = 0;
+
+    // "App — Title", or whichever of the two is non-empty.
+    QString displayName() const;
+    friend bool operator==(const WindowInfo &, const WindowInfo &) = default;
+};
+
+// Capture failures. `platform` carries the platform's own message, shown as is.
+class CaptureError
+{
+public:
+    enum class Code { permissionDenied, noDisplay, noWindow, imageUnavailable, cancelled, platform };
+
+    CaptureError(Code code, QString platformMessage = {})
+        : m_code(code), m_platformMessage(std::move(platformMessage))
+    {
+    }
+    Code code() const { return m_code; }
+    QString description() const;
+    friend bool operator==(const CaptureError &, const CaptureError &) = default;
+
+private:
+    Code m_code;
+    QString m_platformMessage;
+};
+
+// An image or the reason there is none.
+template <typename T> class Expected
+{
+public:
+    Expected(T value) : m_value(std::move(value)) {}
+    Expected(CaptureError error) : m_value(std::move(error)) {}
+    bool hasValue() const { return std::holds_alternative<T>(m_value); }
+    explicit operator bool() const { return hasValue(); }
+    const T &value() const { return std::get<T>(m_value); }
+    T &value() { return std::get<T>(m_value); }
+    const CaptureError &error() const { return std::get<CaptureError>(m_value); }
+
+private:
+    std::variant<T, CaptureError> m_value;
+};
+
+using CaptureResult = Expected<QImage>;
+
+} // namespace zorv

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "capture/CaptureTypes.h"
+#include "settings/KeyCombo.h"
+
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <memory>
+#include <optional>
+
+class QScreen;
+
+namespace zorv {
+
+// What a backend can do; a missing capability becomes a clear message to the
+// user, never a crash or a silent no-op.
+struct PlatformCapabilities {
+    bool windowList = false;
+    bool windowCapture = false;
+    bool globalHotKeys = false;
+    bool recording = false;
+    bool systemAudio = false;
+};
+
+// A top-level window as the window system reports it, before any filtering.
+struct PlatformWindow {
+    uint32_t id = 0;
+    QRectF frame; // global logical coordinates, including the window manager's frame
+    QString title;
+    QString appName;
+    int32_t pid = 0; // 0 when unknown
+    int layer = 0;   // 0 = normal application window; docks, menus, desktop … are not 0
+    bool onScreen = true;
+};
+
+// Displays, windows and pixels.
+class ScreenBackend
+{
+public:
+    virtual ~ScreenBackend() = default;
+    virtual Expected<QList<DisplayInfo>> displays() = 0;
+    // The display a QScreen shows, matched by monitor name.
+    virtual std::optional<uint32_t> displayID(const QScreen *screen) = 0;
+    // Every top-level window, in the window system's own (content) order.
+    virtual Expected<QList<PlatformWindow>> windows() = 0;
+    // Window ids, front-most first.
+    virtual QList<uint32_t> stackingOrder() = 0;
+
+    // A region of one display at `scale` pixels per logical unit, composed
+    // without Zorv's own windows. The result is round(scale·w) × round(scale·h).
+    virtual CaptureResult grabDisplayRegion(uint32_t displayID, const QRectF &rect,
+                                            double scale) = 0;
+    // One window's own pixels, even where covered.
+    virtual CaptureResult grabWindow(uint32_t windowID, double scale, bool includeShadow) = 0;
+    // A rectangle that may span displays; pieces on no display are transparent.
+    virtual CaptureResult grabArea(const QRectF &rect) = 0;
+};
+
+// Global shortcuts. Presses are reported on the main thread.
+class HotKeyBackend : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // nullopt on success, else the reason the combination was refused.
+    virtual std::optional<QString> grab(uint32_t id, const KeyCombo &combo) = 0;
+    virtual void ungrab(uint32_t id) = 0;
+
+Q_SIGNALS:
+    void pressed(uint32_t id);
+};
+
+// Event sounds.
+class SoundPlayer
+{
+public:
+    virtual ~SoundPlayer() = default;
+    // Plays the capture sound; false when it cannot be played (the caller beeps).
+    virtual bool playCaptureSound() = 0;
+};
+
+// The backend bundle, picked once at start (ZORV_PLATFORM=x11|fake forces one).
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+    virtual QString name() const = 0;
+    virtual PlatformCapabilities capabilities() const = 0;
+    virtual ScreenBackend &screens() = 0;
+    virtual HotKeyBackend &hotKeys() = 0;
+    virtual SoundPlayer &sound() = 0;
+    virtual bool screenCaptureGranted() { return true; }
+    virtual bool requestScreenCapture() { return screenCaptureGranted(); }
+
+    static Platform &shared();
+    // Replaces the shared backend (tests); takes ownership.
+    static void install(std::unique_ptr<Platform> platform);
+};
+
+} // namespace zorv
