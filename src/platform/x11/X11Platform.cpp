@@ -3,7 +3,12 @@
 #include "platform/x11/CanberraSoundPlayer.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
+#if __has_include("platform/x11/X11ScreenBackend.h")
 #include "platform/x11/X11ScreenBackend.h"
+#else
+#include "platform/fake/FakePlatform.h"
+using X11ScreenBackend = zorv::FakeScreenBackend; // TEMPORARY until the X11 screen backend lands
+#endif
 
 namespace zorv {
 
