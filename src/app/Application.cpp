@@ -7,7 +7,6 @@ namespace zorv {
 int runApplication(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
     return 0;
 }
 

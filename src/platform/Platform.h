@@ -90,6 +90,8 @@ public:
     virtual ScreenBackend &screens() = 0;
     virtual HotKeyBackend &hotKeys() = 0;
     virtual SoundPlayer &sound() = 0;
+    // Whether a compositing manager runs: without one, translucent windows show opaque.
+    virtual bool hasCompositor() { return false; }
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

@@ -25,6 +25,7 @@ public:
     ScreenBackend &screens() override { return m_screens; }
     HotKeyBackend &hotKeys() override { return m_hotKeys; }
     SoundPlayer &sound() override { return m_sound; }
+    bool hasCompositor() override { return x11::compositorRunning(); }
 
 private:
     X11ScreenBackend m_screens;

@@ -1,0 +1,152 @@
+#include "app/Toast.h"
+
+#include "platform/Platform.h"
+#include "theme/Symbols.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QTimer>
+
+namespace zorv {
+
+namespace {
+constexpr int symbolSize = 18;
+constexpr int spacing = 8;
+constexpr int horizontalPadding = 18;
+constexpr int pillHeight = 40;
+constexpr int maxTextWidth = 640;
+constexpr int fadeInMs = 160;
+constexpr int fadeOutMs = 250;
+constexpr int afterFadeMs = 260;
+
+QPointer<ToastView> &slot()
+{
+    static QPointer<ToastView> view;
+    return view;
+}
+
+QFont toastFont()
+{
+    QFont font = QGuiApplication::font();
+    font.setPointSizeF(12);
+    font.setWeight(QFont::Medium);
+    return font;
+}
+
+void fade(ToastView *view, double to, int ms, std::function<void()> then = {})
+{
+    auto *animation = new QPropertyAnimation(view, "windowOpacity", view);
+    animation->setDuration(ms);
+    animation->setEndValue(to);
+    if (then)
+        QObject::connect(animation, &QPropertyAnimation::finished, view, std::move(then));
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+} // namespace
+
+ToastView::ToastView(QString message, QString symbol, bool translucent)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
+                           Qt::X11BypassWindowManagerHint),
+      m_message(std::move(message)), m_symbol(std::move(symbol)), m_translucent(translucent)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    setFocusPolicy(Qt::NoFocus);
+    setFont(toastFont());
+    resize(sizeHint());
+    if (!translucent) // without a compositor, cut the window to the pill itself
+        setMask(QRegion(pillPath().toFillPolygon().toPolygon()));
+}
+
+QSize ToastView::sizeHint() const
+{
+    const QFontMetrics metrics(font());
+    const int text = std::min(metrics.horizontalAdvance(m_message), maxTextWidth);
+    const int symbol = Symbols::contains(m_symbol) ? symbolSize + spacing : 0;
+    return {horizontalPadding * 2 + symbol + text, pillHeight};
+}
+
+QPainterPath ToastView::pillPath() const
+{
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), pillHeight / 2.0, pillHeight / 2.0);
+    return path;
+}
+
+void ToastView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(24, 24, 28, m_translucent ? 225 : 255));
+    painter.drawPath(pillPath());
+    painter.setPen(QPen(QColor(255, 255, 255, 40), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), pillHeight / 2.0 - 0.5,
+                            pillHeight / 2.0 - 0.5);
+
+    int x = horizontalPadding;
+    if (Symbols::contains(m_symbol)) {
+        const QPixmap icon =
+            Symbols::pixmap(m_symbol, symbolSize, Qt::white, devicePixelRatioF());
+        painter.drawPixmap(x, (pillHeight - symbolSize) / 2, icon);
+        x += symbolSize + spacing;
+    }
+    painter.setPen(Qt::white);
+    const QRect textRect(x, 0, width() - x - horizontalPadding, pillHeight);
+    const QString text =
+        QFontMetrics(font()).elidedText(m_message, Qt::ElideRight, textRect.width());
+    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
+}
+
+ToastView *Toast::current()
+{
+    return slot().data();
+}
+
+void Toast::show(const QString &message, const QString &symbol, double seconds)
+{
+    if (ToastView *old = slot().data()) {
+        slot() = nullptr;
+        old->close();
+    }
+    const bool translucent = Platform::shared().hasCompositor();
+    auto *view = new ToastView(message, symbol, translucent);
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect frame = screen->geometry();
+        view->move(frame.center().x() - view->width() / 2, frame.top() + topMargin);
+    }
+    // Fades need a compositor; without one the toast simply appears and goes.
+    view->setWindowOpacity(translucent ? 0.0 : 1.0);
+    view->show();
+    view->raise();
+    slot() = view;
+    if (translucent)
+        fade(view, 1.0, fadeInMs);
+
+    QPointer<ToastView> guard(view);
+    QTimer::singleShot(int(seconds * 1000), view, [guard, translucent] {
+        if (!guard || slot() != guard)
+            return;
+        auto finish = [guard] {
+            QTimer::singleShot(afterFadeMs, guard, [guard] {
+                if (slot() == guard)
+                    slot() = nullptr;
+                guard->close();
+            });
+        };
+        if (translucent)
+            fade(guard, 0.0, fadeOutMs, finish);
+        else
+            finish();
+    });
+}
+
+} // namespace zorv

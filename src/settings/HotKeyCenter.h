@@ -1,0 +1,53 @@
+#pragma once
+
+#include "settings/KeyCombo.h"
+
+#include <QHash>
+#include <QObject>
+#include <functional>
+
+namespace zorv {
+
+class AppSettings;
+class HotKeyBackend;
+
+// Registers the user's global shortcuts with the platform and calls back on
+// the main thread when one is pressed.
+class HotKeyCenter : public QObject
+{
+    Q_OBJECT
+public:
+    using Dispatch = std::function<void(CaptureAction)>;
+    static constexpr uint32_t signature = 0x5A4F5256; // "ZORV"
+
+    static HotKeyCenter &shared();
+    explicit HotKeyCenter(HotKeyBackend &backend, QObject *parent = nullptr);
+
+    // Replaces every registration with those of `hotkeys`, in action order.
+    // Refused combinations are logged and skipped.
+    void reload(const HotKeyMap &hotkeys, Dispatch dispatch);
+    void reload(const AppSettings &settings, Dispatch dispatch);
+    void unregisterAll();
+    // Forgets the callbacks too (at termination).
+    void clearTables();
+
+    int registrationCount() const { return int(m_refs.size()); }
+    uint32_t nextID() const { return m_nextID; }
+    QHash<uint32_t, CaptureAction> actionIDs() const { return m_actionIDs; }
+
+Q_SIGNALS:
+    // After every reload; `registered` counts the accepted shortcuts.
+    void reloaded(int registered);
+
+private:
+    void fire(uint32_t id);
+
+    HotKeyBackend &m_backend;
+    QHash<uint32_t, std::function<void()>> m_handlers;
+    QHash<uint32_t, uint32_t> m_refs; // id → platform handle (the id itself on X11)
+    QHash<uint32_t, CaptureAction> m_actionIDs;
+    uint32_t m_nextID = 1;
+    bool m_installed = false;
+};
+
+} // namespace zorv

@@ -1,0 +1,46 @@
+#include "app/CommandLine.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace zorv;
+
+TEST(CommandLine, ParsesActionsAndOptions)
+{
+    struct Case {
+        QStringList args;
+        Command::Kind kind;
+        std::optional<CaptureAction> action;
+        bool suppressWelcome;
+    };
+    const Case cases[] = {
+        {{}, Command::Kind::resident, std::nullopt, false},
+        {{"fullScreen"}, Command::Kind::action, CaptureAction::fullScreen, false},
+        {{"repeatLastArea", "--x"}, Command::Kind::action, CaptureAction::repeatLastArea, true},
+        {{"--quit"}, Command::Kind::quit, std::nullopt, true},
+        {{"--help"}, Command::Kind::help, std::nullopt, true},
+        {{"-h"}, Command::Kind::help, std::nullopt, false},
+        {{"--version"}, Command::Kind::version, std::nullopt, true},
+        {{"--status-title"}, Command::Kind::resident, std::nullopt, true},
+        {{"FullScreen"}, Command::Kind::invalid, std::nullopt, false},
+        {{"area", "window"}, Command::Kind::invalid, CaptureAction::area, false},
+    };
+    for (const Case &c : cases) {
+        const Command command = parseCommandLine(c.args);
+        EXPECT_EQ(command.kind, c.kind) << c.args.join(' ').toStdString();
+        EXPECT_EQ(command.action, c.action) << c.args.join(' ').toStdString();
+        EXPECT_EQ(command.suppressWelcome, c.suppressWelcome) << c.args.join(' ').toStdString();
+    }
+    EXPECT_TRUE(parseCommandLine({"--resident"}).detached);
+    EXPECT_EQ(parseCommandLine({"bogus"}).error,
+              "zorv: unknown action 'bogus'. Try 'zorv --help'.");
+}
+
+TEST(CommandLine, HelpListsEveryActionAndMarksUnbuiltOnes)
+{
+    const QString help = helpText({CaptureAction::fullScreen});
+    for (CaptureAction action : captureAction::all())
+        EXPECT_TRUE(help.contains(captureAction::rawValue(action)));
+    EXPECT_TRUE(help.contains(QRegularExpression("fullScreen +Capture Full Screen\n")));
+    EXPECT_TRUE(help.contains(QRegularExpression("area +Capture Area \\(not available yet\\)")));
+}
