@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs every benchmark: the Google Benchmark programs, then the end-to-end
+# scripts inside the virtual desktop at 1920x1080 and 3840x2160.
+set -euo pipefail
+build="${1:-build}"
+here="$(cd "$(dirname "$0")" && pwd)"
+for program in "$build"/bench/bench_*; do
+  [ -x "$program" ] || continue
+  case "$(basename "$program")" in
+    bench_grab|bench_overlay) continue ;; # need a desktop: run below
+  esac
+  echo "== $(basename "$program")"
+  "$program" --benchmark_repetitions=1
+done
+for size in 1920x1080 3840x2160; do
+  echo "== end to end at $size"
+  "$here/../scripts/desktop.sh" run --monitors "$size" -- bash -c "
+    for p in '$build'/bench/bench_grab '$build'/bench/bench_overlay; do
+      [ -x \"\$p\" ] && \"\$p\"
+    done
+    '$here/fullscreen.py' '$build/zorv' 20"
+done
