@@ -2,7 +2,8 @@
 
 #include <QApplication>
 
-namespace zorv {
+namespace zorv
+{
 
 int runApplication(int argc, char **argv)
 {

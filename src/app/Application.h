@@ -1,6 +1,7 @@
 #pragma once
 
-namespace zorv {
+namespace zorv
+{
 
 // Parses the command line, forwards to a running instance or becomes the
 // resident instance. Returns the process exit code.

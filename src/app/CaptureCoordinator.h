@@ -12,7 +12,8 @@
 #include <functional>
 #include <optional>
 
-namespace zorv {
+namespace zorv
+{
 
 class AppSettings;
 class HistoryStore;
@@ -37,7 +38,7 @@ struct CoordinatorServices {
 class CaptureCoordinator : public QObject
 {
     Q_OBJECT
-public:
+  public:
     static constexpr double toastSeconds = 1.9;
 
     static CaptureCoordinator &shared();
@@ -54,11 +55,11 @@ public:
     std::optional<QUrl> lastCaptureURL() const { return m_lastCaptureURL; }
     std::optional<QRectF> lastArea() const { return m_lastArea; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // The end of one delivery (after the history copy and the automatic save).
     void deliveryFinished(const QString &historyPath);
 
-private:
+  private:
     bool passPermissionGate();
     CaptureResult captureImage(const QRectF &rect);
     double scale(const QRectF &rect) const;

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
-namespace zorv {
+namespace zorv
+{
 
 Command parseCommandLine(const QStringList &arguments)
 {
@@ -26,9 +27,10 @@ Command parseCommandLine(const QStringList &arguments)
         const auto action = captureAction::fromRawValue(argument);
         if (!action || command.action) {
             command.kind = Command::Kind::invalid;
-            command.error = action ? QStringLiteral("zorv: give one action at a time.")
-                                   : QStringLiteral("zorv: unknown action '%1'. Try 'zorv --help'.")
-                                         .arg(argument);
+            command.error =
+                action
+                    ? QStringLiteral("zorv: give one action at a time.")
+                    : QStringLiteral("zorv: unknown action '%1'. Try 'zorv --help'.").arg(argument);
             return command;
         }
         command.action = action;

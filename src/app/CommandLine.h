@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <optional>
 
-namespace zorv {
+namespace zorv
+{
 
 // What the user asked for on the command line.
 struct Command {
@@ -19,7 +20,7 @@ struct Command {
     };
     Kind kind = Kind::resident;
     std::optional<CaptureAction> action;
-    QString error;               // for invalid
+    QString error;                // for invalid
     bool suppressWelcome = false; // any argument beginning with "--"
     bool detached = false;        // started by another zorv to become the instance
 };

@@ -8,9 +8,11 @@
 #include <QLockFile>
 #include <unistd.h>
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 QString runtimeDirectory()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
@@ -71,16 +73,18 @@ void InstanceServer::serve()
             if (!socket->canReadLine())
                 return;
             const QJsonObject request = QJsonDocument::fromJson(socket->readLine()).object();
-            const InstanceReply reply = m_handler(request.value(QStringLiteral("request")).toString());
-            socket->write(encodeLine({{QStringLiteral("ok"), reply.ok},
-                                      {QStringLiteral("message"), reply.message}}));
+            const InstanceReply reply =
+                m_handler(request.value(QStringLiteral("request")).toString());
+            socket->write(encodeLine(
+                {{QStringLiteral("ok"), reply.ok}, {QStringLiteral("message"), reply.message}}));
             socket->flush();
             socket->disconnectFromServer();
         });
     }
 }
 
-namespace InstanceClient {
+namespace InstanceClient
+{
 std::optional<InstanceReply> send(const QString &request, int timeoutMs)
 {
     QLocalSocket socket;

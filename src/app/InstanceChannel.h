@@ -8,7 +8,8 @@
 class QLocalServer;
 class QLockFile;
 
-namespace zorv {
+namespace zorv
+{
 
 // The answer of the running instance to a forwarded request.
 struct InstanceReply {
@@ -22,7 +23,7 @@ struct InstanceReply {
 class InstanceServer : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using Handler = std::function<InstanceReply(const QString &request)>;
 
     explicit InstanceServer(Handler handler, QObject *parent = nullptr);
@@ -30,7 +31,7 @@ public:
     // False when another instance holds the lock or the socket cannot be made.
     bool listen(QString *error);
 
-private:
+  private:
     void serve();
 
     Handler m_handler;
@@ -38,7 +39,8 @@ private:
     QLocalServer *m_server = nullptr;
 };
 
-namespace InstanceClient {
+namespace InstanceClient
+{
 // Sends `request` to the running instance; nullopt when none answers.
 std::optional<InstanceReply> send(const QString &request, int timeoutMs = 5000);
 // Whether an instance is listening.

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace zorv {
+namespace zorv
+{
 
 void logLine(const QString &text)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace zorv {
+namespace zorv
+{
 
 // Background failures are reported as one line on standard error that starts
 // with "Zorv: ". There are no log levels.

@@ -1,6 +1,7 @@
 #include "app/PlatformTexts.h"
 
-namespace zorv::PlatformTexts {
+namespace zorv::PlatformTexts
+{
 
 QString aboutLine()
 {
@@ -14,9 +15,15 @@ QString screenRecordingPermissionDenied()
                           "screen sharing settings.");
 }
 
-QString showInFileManager() { return QStringLiteral("Show in File Manager"); }
+QString showInFileManager()
+{
+    return QStringLiteral("Show in File Manager");
+}
 
-QString folderTile() { return QStringLiteral("Folder"); }
+QString folderTile()
+{
+    return QStringLiteral("Folder");
+}
 
 QString statusItemHint()
 {

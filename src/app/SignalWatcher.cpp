@@ -5,9 +5,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 int pipeFds[2] = {-1, -1};
 
 void onSignal(int number)
@@ -28,7 +30,8 @@ SignalWatcher::SignalWatcher(QObject *parent) : QObject(parent)
         if (::read(pipeFds[0], &byte, 1) == 1)
             Q_EMIT signalled(int(byte));
     });
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -11,9 +11,11 @@
 #include <QScreen>
 #include <QTimer>
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 constexpr int symbolSize = 18;
 constexpr int spacing = 8;
 constexpr int horizontalPadding = 18;
@@ -94,8 +96,7 @@ void ToastView::paintEvent(QPaintEvent *)
 
     int x = horizontalPadding;
     if (Symbols::contains(m_symbol)) {
-        const QPixmap icon =
-            Symbols::pixmap(m_symbol, symbolSize, Qt::white, devicePixelRatioF());
+        const QPixmap icon = Symbols::pixmap(m_symbol, symbolSize, Qt::white, devicePixelRatioF());
         painter.drawPixmap(x, (pillHeight - symbolSize) / 2, icon);
         x += symbolSize + spacing;
     }

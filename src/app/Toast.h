@@ -4,14 +4,15 @@
 #include <QString>
 #include <QWidget>
 
-namespace zorv {
+namespace zorv
+{
 
 // The pill inside a toast: a symbol and one line of text on a dark rounded
 // background.
 class ToastView : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     ToastView(QString message, QString symbol, bool translucent);
     QSize sizeHint() const override;
     QString message() const { return m_message; }
@@ -19,10 +20,10 @@ public:
     // when no compositor makes the corners see-through).
     QPainterPath pillPath() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     QString m_message;
     QString m_symbol;
     bool m_translucent;
@@ -32,7 +33,7 @@ private:
 // once; a toast never takes focus and lets clicks through.
 class Toast
 {
-public:
+  public:
     static void show(const QString &message, const QString &symbol, double seconds);
     // The toast on screen, if any (for tests).
     static ToastView *current();

@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace zorv::Trace {
+namespace zorv::Trace
+{
 
 void mark(const char *event)
 {

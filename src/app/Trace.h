@@ -1,6 +1,7 @@
 #pragma once
 
-namespace zorv::Trace {
+namespace zorv::Trace
+{
 
 // Appends "<microseconds since the epoch> <event>" to the file named by
 // $ZORV_TRACE_FILE, for the benchmark scripts. Does nothing when it is unset.

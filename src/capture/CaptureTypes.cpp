@@ -2,7 +2,8 @@
 
 #include "app/PlatformTexts.h"
 
-namespace zorv {
+namespace zorv
+{
 
 QString WindowInfo::displayName() const
 {

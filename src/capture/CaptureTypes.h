@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <variant>
 
-namespace zorv {
+namespace zorv
+{
 
 // A display, with its frame in global logical coordinates (Qt's, y down).
 struct DisplayInfo {
@@ -32,8 +33,15 @@ struct WindowInfo {
 // Capture failures. `platform` carries the platform's own message, shown as is.
 class CaptureError
 {
-public:
-    enum class Code { permissionDenied, noDisplay, noWindow, imageUnavailable, cancelled, platform };
+  public:
+    enum class Code {
+        permissionDenied,
+        noDisplay,
+        noWindow,
+        imageUnavailable,
+        cancelled,
+        platform
+    };
 
     CaptureError(Code code, QString platformMessage = {})
         : m_code(code), m_platformMessage(std::move(platformMessage))
@@ -43,7 +51,7 @@ public:
     QString description() const;
     friend bool operator==(const CaptureError &, const CaptureError &) = default;
 
-private:
+  private:
     Code m_code;
     QString m_platformMessage;
 };
@@ -51,7 +59,7 @@ private:
 // An image or the reason there is none.
 template <typename T> class Expected
 {
-public:
+  public:
     Expected(T value) : m_value(std::move(value)) {}
     Expected(CaptureError error) : m_value(std::move(error)) {}
     bool hasValue() const { return std::holds_alternative<T>(m_value); }
@@ -60,7 +68,7 @@ public:
     T &value() { return std::get<T>(m_value); }
     const CaptureError &error() const { return std::get<CaptureError>(m_value); }
 
-private:
+  private:
     std::variant<T, CaptureError> m_value;
 };
 

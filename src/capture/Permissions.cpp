@@ -3,7 +3,8 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace zorv::Permissions {
+namespace zorv::Permissions
+{
 
 void open(const QString &link)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace zorv::Permissions {
+namespace zorv::Permissions
+{
 
 // Opens a settings link of the desktop; an unparsable link is ignored.
 void open(const QString &link);

@@ -1,6 +1,7 @@
 #include "editor/CaptureKind.h"
 
-namespace zorv::captureKind {
+namespace zorv::captureKind
+{
 
 QString rawValue(CaptureKind kind)
 {

@@ -3,7 +3,8 @@
 #include <QTimer>
 #include <qt6keychain/keychain.h>
 
-namespace zorv {
+namespace zorv
+{
 
 KeychainSecretStore::KeychainSecretStore(QString service, QObject *parent)
     : SecretStore(parent), m_service(std::move(service))

@@ -4,20 +4,21 @@
 
 #include <QHash>
 
-namespace zorv {
+namespace zorv
+{
 
 // The desktop keyring through QtKeychain (Secret Service or KWallet), never
 // falling back to a plain file.
 class KeychainSecretStore : public SecretStore
 {
     Q_OBJECT
-public:
+  public:
     explicit KeychainSecretStore(QString service, QObject *parent = nullptr);
     void read(const QString &account, ReadCallback done) override;
     void write(const QString &account, const QString &value, WriteCallback done = {}) override;
     bool isPersistent() const override { return m_persistent; }
 
-private:
+  private:
     QString m_service;
     bool m_persistent = true;
 };
@@ -27,7 +28,7 @@ private:
 class MemorySecretStore : public SecretStore
 {
     Q_OBJECT
-public:
+  public:
     explicit MemorySecretStore(bool persistent = false, QObject *parent = nullptr)
         : SecretStore(parent), m_persistent(persistent)
     {
@@ -37,7 +38,7 @@ public:
     bool isPersistent() const override { return m_persistent; }
     bool contains(const QString &account) const { return m_values.contains(account); }
 
-private:
+  private:
     bool m_persistent;
     QHash<QString, QString> m_values;
 };

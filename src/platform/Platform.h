@@ -11,7 +11,8 @@
 
 class QScreen;
 
-namespace zorv {
+namespace zorv
+{
 
 // What a backend can do; a missing capability becomes a clear message to the
 // user, never a crash or a silent no-op.
@@ -37,7 +38,7 @@ struct PlatformWindow {
 // Displays, windows and pixels.
 class ScreenBackend
 {
-public:
+  public:
     virtual ~ScreenBackend() = default;
     virtual Expected<QList<DisplayInfo>> displays() = 0;
     // The display a QScreen shows, matched by monitor name.
@@ -61,20 +62,20 @@ public:
 class HotKeyBackend : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
     // nullopt on success, else the reason the combination was refused.
     virtual std::optional<QString> grab(uint32_t id, const KeyCombo &combo) = 0;
     virtual void ungrab(uint32_t id) = 0;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void pressed(uint32_t id);
 };
 
 // Event sounds.
 class SoundPlayer
 {
-public:
+  public:
     virtual ~SoundPlayer() = default;
     // Plays the capture sound; false when it cannot be played (the caller beeps).
     virtual bool playCaptureSound() = 0;
@@ -83,7 +84,7 @@ public:
 // The backend bundle, picked once at start (ZORV_PLATFORM=x11|fake forces one).
 class Platform
 {
-public:
+  public:
     virtual ~Platform() = default;
     virtual QString name() const = 0;
     virtual PlatformCapabilities capabilities() const = 0;

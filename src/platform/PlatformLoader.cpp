@@ -4,9 +4,11 @@
 
 #include <QGuiApplication>
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 std::unique_ptr<Platform> &slot()
 {
     static std::unique_ptr<Platform> platform;

@@ -5,14 +5,15 @@
 #include <functional>
 #include <optional>
 
-namespace zorv {
+namespace zorv
+{
 
 // A secure credential store (the desktop keyring). Asynchronous: answers arrive
 // later on the main thread.
 class SecretStore : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using ReadCallback = std::function<void(std::optional<QString>)>;
 
     using QObject::QObject;

@@ -10,9 +10,11 @@
 #include <QStandardPaths>
 #include <cmath>
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 constexpr auto tokenAccount = "uploadToken";
 constexpr auto autostartFileName = "zorv.desktop";
 
@@ -24,7 +26,8 @@ bool isScalar(const QVariant &value)
 }
 } // namespace
 
-namespace storedValue {
+namespace storedValue
+{
 std::optional<bool> toBool(const QVariant &value)
 {
     if (!isScalar(value))
@@ -66,7 +69,8 @@ std::optional<QString> toText(const QVariant &value)
 SettingsLocations SettingsLocations::standard()
 {
     SettingsLocations locations;
-    const QStringList pictures = QStandardPaths::standardLocations(QStandardPaths::PicturesLocation);
+    const QStringList pictures =
+        QStandardPaths::standardLocations(QStandardPaths::PicturesLocation);
     // Qt answers with the home folder when XDG names no pictures folder.
     if (!pictures.isEmpty() && QDir(pictures.first()) != QDir::home())
         locations.picturesDirectory = pictures.first();
@@ -225,35 +229,122 @@ template <typename T> void AppSettings::assign(const char *key, T &field, const 
         store(key, QVariant::fromValue(value));
 }
 
-void AppSettings::setSaveDirectoryPath(const QString &v) { assign("saveDirectoryPath", m_saveDirectoryPath, v); }
-void AppSettings::setCopyToClipboard(bool v) { assign("copyToClipboard", m_copyToClipboard, v); }
-void AppSettings::setPlaySound(bool v) { assign("playSound", m_playSound, v); }
-void AppSettings::setOpenEditorAfterCapture(bool v) { assign("openEditorAfterCapture", m_openEditorAfterCapture, v); }
-void AppSettings::setShowQuickAccess(bool v) { assign("showQuickAccess", m_showQuickAccess, v); }
-void AppSettings::setQuickAccessSeconds(double v) { assign("quickAccessSeconds", m_quickAccessSeconds, v); }
-void AppSettings::setQuickAccessCorner(QuickAccessCorner v) { assign("quickAccessCorner", m_quickAccessCorner, v); }
-void AppSettings::setNameTemplate(const QString &v) { assign("nameTemplate", m_nameTemplate, v); }
-void AppSettings::setImageFormat(ImageFormat v) { assign("imageFormat", m_imageFormat, v); }
-void AppSettings::setJpegQuality(double v) { assign("jpegQuality", m_jpegQuality, v); }
-void AppSettings::setSaveScreenshotsAutomatically(bool v) { assign("saveScreenshotsAutomatically", m_saveScreenshotsAutomatically, v); }
-void AppSettings::setHistoryLimit(int v) { assign("historyLimit", m_historyLimit, v); }
-void AppSettings::setAnnotationColorHex(const QString &v) { assign("annotationColorHex", m_annotationColorHex, v); }
-void AppSettings::setAnnotationLineWidth(double v) { assign("annotationLineWidth", m_annotationLineWidth, v); }
-void AppSettings::setAnnotationFontSize(double v) { assign("annotationFontSize", m_annotationFontSize, v); }
-void AppSettings::setBlurRadius(double v) { assign("blurRadius", m_blurRadius, v); }
-void AppSettings::setPixelateScale(double v) { assign("pixelateScale", m_pixelateScale, v); }
-void AppSettings::setAutoIncrementNumbers(bool v) { assign("autoIncrementNumbers", m_autoIncrementNumbers, v); }
-void AppSettings::setRecordingFPS(int v) { assign("recordingFPS", m_recordingFPS, v); }
-void AppSettings::setRecordingCodec(RecordingCodec v) { assign("recordingCodec", m_recordingCodec, v); }
-void AppSettings::setRecordingShowsCursor(bool v) { assign("recordingShowsCursor", m_recordingShowsCursor, v); }
-void AppSettings::setRecordingShowsClicks(bool v) { assign("recordingShowsClicks", m_recordingShowsClicks, v); }
-void AppSettings::setRecordingCapturesSystemAudio(bool v) { assign("recordingCapturesSystemAudio", m_recordingCapturesSystemAudio, v); }
-void AppSettings::setRecordingCapturesMicrophone(bool v) { assign("recordingCapturesMicrophone", m_recordingCapturesMicrophone, v); }
-void AppSettings::setGifFPS(int v) { assign("gifFPS", m_gifFPS, v); }
-void AppSettings::setGifMaxWidth(int v) { assign("gifMaxWidth", m_gifMaxWidth, v); }
-void AppSettings::setUploadEndpoint(const QString &v) { assign("uploadEndpoint", m_uploadEndpoint, v); }
-void AppSettings::setUploadFieldName(const QString &v) { assign("uploadFieldName", m_uploadFieldName, v); }
-void AppSettings::setUploadHeadersJSON(const QString &v) { assign("uploadHeadersJSON", m_uploadHeadersJSON, v); }
+void AppSettings::setSaveDirectoryPath(const QString &v)
+{
+    assign("saveDirectoryPath", m_saveDirectoryPath, v);
+}
+void AppSettings::setCopyToClipboard(bool v)
+{
+    assign("copyToClipboard", m_copyToClipboard, v);
+}
+void AppSettings::setPlaySound(bool v)
+{
+    assign("playSound", m_playSound, v);
+}
+void AppSettings::setOpenEditorAfterCapture(bool v)
+{
+    assign("openEditorAfterCapture", m_openEditorAfterCapture, v);
+}
+void AppSettings::setShowQuickAccess(bool v)
+{
+    assign("showQuickAccess", m_showQuickAccess, v);
+}
+void AppSettings::setQuickAccessSeconds(double v)
+{
+    assign("quickAccessSeconds", m_quickAccessSeconds, v);
+}
+void AppSettings::setQuickAccessCorner(QuickAccessCorner v)
+{
+    assign("quickAccessCorner", m_quickAccessCorner, v);
+}
+void AppSettings::setNameTemplate(const QString &v)
+{
+    assign("nameTemplate", m_nameTemplate, v);
+}
+void AppSettings::setImageFormat(ImageFormat v)
+{
+    assign("imageFormat", m_imageFormat, v);
+}
+void AppSettings::setJpegQuality(double v)
+{
+    assign("jpegQuality", m_jpegQuality, v);
+}
+void AppSettings::setSaveScreenshotsAutomatically(bool v)
+{
+    assign("saveScreenshotsAutomatically", m_saveScreenshotsAutomatically, v);
+}
+void AppSettings::setHistoryLimit(int v)
+{
+    assign("historyLimit", m_historyLimit, v);
+}
+void AppSettings::setAnnotationColorHex(const QString &v)
+{
+    assign("annotationColorHex", m_annotationColorHex, v);
+}
+void AppSettings::setAnnotationLineWidth(double v)
+{
+    assign("annotationLineWidth", m_annotationLineWidth, v);
+}
+void AppSettings::setAnnotationFontSize(double v)
+{
+    assign("annotationFontSize", m_annotationFontSize, v);
+}
+void AppSettings::setBlurRadius(double v)
+{
+    assign("blurRadius", m_blurRadius, v);
+}
+void AppSettings::setPixelateScale(double v)
+{
+    assign("pixelateScale", m_pixelateScale, v);
+}
+void AppSettings::setAutoIncrementNumbers(bool v)
+{
+    assign("autoIncrementNumbers", m_autoIncrementNumbers, v);
+}
+void AppSettings::setRecordingFPS(int v)
+{
+    assign("recordingFPS", m_recordingFPS, v);
+}
+void AppSettings::setRecordingCodec(RecordingCodec v)
+{
+    assign("recordingCodec", m_recordingCodec, v);
+}
+void AppSettings::setRecordingShowsCursor(bool v)
+{
+    assign("recordingShowsCursor", m_recordingShowsCursor, v);
+}
+void AppSettings::setRecordingShowsClicks(bool v)
+{
+    assign("recordingShowsClicks", m_recordingShowsClicks, v);
+}
+void AppSettings::setRecordingCapturesSystemAudio(bool v)
+{
+    assign("recordingCapturesSystemAudio", m_recordingCapturesSystemAudio, v);
+}
+void AppSettings::setRecordingCapturesMicrophone(bool v)
+{
+    assign("recordingCapturesMicrophone", m_recordingCapturesMicrophone, v);
+}
+void AppSettings::setGifFPS(int v)
+{
+    assign("gifFPS", m_gifFPS, v);
+}
+void AppSettings::setGifMaxWidth(int v)
+{
+    assign("gifMaxWidth", m_gifMaxWidth, v);
+}
+void AppSettings::setUploadEndpoint(const QString &v)
+{
+    assign("uploadEndpoint", m_uploadEndpoint, v);
+}
+void AppSettings::setUploadFieldName(const QString &v)
+{
+    assign("uploadFieldName", m_uploadFieldName, v);
+}
+void AppSettings::setUploadHeadersJSON(const QString &v)
+{
+    assign("uploadHeadersJSON", m_uploadHeadersJSON, v);
+}
 
 void AppSettings::setMicrophoneDeviceID(const std::optional<QString> &value)
 {
@@ -295,7 +386,8 @@ void AppSettings::setLaunchAtLogin(bool value)
 
 void AppSettings::applyLaunchAtLogin(bool enabled)
 {
-    const QString path = QDir(m_locations.autostartDirectory).filePath(QLatin1String(autostartFileName));
+    const QString path =
+        QDir(m_locations.autostartDirectory).filePath(QLatin1String(autostartFileName));
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path))
             logLine(QStringLiteral("launch-at-login update failed: could not remove ") + path);

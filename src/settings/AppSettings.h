@@ -10,7 +10,8 @@
 
 class QSettings;
 
-namespace zorv {
+namespace zorv
+{
 
 class SecretStore;
 
@@ -30,7 +31,7 @@ struct SettingsLocations {
 class AppSettings : public QObject
 {
     Q_OBJECT
-public:
+  public:
     static AppSettings &shared();
 
     AppSettings(std::unique_ptr<QSettings> store, SecretStore *secrets, SettingsLocations locations,
@@ -114,11 +115,11 @@ public:
 
     static QString defaultSaveDirectoryPath(const SettingsLocations &locations);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void changed(const QString &key);
     void uploadTokenReady();
 
-private:
+  private:
     void load();
     void loadUploadToken();
     void applyLaunchAtLogin(bool enabled);
@@ -168,7 +169,8 @@ private:
 
 // Strict readers of stored text: QSettings hands back strings after a restart,
 // and a value that does not parse in full gives nullopt.
-namespace storedValue {
+namespace storedValue
+{
 std::optional<bool> toBool(const QVariant &value);
 std::optional<int> toInt(const QVariant &value);
 std::optional<double> toDouble(const QVariant &value);

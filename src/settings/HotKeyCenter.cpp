@@ -4,7 +4,8 @@
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
-namespace zorv {
+namespace zorv
+{
 
 HotKeyCenter &HotKeyCenter::shared()
 {

@@ -6,7 +6,8 @@
 #include <QObject>
 #include <functional>
 
-namespace zorv {
+namespace zorv
+{
 
 class AppSettings;
 class HotKeyBackend;
@@ -16,7 +17,7 @@ class HotKeyBackend;
 class HotKeyCenter : public QObject
 {
     Q_OBJECT
-public:
+  public:
     using Dispatch = std::function<void(CaptureAction)>;
     static constexpr uint32_t signature = 0x5A4F5256; // "ZORV"
 
@@ -35,11 +36,11 @@ public:
     uint32_t nextID() const { return m_nextID; }
     QHash<uint32_t, CaptureAction> actionIDs() const { return m_actionIDs; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // After every reload; `registered` counts the accepted shortcuts.
     void reloaded(int registered);
 
-private:
+  private:
     void fire(uint32_t id);
 
     HotKeyBackend &m_backend;

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <optional>
 
-namespace zorv {
+namespace zorv
+{
 
 // One shortcut: a position-based key code and a modifier mask. The codes are
 // Zorv's own portable codes (stored in the settings); keys outside the classic

@@ -2,8 +2,10 @@
 
 #include <array>
 
-namespace zorv {
-namespace {
+namespace zorv
+{
+namespace
+{
 
 struct ActionRow {
     CaptureAction action;
@@ -43,7 +45,8 @@ std::optional<Enum> lookup(const QList<Enum> &cases, Raw rawOf, const QString &r
 
 } // namespace
 
-namespace captureAction {
+namespace captureAction
+{
 const QList<CaptureAction> &all()
 {
     static const QList<CaptureAction> cases = [] {
@@ -54,16 +57,26 @@ const QList<CaptureAction> &all()
     }();
     return cases;
 }
-QString rawValue(CaptureAction action) { return QString::fromLatin1(rowOf(action).raw); }
+QString rawValue(CaptureAction action)
+{
+    return QString::fromLatin1(rowOf(action).raw);
+}
 std::optional<CaptureAction> fromRawValue(const QString &raw)
 {
     return lookup(all(), rawValue, raw);
 }
-QString title(CaptureAction action) { return QString::fromUtf8(rowOf(action).title); }
-QString symbol(CaptureAction action) { return QString::fromLatin1(rowOf(action).symbol); }
+QString title(CaptureAction action)
+{
+    return QString::fromUtf8(rowOf(action).title);
+}
+QString symbol(CaptureAction action)
+{
+    return QString::fromLatin1(rowOf(action).symbol);
+}
 } // namespace captureAction
 
-namespace imageFormat {
+namespace imageFormat
+{
 const QList<ImageFormat> &all()
 {
     static const QList<ImageFormat> cases{ImageFormat::png, ImageFormat::jpeg, ImageFormat::heic};
@@ -81,14 +94,18 @@ QString rawValue(ImageFormat format)
     }
     return {};
 }
-std::optional<ImageFormat> fromRawValue(const QString &raw) { return lookup(all(), rawValue, raw); }
+std::optional<ImageFormat> fromRawValue(const QString &raw)
+{
+    return lookup(all(), rawValue, raw);
+}
 QString fileExtension(ImageFormat format)
 {
     return format == ImageFormat::jpeg ? QStringLiteral("jpg") : rawValue(format);
 }
 } // namespace imageFormat
 
-namespace recordingCodec {
+namespace recordingCodec
+{
 const QList<RecordingCodec> &all()
 {
     static const QList<RecordingCodec> cases{RecordingCodec::h264, RecordingCodec::hevc};
@@ -105,7 +122,8 @@ QString label(RecordingCodec codec)
 }
 } // namespace recordingCodec
 
-namespace quickAccessCorner {
+namespace quickAccessCorner
+{
 const QList<QuickAccessCorner> &all()
 {
     static const QList<QuickAccessCorner> cases{

@@ -4,7 +4,8 @@
 #include <QString>
 #include <optional>
 
-namespace zorv {
+namespace zorv
+{
 
 // The nine user commands. Raw values equal the case names; they are what the
 // settings store and the command line use.
@@ -24,7 +25,8 @@ enum class ImageFormat { png, jpeg, heic };
 enum class RecordingCodec { h264, hevc };
 enum class QuickAccessCorner { bottomTrailing, bottomLeading, topTrailing, topLeading };
 
-namespace captureAction {
+namespace captureAction
+{
 const QList<CaptureAction> &all();
 QString rawValue(CaptureAction action);
 std::optional<CaptureAction> fromRawValue(const QString &raw);
@@ -32,7 +34,8 @@ QString title(CaptureAction action);
 QString symbol(CaptureAction action);
 } // namespace captureAction
 
-namespace imageFormat {
+namespace imageFormat
+{
 const QList<ImageFormat> &all();
 QString rawValue(ImageFormat format);
 std::optional<ImageFormat> fromRawValue(const QString &raw);
@@ -40,13 +43,15 @@ std::optional<ImageFormat> fromRawValue(const QString &raw);
 QString fileExtension(ImageFormat format);
 } // namespace imageFormat
 
-namespace recordingCodec {
+namespace recordingCodec
+{
 const QList<RecordingCodec> &all();
 QString rawValue(RecordingCodec codec);
 QString label(RecordingCodec codec);
 } // namespace recordingCodec
 
-namespace quickAccessCorner {
+namespace quickAccessCorner
+{
 const QList<QuickAccessCorner> &all();
 QString rawValue(QuickAccessCorner corner);
 std::optional<QuickAccessCorner> fromRawValue(const QString &raw);

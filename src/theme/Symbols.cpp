@@ -5,9 +5,11 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-namespace zorv::Symbols {
+namespace zorv::Symbols
+{
 
-namespace {
+namespace
+{
 // Symbol names used throughout the interface, mapped to the bundled icon set
 // (resources/icons, ISC licence). The one place where a name becomes a picture.
 const QHash<QString, QString> &table()

@@ -5,7 +5,8 @@
 #include <QPixmap>
 #include <QString>
 
-namespace zorv::Symbols {
+namespace zorv::Symbols
+{
 
 bool contains(const QString &symbol);
 // The icon for a symbol name, drawn in `color`; null when the name is unknown.

@@ -1,5 +1,5 @@
-#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
+#include "platform/x11/X11Connection.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -9,7 +9,8 @@
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 
 bool onX11()
 {
@@ -64,8 +65,8 @@ TEST(X11HotKeys, CombinationHeldByAnotherProgramIsRefused)
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
     const xcb_keycode_t nine = KEY_9 + 8;
     xcb_generic_error_t *error = xcb_request_check(
-        other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT,
-                                    nine, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT, nine,
+                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     ASSERT_EQ(error, nullptr);
 
     X11HotKeyBackend backend;

@@ -5,7 +5,8 @@
 #include <QScreen>
 #include <cmath>
 
-namespace zorv {
+namespace zorv
+{
 
 Expected<QList<DisplayInfo>> FakeScreenBackend::displays()
 {

@@ -5,14 +5,15 @@
 #include <QHash>
 #include <QSet>
 
-namespace zorv {
+namespace zorv
+{
 
 // Synthetic screens, windows and pixels for tests and for runs without a
 // display (ZORV_PLATFORM=fake). Pixels encode their global position, so a test
 // can tell which region a capture came from (see FakeScreenBackend::pixelAt).
 class FakeScreenBackend : public ScreenBackend
 {
-public:
+  public:
     QList<DisplayInfo> displayList{{1, QRectF(0, 0, 800, 600)}};
     QList<PlatformWindow> windowList;
     QList<uint32_t> stacking;
@@ -30,14 +31,14 @@ public:
     // The colour of the synthetic desktop at a global logical point.
     static QRgb pixelAt(const QPointF &global);
 
-private:
+  private:
     QImage render(const QRectF &rect, double scale) const;
 };
 
 class FakeHotKeyBackend : public HotKeyBackend
 {
     Q_OBJECT
-public:
+  public:
     using HotKeyBackend::HotKeyBackend;
     QHash<uint32_t, KeyCombo> grabbed;
     QSet<KeyCombo> refused; // combinations "taken by another program"
@@ -50,7 +51,7 @@ public:
 
 class FakeSoundPlayer : public SoundPlayer
 {
-public:
+  public:
     bool available = true;
     int played = 0;
     bool playCaptureSound() override
@@ -62,7 +63,7 @@ public:
 
 class FakePlatform : public Platform
 {
-public:
+  public:
     QString name() const override { return QStringLiteral("fake"); }
     PlatformCapabilities capabilities() const override { return caps; }
     ScreenBackend &screens() override { return screen; }

@@ -2,7 +2,8 @@
 
 #include <canberra.h>
 
-namespace zorv {
+namespace zorv
+{
 
 CanberraSoundPlayer::~CanberraSoundPlayer()
 {

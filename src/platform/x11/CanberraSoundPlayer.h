@@ -4,16 +4,17 @@
 
 struct ca_context;
 
-namespace zorv {
+namespace zorv
+{
 
 // The freedesktop "screen-capture" event sound through libcanberra.
 class CanberraSoundPlayer : public SoundPlayer
 {
-public:
+  public:
     ~CanberraSoundPlayer() override;
     bool playCaptureSound() override;
 
-private:
+  private:
     ca_context *m_context = nullptr;
     bool m_failed = false;
 };

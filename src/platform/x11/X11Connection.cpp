@@ -4,7 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace zorv::x11 {
+namespace zorv::x11
+{
 
 xcb_connection_t *connection()
 {
@@ -40,15 +41,16 @@ xcb_window_t rootWindow()
 
 } // namespace zorv::x11
 
-namespace zorv::x11 {
+namespace zorv::x11
+{
 
 xcb_atom_t atom(const char *name)
 {
     xcb_connection_t *c = connection();
     if (!c)
         return XCB_ATOM_NONE;
-    auto *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name),
-                                        nullptr);
+    auto *reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
     const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     free(reply);
     return result;

@@ -2,7 +2,8 @@
 
 #include <xcb/xcb.h>
 
-namespace zorv::x11 {
+namespace zorv::x11
+{
 
 // Qt's own connection to the X server; null when Qt does not run on xcb.
 xcb_connection_t *connection();

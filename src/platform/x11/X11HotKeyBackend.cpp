@@ -8,9 +8,11 @@
 #include <memory>
 #include <xcb/xcb_keysyms.h>
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 // Offset between Linux evdev codes and X keycodes under evdev/libinput.
 constexpr uint32_t evdevToX = 8;
 constexpr uint16_t relevantModifiers =
@@ -56,8 +58,8 @@ uint16_t X11HotKeyBackend::numLockMask()
         xcb_key_symbols_alloc(m_connection), xcb_key_symbols_free);
     std::unique_ptr<xcb_keycode_t, decltype(&free)> numLock(
         xcb_key_symbols_get_keycode(symbols.get(), XK_Num_Lock), free);
-    auto *reply = xcb_get_modifier_mapping_reply(
-        m_connection, xcb_get_modifier_mapping(m_connection), nullptr);
+    auto *reply = xcb_get_modifier_mapping_reply(m_connection,
+                                                 xcb_get_modifier_mapping(m_connection), nullptr);
     if (reply && numLock) {
         const xcb_keycode_t *codes = xcb_get_modifier_mapping_keycodes(reply);
         const int perModifier = reply->keycodes_per_modifier;
@@ -88,8 +90,7 @@ std::optional<QString> X11HotKeyBackend::grab(uint32_t id, const KeyCombo &combo
     std::array<xcb_void_cookie_t, 4> cookies{};
     for (size_t i = 0; i < variants.size(); ++i) {
         cookies[i] = xcb_grab_key_checked(m_connection, 1, m_root, wanted.modifiers | variants[i],
-                                          wanted.keycode, XCB_GRAB_MODE_ASYNC,
-                                          XCB_GRAB_MODE_ASYNC);
+                                          wanted.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     }
     std::optional<QString> failure;
     for (auto cookie : cookies) {

@@ -6,7 +6,8 @@
 #include <QHash>
 #include <xcb/xcb.h>
 
-namespace zorv {
+namespace zorv
+{
 
 // Global shortcuts as passive key grabs on the root window. Each combination
 // is grabbed four times, with and without CapsLock and NumLock, so the lock
@@ -14,7 +15,7 @@ namespace zorv {
 class X11HotKeyBackend : public HotKeyBackend, public QAbstractNativeEventFilter
 {
     Q_OBJECT
-public:
+  public:
     explicit X11HotKeyBackend(QObject *parent = nullptr);
     ~X11HotKeyBackend() override;
 
@@ -26,7 +27,7 @@ public:
     // The X modifier mask for a combination's modifiers (Control, Shift, Mod1, Mod4).
     static uint16_t xModifiers(uint32_t modifiers);
 
-private:
+  private:
     struct Grab {
         xcb_keycode_t keycode;
         uint16_t modifiers;

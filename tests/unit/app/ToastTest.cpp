@@ -8,7 +8,8 @@
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 int visibleToasts()
 {
     int count = 0;
@@ -49,8 +50,8 @@ TEST(Toast, LongMessageStaysOnOnePillSizedToItsText)
 {
     Toast::show("Short", "checkmark", 1);
     const int shortWidth = Toast::current()->width();
-    Toast::show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable", "checkmark",
-                1);
+    Toast::show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable",
+                "checkmark", 1);
     EXPECT_GT(Toast::current()->width(), shortWidth);
     EXPECT_EQ(Toast::current()->height(), Toast::current()->sizeHint().height());
     EXPECT_LE(Toast::current()->width(), 720);

@@ -1,5 +1,5 @@
-#include "platform/KeychainSecretStore.h"
 #include "settings/AppSettings.h"
+#include "platform/KeychainSecretStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +11,12 @@
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 
 class AppSettingsTest : public ::testing::Test
 {
-protected:
+  protected:
     QTemporaryDir dir;
     MemorySecretStore keyring{true};
     int files = 0;
@@ -173,11 +174,11 @@ TEST_F(AppSettingsTest, HotKeyMapMergesWithDefaults)
 
 TEST_F(AppSettingsTest, UndecodableHotKeysGiveTheDefaultTable)
 {
-    for (const QByteArray &bad : {QByteArray("not json"), QByteArray("[1,2]"),
-                                  QByteArray(R"({"area":{"keyCode":21}})"),
-                                  QByteArray(R"({"area":{"keyCode":-1,"modifiers":0}})"),
-                                  QByteArray(R"({"area":{"keyCode":1.5,"modifiers":0}})"),
-                                  QByteArray(R"({"area":"ctrl+4"})")}) {
+    for (const QByteArray &bad :
+         {QByteArray("not json"), QByteArray("[1,2]"), QByteArray(R"({"area":{"keyCode":21}})"),
+          QByteArray(R"({"area":{"keyCode":-1,"modifiers":0}})"),
+          QByteArray(R"({"area":{"keyCode":1.5,"modifiers":0}})"),
+          QByteArray(R"({"area":"ctrl+4"})")}) {
         QSettings seed(freshPath(""), QSettings::IniFormat);
         seed.setValue("hotkeys", bad);
         seed.sync();

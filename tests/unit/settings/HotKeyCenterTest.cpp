@@ -1,11 +1,12 @@
-#include "platform/fake/FakePlatform.h"
 #include "settings/HotKeyCenter.h"
+#include "platform/fake/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 struct Recorder {
     QList<CaptureAction> actions;
     HotKeyCenter::Dispatch dispatch()
