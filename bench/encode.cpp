@@ -1,0 +1,260 @@
+// Encoding speed and size on a synthetic desktop screenshot: our PNG writer
+// against Qt's, plus JPEG and HEIC at quality 0.9. Prints a summary of the
+// medians last.
+
+#include "output/ImageEncoder.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRandomGenerator>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+using namespace zorv;
+
+namespace
+{
+
+void paintWindow(QPainter &p, QRandomGenerator &random, const QRect &frame, const QString &title,
+                 bool dark)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 60));
+    p.drawRoundedRect(frame.translated(0, 6).adjusted(-4, -2, 4, 8), 12, 12);
+    p.setBrush(dark ? QColor(30, 32, 38) : QColor(250, 250, 252));
+    p.drawRoundedRect(frame, 10, 10);
+    const QRect titleBar(frame.left(), frame.top(), frame.width(), 38);
+    p.setBrush(dark ? QColor(44, 46, 54) : QColor(232, 233, 238));
+    p.drawRoundedRect(titleBar, 10, 10);
+    const QColor buttons[] = {QColor(255, 95, 86), QColor(255, 189, 46), QColor(39, 201, 63)};
+    for (int i = 0; i < 3; ++i) {
+        p.setBrush(buttons[i]);
+        p.drawEllipse(QPoint(frame.left() + 20 + i * 22, frame.top() + 19), 7, 7);
+    }
+    p.setPen(dark ? QColor(220, 220, 225) : QColor(40, 40, 45));
+    p.setFont(QFont(QStringLiteral("Sans"), 11, QFont::DemiBold));
+    p.drawText(titleBar, Qt::AlignCenter, title);
+
+    // Sidebar with icons.
+    const QRect sidebar(frame.left(), titleBar.bottom(), 220, frame.height() - titleBar.height());
+    p.fillRect(sidebar, dark ? QColor(36, 38, 45) : QColor(241, 242, 246));
+    p.setFont(QFont(QStringLiteral("Sans"), 10));
+    for (int y = sidebar.top() + 16, i = 0; y + 28 < sidebar.bottom(); y += 30, ++i) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromHsv(int(random.bounded(360)), 160, 220));
+        p.drawRoundedRect(QRect(sidebar.left() + 14, y, 18, 18), 4, 4);
+        p.setPen(dark ? QColor(190, 190, 200) : QColor(70, 70, 80));
+        p.drawText(QPoint(sidebar.left() + 42, y + 14), QStringLiteral("Folder item %1").arg(i));
+    }
+
+    // Content: lines of text like an editor or a document.
+    static const char *words[] = {
+        "const",  "auto", "return", "image",   "capture", "while",  "for",    "render", "window",
+        "pixels", "if",   "else",   "QString", "history", "output", "encode", "=",      "{",
+        "}",      "(",    ")",      "value",   "12",      "0.5",    "true"};
+    p.setFont(QFont(QStringLiteral("Monospace"), 10));
+    const int left = sidebar.right() + 20;
+    for (int y = titleBar.bottom() + 24; y < frame.bottom() - 10; y += 19) {
+        int x = left + 12 * int(random.bounded(6));
+        while (x < frame.right() - 120 && random.bounded(12) != 0) {
+            const QString word = QString::fromLatin1(words[random.bounded(int(std::size(words)))]);
+            p.setPen(QColor::fromHsv(int(random.bounded(360)), dark ? 90 : 200, dark ? 235 : 120));
+            p.drawText(QPoint(x, y), word);
+            x += p.fontMetrics().horizontalAdvance(word) + 8;
+        }
+    }
+}
+
+QImage syntheticDesktop(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(20260305);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+
+    QLinearGradient wallpaper(0, 0, size.width(), size.height());
+    wallpaper.setColorAt(0, QColor(38, 70, 140));
+    wallpaper.setColorAt(0.5, QColor(120, 60, 150));
+    wallpaper.setColorAt(1, QColor(230, 120, 90));
+    p.fillRect(image.rect(), wallpaper);
+
+    const double sx = size.width() / 3840.0;
+    const double sy = size.height() / 2160.0;
+    auto scaled = [&](int x, int y, int w, int h) {
+        return QRect(int(x * sx), int(y * sy), int(w * sx), int(h * sy));
+    };
+    paintWindow(p, random, scaled(120, 140, 1900, 1300), QStringLiteral("main.cpp — Editor"), true);
+    paintWindow(p, random, scaled(1500, 500, 1800, 1200), QStringLiteral("Documentation"), false);
+
+    // A photo-like area inside the browser window: smooth gradients and noise.
+    const QRect photo = scaled(1800, 620, 1100, 640);
+    QRadialGradient glow(photo.center(), photo.width() / 2.0);
+    glow.setColorAt(0, QColor(255, 220, 160));
+    glow.setColorAt(1, QColor(40, 90, 120));
+    p.fillRect(photo, glow);
+    for (int i = 0; i < 4000; ++i) {
+        const QPoint dot(photo.left() + int(random.bounded(photo.width())),
+                         photo.top() + int(random.bounded(photo.height())));
+        p.fillRect(QRect(dot, QSize(2, 2)), QColor::fromRgb(random.generate() | 0xFF000000u));
+    }
+
+    // Desktop icons and the panel at the bottom.
+    for (int i = 0; i < 8; ++i) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromHsv(i * 45, 150, 230));
+        p.drawRoundedRect(scaled(3600, 160 + i * 170, 110, 110), 18, 18);
+        p.setPen(Qt::white);
+        p.drawText(scaled(3570, 280 + i * 170, 170, 30), Qt::AlignCenter,
+                   QStringLiteral("Document %1.pdf").arg(i + 1));
+    }
+    const QRect panel = scaled(0, 2100, 3840, 60);
+    p.fillRect(panel, QColor(20, 20, 24));
+    for (int i = 0; i < 12; ++i) {
+        p.setBrush(QColor::fromHsv(i * 30, 180, 240));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(scaled(1500 + i * 70, 2110, 40, 40));
+    }
+    p.setPen(Qt::white);
+    p.drawText(panel.adjusted(0, 0, -30, 0), Qt::AlignRight | Qt::AlignVCenter,
+               QStringLiteral("14:07  Thu 5 Mar"));
+    return image;
+}
+
+const QImage &screenshot(int width)
+{
+    static std::map<int, QImage> images;
+    auto found = images.find(width);
+    if (found == images.end())
+        found = images.emplace(width, syntheticDesktop(QSize(width, width * 9 / 16))).first;
+    return found->second;
+}
+
+std::optional<QByteArray> qtPng(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(image))
+        return std::nullopt;
+    return bytes;
+}
+
+template <typename Encode> void run(benchmark::State &state, Encode encode)
+{
+    const QImage &image = screenshot(int(state.range(0)));
+    qsizetype size = 0;
+    for (auto _ : state) {
+        const std::optional<QByteArray> bytes = encode(image);
+        if (!bytes) {
+            state.SkipWithError("encoder failed");
+            return;
+        }
+        size = bytes->size();
+    }
+    state.counters["bytes"] = double(size);
+}
+
+void pngOurs(benchmark::State &state)
+{
+    run(state, [](const QImage &image) { return ImageEncoder::pngData(image); });
+}
+void pngQt(benchmark::State &state)
+{
+    run(state, qtPng);
+}
+void jpeg90(benchmark::State &state)
+{
+    run(state, [](const QImage &image) { return ImageEncoder::jpegData(image, 0.9); });
+}
+void heic90(benchmark::State &state)
+{
+    run(state, [](const QImage &image) { return ImageEncoder::heicData(image, 0.9); });
+}
+
+// Remembers the median of every benchmark for the closing summary.
+class SummaryReporter : public benchmark::ConsoleReporter
+{
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            if (run.aggregate_name != "median")
+                continue;
+            const auto bytes = run.counters.find("bytes");
+            m_lines.push_back({run.run_name.str(), run.GetAdjustedRealTime(),
+                               bytes == run.counters.end() ? 0.0 : double(bytes->second)});
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        std::printf("\nmedian over repetitions (ms, bytes):\n");
+        for (const Line &line : m_lines)
+            std::printf("  %-24s %9.1f ms %12.0f bytes\n", line.name.c_str(), line.ms, line.bytes);
+    }
+
+  private:
+    struct Line {
+        std::string name;
+        double ms;
+        double bytes;
+    };
+    std::vector<Line> m_lines;
+};
+
+} // namespace
+
+BENCHMARK(pngOurs)
+    ->Arg(3840)
+    ->Arg(1920)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(pngQt)
+    ->Arg(3840)
+    ->Arg(1920)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(jpeg90)
+    ->Arg(3840)
+    ->Arg(1920)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(heic90)
+    ->Arg(3840)
+    ->Arg(1920)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+int main(int argc, char **argv)
+{
+    // Fonts need a GUI application; the offscreen platform needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

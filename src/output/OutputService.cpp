@@ -1,0 +1,191 @@
+#include "output/OutputService.h"
+
+#include "output/ImageEncoder.h"
+#include "settings/AppSettings.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFuture>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace zorv
+{
+
+namespace
+{
+
+const QString pngMimeType = QStringLiteral("image/png");
+
+// Splits "name.ext" at its last dot; a leading dot starts no extension.
+std::pair<QString, QString> splitExtension(const QString &fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {fileName, QString()};
+    return {fileName.left(dot), fileName.mid(dot + 1)};
+}
+
+// Offers only image/png and encodes on the first paste, so that copying a
+// capture costs nothing until someone asks for it.
+class PngMimeData : public QMimeData
+{
+  public:
+    explicit PngMimeData(QImage image) : m_image(std::move(image)) {}
+
+    QStringList formats() const override { return {pngMimeType}; }
+    bool hasFormat(const QString &mimeType) const override { return mimeType == pngMimeType; }
+
+  protected:
+    QVariant retrieveData(const QString &mimeType, QMetaType) const override
+    {
+        if (mimeType != pngMimeType)
+            return {};
+        if (m_png.isEmpty())
+            m_png = ImageEncoder::pngData(m_image).value_or(QByteArray());
+        return m_png;
+    }
+
+  private:
+    QImage m_image;
+    mutable QByteArray m_png;
+};
+
+QString panelMimeType(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::png:
+        return pngMimeType;
+    case ImageFormat::jpeg:
+        return QStringLiteral("image/jpeg");
+    case ImageFormat::heic:
+        if (QMimeDatabase().mimeTypeForName(QStringLiteral("image/heic")).isValid())
+            return QStringLiteral("image/heic");
+        return pngMimeType;
+    }
+    return pngMimeType;
+}
+
+} // namespace
+
+OutputService &OutputService::shared()
+{
+    static OutputService service(AppSettings::shared());
+    return service;
+}
+
+OutputService::OutputService(AppSettings &settings) : m_settings(settings) {}
+
+QString OutputService::uniqueURL(const QString &directory, const QString &fileName)
+{
+    const QDir dir(directory);
+    const QString first = dir.filePath(fileName);
+    if (!QFileInfo::exists(first) && !QFileInfo(first).isSymLink())
+        return first;
+    const auto [base, ext] = splitExtension(fileName);
+    for (int n = 2;; ++n) {
+        QString name = base + QLatin1Char(' ') + QString::number(n);
+        if (!ext.isEmpty())
+            name += QLatin1Char('.') + ext;
+        const QString candidate = dir.filePath(name);
+        // A dangling symbolic link still occupies the name.
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+            return candidate;
+    }
+}
+
+void OutputService::copy(const QImage &image)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QImage pixels = image;
+    pixels.setDevicePixelRatio(1.0);
+    clipboard->setMimeData(new PngMimeData(std::move(pixels)));
+}
+
+QString OutputService::expandTilde(const QString &path)
+{
+    if (path == QLatin1String("~"))
+        return QDir::homePath();
+    if (path.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + path.mid(1);
+    return path;
+}
+
+QString OutputService::saveDirectory() const
+{
+    return expandTilde(m_settings.saveDirectoryPath());
+}
+
+FileResult<OutputService::SaveResult> OutputService::save(const QImage &image,
+                                                          const std::optional<QByteArray> &data,
+                                                          const QString &fileName) const
+{
+    const QString directory = saveDirectory();
+    if (const auto error = FileWriter::ensureDirectory(directory))
+        return *error;
+
+    const ImageFormat format = m_settings.imageFormat();
+    QString name = fileName;
+    if (!data)
+        name =
+            splitExtension(fileName).first + QLatin1Char('.') + imageFormat::fileExtension(format);
+
+    const std::optional<QByteArray> bytes =
+        data ? data : ImageEncoder::encode(image, format, m_settings.jpegQuality());
+    if (!bytes)
+        return FileError(FileError::Reason::encodingFailed, QDir(directory).filePath(name));
+
+    const FileResult<QString> written = FileWriter::writeNewFile(directory, name, *bytes);
+    if (!written)
+        return written.error();
+    return SaveResult{written.value()};
+}
+
+void OutputService::saveWithPanel(const QImage &image, const QString &suggestedName,
+                                  std::function<void(std::optional<QString>)> completion) const
+{
+    const ImageFormat format = m_settings.imageFormat();
+    auto *dialog = new QFileDialog(nullptr, QString(), saveDirectory());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setMimeTypeFilters({panelMimeType(format)});
+    dialog->setDefaultSuffix(imageFormat::fileExtension(format));
+    dialog->selectFile(suggestedName);
+
+    const AppSettings *settings = &m_settings;
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [=](int result) {
+        const QStringList files = dialog->selectedFiles();
+        if (result != QDialog::Accepted || files.isEmpty()) {
+            if (completion)
+                completion(std::nullopt);
+            return;
+        }
+        const QString path = files.first();
+        const double quality = settings->jpegQuality();
+        QtConcurrent::run([image, format, quality, path]() -> bool {
+            const std::optional<QByteArray> bytes = ImageEncoder::encode(image, format, quality);
+            return bytes && !FileWriter::replaceFile(path, *bytes);
+        }).then(qApp, [image, path, completion, settings](bool written) {
+            if (!written) {
+                QApplication::beep();
+                if (completion)
+                    completion(std::nullopt);
+                return;
+            }
+            if (settings->copyToClipboard())
+                copy(image);
+            if (completion)
+                completion(path);
+        });
+    });
+    dialog->show();
+}
+
+} // namespace zorv

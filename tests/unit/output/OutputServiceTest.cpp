@@ -1,0 +1,231 @@
+#include "output/OutputService.h"
+#include "OutputTestSupport.h"
+#include "output/FileWriter.h"
+#include "output/HeicCodec.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QtConcurrent/QtConcurrentRun>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace zorv;
+using Reason = FileError::Reason;
+
+namespace
+{
+
+QImage solidImage(QSize size = {40, 30})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(10, 120, 200));
+    return image;
+}
+
+// Points $HOME at a temporary folder for one test.
+class HomeOverride
+{
+  public:
+    explicit HomeOverride(const QString &home) : m_old(qgetenv("HOME"))
+    {
+        qputenv("HOME", home.toUtf8());
+    }
+    ~HomeOverride() { qputenv("HOME", m_old); }
+
+  private:
+    QByteArray m_old;
+};
+
+// Makes writes larger than `bytes` fail with EFBIG instead of a signal.
+class FileSizeLimit
+{
+  public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+  private:
+    rlimit m_old{};
+};
+
+} // namespace
+
+TEST(OutputService, SaveCreatesTheTildeFolderAndEncodesInTheChosenFormat)
+{
+    test::TemporarySettings fixture;
+    HomeOverride home(fixture.dir.path());
+    fixture.settings->setSaveDirectoryPath(QStringLiteral("~/Shots/2026"));
+    const OutputService service(*fixture.settings);
+    const QString folder = fixture.dir.filePath(QStringLiteral("Shots/2026"));
+
+    const struct {
+        ImageFormat format;
+        QString expectedName;
+    } cases[] = {
+        {ImageFormat::png, QStringLiteral("shot.png")},
+        {ImageFormat::png, QStringLiteral("shot 2.png")},
+        {ImageFormat::jpeg, QStringLiteral("shot.jpg")},
+        {ImageFormat::heic, QStringLiteral("shot.heic")},
+    };
+    for (const auto &c : cases) {
+        fixture.settings->setImageFormat(c.format);
+        const auto result = service.save(solidImage(), std::nullopt, QStringLiteral("shot.png"));
+        ASSERT_TRUE(result) << result.error().description().toStdString();
+        EXPECT_EQ(result.value().url, QDir(folder).filePath(c.expectedName));
+        const QByteArray bytes = test::readFile(result.value().url);
+        const QSize size = c.format == ImageFormat::heic ? HeicCodec::decode(bytes)->size()
+                                                         : QImage::fromData(bytes).size();
+        EXPECT_EQ(size, QSize(40, 30));
+    }
+    EXPECT_EQ(test::folderEntries(folder),
+              QStringList({"shot 2.png", "shot.heic", "shot.jpg", "shot.png"}));
+}
+
+TEST(OutputService, SaveWritesGivenBytesUnderTheGivenName)
+{
+    test::TemporarySettings fixture;
+    fixture.settings->setSaveDirectoryPath(fixture.dir.filePath(QStringLiteral("out")));
+    const auto result = OutputService(*fixture.settings)
+                            .save(solidImage(), QByteArray("encoded"), QStringLiteral("x.jpg"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(QFileInfo(result.value().url).fileName(), QStringLiteral("x.jpg"));
+    EXPECT_EQ(test::readFile(result.value().url), QByteArray("encoded"));
+}
+
+TEST(OutputService, SaveReportsFolderProblems)
+{
+    test::TemporarySettings fixture;
+    const QString file = fixture.dir.filePath(QStringLiteral("plain-file"));
+    ASSERT_TRUE(test::writeFile(file, "x"));
+    const struct {
+        QString folder;
+        QString fileName;
+        Reason reason;
+        QString inDescription;
+    } cases[] = {
+        {file, QStringLiteral("a.png"), Reason::folderIsFile, QStringLiteral("is a file")},
+        {file + QStringLiteral("/sub/deeper"), QStringLiteral("a.png"), Reason::folderIsFile, file},
+        {fixture.dir.path(), QStringLiteral("n").repeated(300) + QStringLiteral(".png"),
+         Reason::nameTooLong, QStringLiteral("too long")},
+        {fixture.dir.filePath(QStringLiteral("d").repeated(300)), QStringLiteral("a.png"),
+         Reason::nameTooLong, QStringLiteral("too long")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        fixture.settings->setSaveDirectoryPath(c.folder);
+        const auto result =
+            OutputService(*fixture.settings).save(solidImage(), QByteArray("data"), c.fileName);
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().reason(), c.reason);
+        EXPECT_TRUE(result.error().description().contains(c.inDescription))
+            << result.error().description().toStdString();
+    }
+    EXPECT_EQ(test::folderEntries(fixture.dir.path()), QStringList({"plain-file", "settings.ini"}));
+}
+
+TEST(OutputService, SaveIntoAnUnwritableFolderIsAPermissionError)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not apply to root";
+    test::TemporarySettings fixture;
+    const QString locked = fixture.dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkdir(locked));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    fixture.settings->setSaveDirectoryPath(locked);
+    const auto result =
+        OutputService(*fixture.settings).save(solidImage(), std::nullopt, QStringLiteral("a.png"));
+    QFile::setPermissions(locked,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().reason(), Reason::folderUnwritable);
+}
+
+TEST(OutputService, EncoderFailureWritesNothing)
+{
+    test::TemporarySettings fixture;
+    const QString folder = fixture.dir.filePath(QStringLiteral("out"));
+    fixture.settings->setSaveDirectoryPath(folder);
+    const auto result =
+        OutputService(*fixture.settings).save(QImage(), std::nullopt, QStringLiteral("a.png"));
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().reason(), Reason::encodingFailed);
+    EXPECT_TRUE(test::folderEntries(folder).isEmpty());
+}
+
+TEST(FileWriter, FailedWriteLeavesNoPartialFile)
+{
+    QTemporaryDir dir;
+    {
+        FileSizeLimit limit(4096);
+        const auto written = FileWriter::writeNewFile(dir.path(), QStringLiteral("big.png"),
+                                                      QByteArray(100000, 'x'));
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.error().reason(), Reason::writeFailed);
+        EXPECT_TRUE(FileWriter::replaceFile(dir.filePath(QStringLiteral("index.json")),
+                                            QByteArray(100000, 'x'))
+                        .has_value());
+    }
+    EXPECT_TRUE(test::folderEntries(dir.path()).isEmpty());
+}
+
+TEST(FileWriter, ReplaceKeepsTheOldContentWhenTheWriteFails)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("index.json"));
+    ASSERT_FALSE(FileWriter::replaceFile(path, "old"));
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_TRUE(FileWriter::replaceFile(path, QByteArray(100000, 'x')).has_value());
+    }
+    EXPECT_EQ(test::readFile(path), QByteArray("old"));
+    ASSERT_FALSE(FileWriter::replaceFile(path, "new"));
+    EXPECT_EQ(test::readFile(path), QByteArray("new"));
+    EXPECT_EQ(test::folderEntries(dir.path()), QStringList({"index.json"}));
+}
+
+TEST(FileWriter, SimultaneousWritersNeverShareAName)
+{
+    QTemporaryDir dir;
+    constexpr int writers = 16;
+    QList<QFuture<FileResult<QString>>> futures;
+    for (int i = 0; i < writers; ++i) {
+        futures.append(QtConcurrent::run([&dir, i] {
+            return FileWriter::writeNewFile(dir.path(), QStringLiteral("shot.png"),
+                                            QByteArray::number(i));
+        }));
+    }
+    QSet<QByteArray> contents;
+    QSet<QString> paths;
+    for (auto &future : futures) {
+        const FileResult<QString> result = future.result();
+        ASSERT_TRUE(result);
+        paths.insert(result.value());
+        contents.insert(test::readFile(result.value()));
+    }
+    EXPECT_EQ(paths.size(), writers);
+    EXPECT_EQ(contents.size(), writers);
+    EXPECT_EQ(test::folderEntries(dir.path()).size(), writers);
+}
+
+TEST(OutputService, CopyPutsAPngOfThePixelSizeOnTheClipboard)
+{
+    QImage image = solidImage({2880, 1800});
+    image.setDevicePixelRatio(2.0);
+    OutputService::copy(image);
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->formats(), QStringList({"image/png"}));
+    const QImage pasted = QImage::fromData(data->data(QStringLiteral("image/png")), "png");
+    EXPECT_EQ(pasted.size(), QSize(2880, 1800));
+    EXPECT_EQ(pasted.pixel(5, 5), image.pixel(5, 5));
+}
