@@ -1,0 +1,176 @@
+#include "app/CaptureCoordinator.h"
+
+#include "app/Toast.h"
+#include "app/Trace.h"
+#include "capture/Permissions.h"
+#include "capture/ScreenCaptureService.h"
+#include "capture/ScreenGeometry.h"
+#include "output/HistoryStore.h"
+#include "output/ImageEncoder.h"
+#include "output/Naming.h"
+#include "output/OutputService.h"
+#include "platform/Platform.h"
+#include "settings/AppSettings.h"
+
+#include <QApplication>
+#include <QFuture>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtConcurrent>
+
+namespace zorv
+{
+
+namespace
+{
+const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
+} // namespace
+
+CoordinatorServices CoordinatorServices::standard()
+{
+    CoordinatorServices services;
+    services.platform = &Platform::shared();
+    services.settings = &AppSettings::shared();
+    services.history = &HistoryStore::shared();
+    services.toast = &Toast::show;
+    services.beep = &QApplication::beep;
+    services.now = &QDateTime::currentDateTime;
+    return services;
+}
+
+CaptureCoordinator &CaptureCoordinator::shared()
+{
+    static CaptureCoordinator *instance =
+        new CaptureCoordinator(CoordinatorServices::standard(), qApp);
+    return *instance;
+}
+
+CaptureCoordinator::CaptureCoordinator(CoordinatorServices services, QObject *parent)
+    : QObject(parent), m_services(std::move(services))
+{
+}
+
+QList<CaptureAction> CaptureCoordinator::availableActions()
+{
+    return {CaptureAction::fullScreen};
+}
+
+bool CaptureCoordinator::isAvailable(CaptureAction action)
+{
+    return availableActions().contains(action);
+}
+
+void CaptureCoordinator::perform(CaptureAction action)
+{
+    switch (action) {
+    case CaptureAction::fullScreen:
+        captureFullScreen();
+        return;
+    default:
+        // Refused earlier by the command line and never registered as a shortcut.
+        return;
+    }
+}
+
+bool CaptureCoordinator::passPermissionGate()
+{
+    Platform &platform = *m_services.platform;
+    if (platform.screenCaptureGranted() || platform.requestScreenCapture())
+        return true;
+    m_services.toast(QStringLiteral("Allow Screen Recording, then try again"),
+                     QStringLiteral("lock.shield.fill"), toastSeconds);
+    Permissions::open(Permissions::screenRecordingLink());
+    return false;
+}
+
+void CaptureCoordinator::captureFullScreen()
+{
+    if (!passPermissionGate())
+        return;
+    QScreen *screen = ScreenGeometry::screenUnderMouse();
+    if (!screen) {
+        showError(CaptureError(CaptureError::Code::noDisplay).description());
+        return;
+    }
+    const uint32_t displayID = ScreenGeometry::displayID(screen);
+    const CaptureResult image =
+        ScreenCaptureService::capture(displayID, screen->devicePixelRatio());
+    if (!image) {
+        showError(image.error().description());
+        return;
+    }
+    deliver(image.value(), CaptureKind::screenshot);
+}
+
+CaptureResult CaptureCoordinator::captureImage(const QRectF &rect)
+{
+    const auto displays = ScreenCaptureService::displayInfos();
+    for (const DisplayInfo &display : displays ? displays.value() : QList<DisplayInfo>()) {
+        if (!display.frame.contains(rect))
+            continue;
+        if (QScreen *screen = ScreenGeometry::screenForDisplayID(display.id))
+            return ScreenCaptureService::capture(display.id, rect, screen->devicePixelRatio());
+        break;
+    }
+    return ScreenCaptureService::capture(rect);
+}
+
+double CaptureCoordinator::scale(const QRectF &rect) const
+{
+    const QPointF centre = rect.center();
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (QRectF(screen->geometry()).contains(centre))
+            return screen->devicePixelRatio();
+    }
+    if (QScreen *primary = QGuiApplication::primaryScreen())
+        return primary->devicePixelRatio();
+    return 2.0;
+}
+
+void CaptureCoordinator::deliver(const QImage &image, CaptureKind kind)
+{
+    AppSettings &settings = *m_services.settings;
+    if (settings.copyToClipboard()) {
+        OutputService::copy(image);
+        Trace::mark("clipboard-set");
+    }
+    if (settings.playSound() && !m_services.platform->sound().playCaptureSound())
+        m_services.beep();
+
+    const ImageFormat format = settings.imageFormat();
+    const double quality = settings.jpegQuality();
+    const QString fileName = Naming::fileName(settings.nameTemplate(), m_services.now(),
+                                              imageFormat::fileExtension(format));
+    QtConcurrent::run([image, format, quality] {
+        return ImageEncoder::encode(image, format, quality);
+    }).then(this, [this, image, kind, fileName](std::optional<QByteArray> data) {
+        finishDelivery(image, kind, fileName, data);
+    });
+}
+
+void CaptureCoordinator::finishDelivery(const QImage &image, CaptureKind kind,
+                                        const QString &fileName,
+                                        const std::optional<QByteArray> &data)
+{
+    AppSettings &settings = *m_services.settings;
+    const std::optional<HistoryItem> item =
+        m_services.history->recordImage(image, data, kind, fileName);
+    m_lastCaptureURL =
+        item ? std::optional<QUrl>(QUrl::fromLocalFile(item->filePath)) : std::nullopt;
+    Trace::mark("history-written");
+
+    if (settings.saveScreenshotsAutomatically()) {
+        const auto saved = OutputService(settings).save(image, data, fileName);
+        if (!saved)
+            m_services.toast(QStringLiteral("Couldn't save: ") + saved.error().description(),
+                             warningSymbol, toastSeconds);
+    }
+    Q_EMIT deliveryFinished(item ? item->filePath : QString());
+}
+
+void CaptureCoordinator::showError(const QString &description)
+{
+    m_services.toast(description, warningSymbol, toastSeconds);
+}
+
+} // namespace zorv
