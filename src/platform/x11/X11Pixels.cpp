@@ -1,0 +1,263 @@
+#include "platform/x11/X11Pixels.h"
+
+#include "app/Log.h"
+
+#include <QPainter>
+#include <QRegion>
+#include <xcb/composite.h>
+
+#include <cstring>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+namespace zorv
+{
+
+QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth)
+{
+    if (depth == 32) {
+        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < height; ++y)
+            memcpy(image.scanLine(y), data + size_t(y) * stride, size_t(width) * 4);
+        return image;
+    }
+    if (depth != 24)
+        return {};
+    // The padding byte of a depth-24 pixel is undefined; Qt wants 0xFF there.
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        const auto *in = reinterpret_cast<const uint32_t *>(data + size_t(y) * stride);
+        auto *out = reinterpret_cast<uint32_t *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            out[x] = in[x] | 0xFF000000u;
+    }
+    return image;
+}
+
+X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms)
+    : m_connection(connection), m_root(screen->root), m_atoms(atoms)
+{
+    // Pixels are read as 32 bits each, least significant byte first (BGRX).
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    bool depth24 = false, depth32 = false;
+    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
+        if (it.data->depth == 24)
+            depth24 = it.data->bits_per_pixel == 32;
+        if (it.data->depth == 32)
+            depth32 = it.data->bits_per_pixel == 32;
+    }
+    const bool littleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    m_formatSupported = depth24 && depth32 && screen->root_depth == 24 &&
+                        (setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) == littleEndian;
+    if (!m_formatSupported)
+        logLine(QStringLiteral("screen capture needs a 24-bit X screen"));
+
+    const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
+    m_shmAvailable = shm && shm->present;
+
+    // Redirecting once, for the life of the connection, keeps every top-level's
+    // pixmap current even while it is covered and its client cannot repaint.
+    const xcb_query_extension_reply_t *composite =
+        xcb_get_extension_data(connection, &xcb_composite_id);
+    if (composite && composite->present) {
+        XcbReply<xcb_composite_query_version_reply_t> version(xcb_composite_query_version_reply(
+            connection, xcb_composite_query_version(connection, 0, 4), nullptr));
+        if (version && (version->major_version > 0 || version->minor_version >= 2)) {
+            XcbReply<xcb_generic_error_t> error(xcb_request_check(
+                connection, xcb_composite_redirect_subwindows_checked(
+                                connection, m_root, XCB_COMPOSITE_REDIRECT_AUTOMATIC)));
+            m_composited = !error;
+        }
+    }
+}
+
+X11Pixels::~X11Pixels()
+{
+    releaseSegment();
+}
+
+bool X11Pixels::reserveSegment(size_t bytes)
+{
+    if (m_shmAddress && m_shmSize >= bytes)
+        return true;
+    releaseSegment();
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return false;
+    void *address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void *>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    const xcb_shm_seg_t segment = xcb_generate_id(m_connection);
+    XcbReply<xcb_generic_error_t> error(
+        xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, segment, id, 0)));
+    // Marked for removal now, so the segment goes away with the last detach.
+    shmctl(id, IPC_RMID, nullptr);
+    if (error) {
+        shmdt(address);
+        m_shmAvailable = false; // a remote server, most likely
+        return false;
+    }
+    m_segment = segment;
+    m_shmAddress = address;
+    m_shmSize = bytes;
+    return true;
+}
+
+void X11Pixels::releaseSegment()
+{
+    if (!m_shmAddress)
+        return;
+    xcb_shm_detach(m_connection, m_segment);
+    xcb_flush(m_connection);
+    shmdt(m_shmAddress);
+    m_shmAddress = nullptr;
+    m_shmSize = 0;
+}
+
+QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect)
+{
+    xcb_generic_error_t *rawError = nullptr;
+    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        m_connection,
+        xcb_shm_get_image(m_connection, drawable, int16_t(rect.x()), int16_t(rect.y()),
+                          uint16_t(rect.width()), uint16_t(rect.height()), ~0u,
+                          XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
+        &rawError));
+    XcbReply<xcb_generic_error_t> error(rawError);
+    if (!reply || error)
+        return {};
+    return imageFromPixels(static_cast<const uchar *>(m_shmAddress), rect.width(), rect.height(),
+                           rect.width() * 4, reply->depth);
+}
+
+QImage X11Pixels::readPlain(xcb_drawable_t drawable, const QRect &rect)
+{
+    xcb_generic_error_t *rawError = nullptr;
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        m_connection,
+        xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(rect.x()),
+                      int16_t(rect.y()), uint16_t(rect.width()), uint16_t(rect.height()), ~0u),
+        &rawError));
+    XcbReply<xcb_generic_error_t> error(rawError);
+    if (!reply || error)
+        return {};
+    const int length = xcb_get_image_data_length(reply.get());
+    if (length < rect.width() * rect.height() * 4)
+        return {};
+    return imageFromPixels(xcb_get_image_data(reply.get()), rect.width(), rect.height(),
+                           rect.width() * 4, reply->depth);
+}
+
+QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect)
+{
+    if (!m_formatSupported || rect.isEmpty() || rect.width() > 0x7FFF || rect.height() > 0x7FFF)
+        return {};
+    if (m_shmAvailable && reserveSegment(size_t(rect.width()) * rect.height() * 4))
+        return readShared(drawable, rect);
+    return readPlain(drawable, rect);
+}
+
+QList<X11Pixels::TopLevel> X11Pixels::viewableTopLevels()
+{
+    QList<TopLevel> result;
+    XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    if (!tree)
+        return result;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    const int count = xcb_query_tree_children_length(tree.get());
+    QList<xcb_get_window_attributes_cookie_t> attributes;
+    QList<xcb_get_geometry_cookie_t> geometries;
+    for (int i = 0; i < count; ++i) {
+        attributes.append(xcb_get_window_attributes(m_connection, children[i]));
+        geometries.append(xcb_get_geometry(m_connection, children[i]));
+    }
+    // Children come bottom to top.
+    for (int i = 0; i < count; ++i) {
+        XcbReply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(m_connection, attributes[i], nullptr));
+        XcbReply<xcb_get_geometry_reply_t> g(
+            xcb_get_geometry_reply(m_connection, geometries[i], nullptr));
+        if (!a || !g || a->map_state != XCB_MAP_STATE_VIEWABLE ||
+            a->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
+            continue;
+        const int border = g->border_width;
+        result.append(
+            {children[i], QRect(g->x, g->y, g->width + 2 * border, g->height + 2 * border)});
+    }
+    return result;
+}
+
+QImage X11Pixels::readTopLevel(xcb_window_t topLevel, const QRect &crop)
+{
+    if (!m_composited)
+        return {};
+    const xcb_pixmap_t pixmap = xcb_generate_id(m_connection);
+    const xcb_void_cookie_t named =
+        xcb_composite_name_window_pixmap_checked(m_connection, topLevel, pixmap);
+    QImage image = read(pixmap, crop);
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(m_connection, named));
+    if (!error)
+        xcb_free_pixmap(m_connection, pixmap);
+    return error ? QImage() : image;
+}
+
+QImage X11Pixels::background(const QRect &rect)
+{
+    // The root's own background lives in no window pixmap; desktops that set a
+    // wallpaper publish it as _XROOTPMAP_ID.
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        m_connection,
+        xcb_get_property(m_connection, 0, m_root, m_atoms.rootPixmap, XCB_ATOM_PIXMAP, 0, 1),
+        nullptr));
+    const QList<uint32_t> values = propertyValues(reply.get());
+    if (!values.isEmpty() && values.first() != XCB_PIXMAP_NONE) {
+        QImage image = read(values.first(), rect);
+        if (!image.isNull())
+            return image;
+    }
+    QImage black(rect.size(), QImage::Format_RGB32);
+    black.fill(Qt::black);
+    return black;
+}
+
+QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
+{
+    QImage canvas = read(m_root, rect);
+    if (canvas.isNull() || excluded.isEmpty() || !m_composited)
+        return canvas;
+    const QList<TopLevel> topLevels = viewableTopLevels();
+    QRegion hidden;
+    for (const TopLevel &top : topLevels) {
+        if (excluded.contains(top.id))
+            hidden += top.rect;
+    }
+    hidden &= rect;
+    if (hidden.isEmpty())
+        return canvas;
+
+    // Only what the excluded windows cover is rebuilt: the background, then every
+    // other top-level from the bottom up.
+    const QRect dirty = hidden.boundingRect();
+    QPainter painter(&canvas);
+    painter.translate(-rect.topLeft());
+    painter.setClipRegion(hidden);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(dirty.topLeft(), background(dirty));
+    for (const TopLevel &top : topLevels) {
+        const QRect part = top.rect & dirty;
+        if (excluded.contains(top.id) || part.isEmpty())
+            continue;
+        const QImage pixels = readTopLevel(top.id, part.translated(-top.rect.topLeft()));
+        if (pixels.isNull())
+            continue;
+        painter.setCompositionMode(pixels.hasAlphaChannel() ? QPainter::CompositionMode_SourceOver
+                                                            : QPainter::CompositionMode_Source);
+        painter.drawImage(part.topLeft(), pixels);
+    }
+    return canvas;
+}
+
+} // namespace zorv

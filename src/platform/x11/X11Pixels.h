@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/x11/X11Atoms.h"
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QSet>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+namespace zorv
+{
+
+// Reads pixels from the X server: the screen as shown, the screen composed
+// without some top-level windows, and one top-level's own pixels. Images come
+// back as Format_RGB32 (opaque depths) or Format_ARGB32_Premultiplied (depth 32),
+// in X pixels.
+class X11Pixels
+{
+  public:
+    X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms);
+    ~X11Pixels();
+    X11Pixels(const X11Pixels &) = delete;
+    X11Pixels &operator=(const X11Pixels &) = delete;
+
+    // Whether top-level windows have pixmaps of their own (Composite redirect held).
+    bool composited() const { return m_composited; }
+    bool usesSharedMemory() const { return m_shmAvailable; }
+
+    // A region of a drawable; null on failure.
+    QImage read(xcb_drawable_t drawable, const QRect &rect);
+    // The screen in `rect` as it would look without the `excluded` root children.
+    QImage compose(const QRect &rect, const QSet<xcb_window_t> &excluded);
+    // A root child's own pixels, even where covered; `crop` in its coordinates.
+    QImage readTopLevel(xcb_window_t topLevel, const QRect &crop);
+
+  private:
+    struct TopLevel {
+        xcb_window_t id;
+        QRect rect; // including the border
+    };
+    QList<TopLevel> viewableTopLevels();
+    QImage readShared(xcb_drawable_t drawable, const QRect &rect);
+    QImage readPlain(xcb_drawable_t drawable, const QRect &rect);
+    bool reserveSegment(size_t bytes);
+    void releaseSegment();
+    QImage background(const QRect &rect);
+
+    xcb_connection_t *m_connection;
+    xcb_window_t m_root;
+    X11Atoms m_atoms;
+    bool m_composited = false;
+    bool m_formatSupported = false;
+    bool m_shmAvailable = false;
+    xcb_shm_seg_t m_segment = 0;
+    void *m_shmAddress = nullptr;
+    size_t m_shmSize = 0;
+};
+
+// Turns 32-bit X pixels of the given depth into an image (one pass, no further copy).
+QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth);
+
+} // namespace zorv

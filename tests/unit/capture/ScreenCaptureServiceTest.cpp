@@ -1,0 +1,113 @@
+#include "capture/ScreenCaptureService.h"
+#include "capture/ScreenGeometry.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+using namespace zorv;
+
+namespace
+{
+class CaptureServiceTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        auto platform = std::make_unique<FakePlatform>();
+        fake = &platform->screen;
+        fake->displayList = {{1, QRectF(0, 0, 800, 600)}, {2, QRectF(800, 0, 640, 480)}};
+        Platform::install(std::move(platform));
+    }
+    void TearDown() override { Platform::install(nullptr); }
+
+    FakeScreenBackend *fake = nullptr;
+};
+} // namespace
+
+TEST_F(CaptureServiceTest, TooSmallAreaFailsBeforeAskingThePlatform)
+{
+    for (const QRectF rect : {QRectF(0, 0, 0.4, 100), QRectF(0, 0, 100, 0.99), QRectF()}) {
+        const CaptureResult result = ScreenCaptureService::capture(rect);
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().code(), CaptureError::Code::imageUnavailable);
+    }
+    EXPECT_EQ(fake->grabCount, 0);
+    EXPECT_TRUE(ScreenCaptureService::capture(QRectF(5, 5, 1, 1)));
+    EXPECT_EQ(fake->grabCount, 1);
+}
+
+TEST_F(CaptureServiceTest, RegionSizeIsRoundedHalfAwayFromZero)
+{
+    struct Case {
+        QRectF rect;
+        double scale;
+        QSize pixels;
+    };
+    const Case cases[] = {
+        {QRectF(10, 10, 100.5, 50.25), 2, QSize(201, 101)},
+        {QRectF(10, 10, 0.2, 0.2), 1, QSize(1, 1)},
+        {QRectF(0, 0, 800, 600), 1, QSize(800, 600)},
+    };
+    for (const Case &c : cases) {
+        const CaptureResult result = ScreenCaptureService::capture(1, c.rect, c.scale);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result.value().size(), c.pixels) << c.rect.width() << "x" << c.rect.height();
+    }
+}
+
+TEST_F(CaptureServiceTest, WholeDisplayCapturesThatDisplaysFrame)
+{
+    const CaptureResult result = ScreenCaptureService::capture(2, 1.0);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result.value().size(), QSize(640, 480));
+    // The fake paints each pixel with its global position.
+    EXPECT_EQ(result.value().pixel(0, 0), FakeScreenBackend::pixelAt({800.5, 0.5}));
+    EXPECT_EQ(result.value().pixel(639, 479), FakeScreenBackend::pixelAt({1439.5, 479.5}));
+}
+
+TEST_F(CaptureServiceTest, UnknownDisplayOrWindowIsReportedAsSuch)
+{
+    fake->windowList = {PlatformWindow{5, QRectF(0, 0, 100, 100), "t", "a", 1, 0, true}};
+    EXPECT_EQ(ScreenCaptureService::capture(9, QRectF(0, 0, 10, 10), 1).error().code(),
+              CaptureError::Code::noDisplay);
+    EXPECT_EQ(ScreenCaptureService::capture(9, 1.0).error().code(), CaptureError::Code::noDisplay);
+    EXPECT_EQ(ScreenCaptureService::captureWindow(6, 1, true).error().code(),
+              CaptureError::Code::noWindow);
+    EXPECT_EQ(fake->grabCount, 0);
+    const CaptureResult window = ScreenCaptureService::captureWindow(5, 2, false);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window.value().size(), QSize(200, 200));
+}
+
+TEST_F(CaptureServiceTest, PlatformFailuresPassThroughUnchanged)
+{
+    const CaptureError failure(CaptureError::Code::platform, QStringLiteral("server went away"));
+    fake->failure = failure;
+    EXPECT_EQ(ScreenCaptureService::capture(QRectF(0, 0, 10, 10)).error(), failure);
+    EXPECT_EQ(ScreenCaptureService::capture(1, QRectF(0, 0, 10, 10), 1).error(), failure);
+}
+
+TEST_F(CaptureServiceTest, WindowInfosListsFrontMostFirstWithoutOwnWindows)
+{
+    const int32_t own = int32_t(QCoreApplication::applicationPid());
+    fake->windowList = {PlatformWindow{1, QRectF(0, 0, 100, 100), "back", "a", 7, 0, true},
+                        PlatformWindow{2, QRectF(0, 0, 100, 100), "front", "a", 7, 0, true},
+                        PlatformWindow{3, QRectF(0, 0, 100, 100), "mine", "zorv", own, 0, true}};
+    fake->stacking = {3, 2, 1};
+    const auto listed = ScreenCaptureService::windowInfos(true);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed.value().size(), 2);
+    EXPECT_EQ(listed.value()[0].title, QStringLiteral("front"));
+    EXPECT_EQ(ScreenCaptureService::windowInfos(false).value().size(), 3);
+}
+
+TEST_F(CaptureServiceTest, DisplayIDsRoundTripThroughScreens)
+{
+    QScreen *primary = QGuiApplication::primaryScreen();
+    ASSERT_NE(primary, nullptr);
+    EXPECT_EQ(ScreenGeometry::displayID(primary), 1u);
+    EXPECT_EQ(ScreenGeometry::screenForDisplayID(1), primary);
+    EXPECT_EQ(ScreenGeometry::screenForDisplayID(77), nullptr);
+}
