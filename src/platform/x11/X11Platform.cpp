@@ -3,12 +3,7 @@
 #include "platform/x11/CanberraSoundPlayer.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
-#if __has_include("platform/x11/X11ScreenBackend.h")
 #include "platform/x11/X11ScreenBackend.h"
-#else
-#include "platform/fake/FakePlatform.h"
-using X11ScreenBackend = zorv::FakeScreenBackend; // TEMPORARY until the X11 screen backend lands
-#endif
 
 namespace zorv {
 
@@ -28,7 +23,7 @@ public:
     bool hasCompositor() override { return x11::compositorRunning(); }
 
 private:
-    X11ScreenBackend m_screens;
+    X11ScreenBackend m_screens{x11::connection(), x11::screenNumber()};
     X11HotKeyBackend m_hotKeys;
     CanberraSoundPlayer m_sound;
 };
