@@ -4,6 +4,7 @@
 #include "theme/Symbols.h"
 
 #include <QFontMetrics>
+#include <cmath>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -20,7 +21,7 @@ constexpr int symbolSize = 18;
 constexpr int spacing = 8;
 constexpr int horizontalPadding = 18;
 constexpr int pillHeight = 40;
-constexpr int maxTextWidth = 640;
+constexpr int maxTextWidth = 860;
 constexpr int fadeInMs = 160;
 constexpr int fadeOutMs = 250;
 constexpr int afterFadeMs = 260;
@@ -69,8 +70,9 @@ ToastView::ToastView(QString message, QString symbol, bool translucent)
 
 QSize ToastView::sizeHint() const
 {
-    const QFontMetrics metrics(font());
-    const int text = std::min(metrics.horizontalAdvance(m_message), maxTextWidth);
+    // Measured for this window's screen, as the text will be painted.
+    const QFontMetricsF metrics(toastFont(), this);
+    const int text = std::min(int(std::ceil(metrics.horizontalAdvance(m_message))) + 1, maxTextWidth);
     const int symbol = Symbols::contains(m_symbol) ? symbolSize + spacing : 0;
     return {horizontalPadding * 2 + symbol + text, pillHeight};
 }
@@ -101,9 +103,10 @@ void ToastView::paintEvent(QPaintEvent *)
         x += symbolSize + spacing;
     }
     painter.setPen(Qt::white);
+    painter.setFont(toastFont());
     const QRect textRect(x, 0, width() - x - horizontalPadding, pillHeight);
     const QString text =
-        QFontMetrics(font()).elidedText(m_message, Qt::ElideRight, textRect.width());
+        QFontMetricsF(toastFont(), this).elidedText(m_message, Qt::ElideRight, textRect.width());
     painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
 }
 

@@ -85,7 +85,8 @@ SettingsLocations SettingsLocations::standard()
 AppSettings &AppSettings::shared()
 {
     static AppSettings *instance = [] {
-        auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+        // The native format on Linux is INI text in ~/.config/Zorv/Zorv.conf.
+        auto store = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                  QStringLiteral("Zorv"), QStringLiteral("Zorv"));
         auto *secrets = new KeychainSecretStore(QStringLiteral("Zorv"), qApp);
         return new AppSettings(std::move(store), secrets, SettingsLocations::standard(), qApp);

@@ -5,6 +5,12 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void registerIconResources()
+{
+    Q_INIT_RESOURCE(zorv);
+}
+
 namespace zorv::Symbols
 {
 
@@ -83,6 +89,10 @@ QPixmap pixmap(const QString &symbol, int size, const QColor &color, qreal devic
     const QString file = table().value(symbol);
     if (file.isEmpty())
         return {};
+    // The icons live in the static core library, whose resources are not
+    // registered on their own.
+    static const bool registered = (registerIconResources(), true);
+    Q_UNUSED(registered);
     QFile svg(QStringLiteral(":/icons/%1.svg").arg(file));
     if (!svg.open(QIODevice::ReadOnly))
         return {};
