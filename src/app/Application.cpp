@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QThread>
 #include <cstdio>
+#include <malloc.h>
 #include <xcb/xcb.h>
 
 namespace zorv
@@ -98,6 +99,10 @@ int runResident(int argc, char **argv, const Command &command)
         print(stderr, error);
         return 1;
     }
+    // Capture buffers are large and short-lived: keep them in their own
+    // mappings so that freeing them gives the memory back to the system
+    // instead of leaving an idle tray program holding tens of megabytes.
+    mallopt(M_MMAP_THRESHOLD, 512 * 1024);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorv"));
     QApplication::setOrganizationName(QStringLiteral("Zorv"));
