@@ -12,8 +12,11 @@
 #include <QPainterPath>
 #include <QRandomGenerator>
 #include <benchmark/benchmark.h>
+#include <spng.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -132,8 +135,13 @@ const QImage &screenshot(int width)
 {
     static std::map<int, QImage> images;
     auto found = images.find(width);
-    if (found == images.end())
+    if (found == images.end()) {
         found = images.emplace(width, syntheticDesktop(QSize(width, width * 9 / 16))).first;
+        // ZORV_BENCH_SAVE_DIR keeps the test pictures for a look.
+        const QString saveDir = qEnvironmentVariable("ZORV_BENCH_SAVE_DIR");
+        if (!saveDir.isEmpty())
+            found->second.save(saveDir + QStringLiteral("/desktop-%1.png").arg(width));
+    }
     return found->second;
 }
 
@@ -145,6 +153,38 @@ std::optional<QByteArray> qtPng(const QImage &image)
     if (!QImageWriter(&buffer, "png").write(image))
         return std::nullopt;
     return bytes;
+}
+
+// libspng on one core with the same settings (no filters, level 6), for reference.
+std::optional<QByteArray> spngPng(const QImage &image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    spng_ctx *ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_set_option(ctx, SPNG_FILTER_CHOICE, SPNG_DISABLE_FILTERING);
+    spng_set_option(ctx, SPNG_IMG_COMPRESSION_LEVEL, 6);
+    spng_ihdr ihdr{};
+    ihdr.width = uint32_t(rgb.width());
+    ihdr.height = uint32_t(rgb.height());
+    ihdr.bit_depth = 8;
+    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+    spng_set_ihdr(ctx, &ihdr);
+    std::vector<uchar> packed(size_t(rgb.width()) * 3 * size_t(rgb.height()));
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(packed.data() + size_t(y) * size_t(rgb.width()) * 3, rgb.constScanLine(y),
+                    size_t(rgb.width()) * 3);
+    std::optional<QByteArray> result;
+    if (spng_encode_image(ctx, packed.data(), packed.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) ==
+        0) {
+        size_t size = 0;
+        int error = 0;
+        if (void *buffer = spng_get_png_buffer(ctx, &size, &error)) {
+            result = QByteArray(static_cast<const char *>(buffer), qsizetype(size));
+            std::free(buffer);
+        }
+    }
+    spng_ctx_free(ctx);
+    return result;
 }
 
 template <typename Encode> void run(benchmark::State &state, Encode encode)
@@ -170,6 +210,10 @@ void pngQt(benchmark::State &state)
 {
     run(state, qtPng);
 }
+void pngSpng(benchmark::State &state)
+{
+    run(state, spngPng);
+}
 void jpeg90(benchmark::State &state)
 {
     run(state, [](const QImage &image) { return ImageEncoder::jpegData(image, 0.9); });
@@ -190,22 +234,25 @@ class SummaryReporter : public benchmark::ConsoleReporter
             if (run.aggregate_name != "median")
                 continue;
             const auto bytes = run.counters.find("bytes");
-            m_lines.push_back({run.run_name.str(), run.GetAdjustedRealTime(),
+            m_lines.push_back({run.run_name.function_name + "/" + run.run_name.args,
+                               run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(),
                                bytes == run.counters.end() ? 0.0 : double(bytes->second)});
         }
     }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\nmedian over repetitions (ms, bytes):\n");
+        std::printf("\nmedians (wall time, CPU time of all threads, output size):\n");
         for (const Line &line : m_lines)
-            std::printf("  %-24s %9.1f ms %12.0f bytes\n", line.name.c_str(), line.ms, line.bytes);
+            std::printf("  %-14s %9.1f ms wall %9.1f ms cpu %10.0f bytes\n", line.name.c_str(),
+                        line.ms, line.cpuMs, line.bytes);
     }
 
   private:
     struct Line {
         std::string name;
         double ms;
+        double cpuMs;
         double bytes;
     };
     std::vector<Line> m_lines;
@@ -222,6 +269,14 @@ BENCHMARK(pngOurs)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true);
 BENCHMARK(pngQt)
+    ->Arg(3840)
+    ->Arg(1920)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(pngSpng)
     ->Arg(3840)
     ->Arg(1920)
     ->Unit(benchmark::kMillisecond)

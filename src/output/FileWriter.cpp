@@ -172,6 +172,8 @@ FileError temporaryFileError(const TemporaryFile &temp, const QString &directory
         return FileError(FileError::Reason::folderUncreatable, directory, ENOENT);
     if (temp.openError() == ENOTDIR)
         return FileError(FileError::Reason::folderIsFile, directory);
+    if (isPermissionError(temp.openError()))
+        return FileError(FileError::Reason::folderUnwritable, directory, temp.openError());
     return FileError::fromErrno(temp.openError(), directory, FileError::Reason::writeFailed);
 }
 
@@ -226,6 +228,9 @@ QString FileError::description() const
     }
     case Reason::encodingFailed:
         return QStringLiteral("The image couldn't be encoded.");
+    case Reason::sourceUnreadable:
+        return QStringLiteral("The file “%1” couldn't be read (%2).")
+            .arg(m_path, systemText(m_errorNumber));
     case Reason::writeFailed:
         if (m_errorNumber == 0)
             return QStringLiteral("The file “%1” couldn't be written.").arg(m_path);
@@ -282,13 +287,15 @@ FileResult<QString> writeNewFile(const QString &directory, const QString &fileNa
 FileResult<QString> moveNewFile(const QString &source, const QString &directory,
                                 const QString &fileName)
 {
+    if (!QFileInfo(source).isFile())
+        return FileError(FileError::Reason::sourceUnreadable, source, ENOENT);
     bool consumed = false;
     FileResult<QString> placed = placeUnique(source, directory, fileName, consumed);
     if (!placed && placed.error().errorNumber() == EXDEV) {
         // Another file system: copy into the folder, then let go of the source.
         const int from = ::open(nativePath(source).constData(), O_RDONLY | O_CLOEXEC);
         if (from < 0)
-            return FileError::fromErrno(errno, source, FileError::Reason::writeFailed);
+            return FileError(FileError::Reason::sourceUnreadable, source, errno);
         TemporaryFile temp(directory);
         if (!temp.isOpen()) {
             ::close(from);

@@ -20,6 +20,7 @@ class FileError
         nameTooLong,
         encodingFailed,
         writeFailed,
+        sourceUnreadable, // a file to be moved in
     };
 
     FileError(Reason reason, QString path, int errorNumber = 0);

@@ -86,6 +86,9 @@ std::optional<QByteArray> encode(const QImage &image, double quality)
                 .code != heif_error_Ok)
         return std::nullopt;
     Encoder encoder(rawEncoder);
+    // x265's default preset ("slow") takes twice as long on a 4K screenshot for
+    // files only about 4 % smaller; a capture waits for this encoder.
+    heif_encoder_set_parameter_string(encoder.get(), "preset", "veryfast");
     const int lossyQuality = int(std::lround(std::clamp(quality, 0.0, 1.0) * 100));
     if (heif_encoder_set_lossy_quality(encoder.get(), lossyQuality).code != heif_error_Ok)
         return std::nullopt;

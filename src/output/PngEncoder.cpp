@@ -77,25 +77,34 @@ struct Band {
     bool ok = false;
 };
 
-bool deflateInto(z_stream &stream, Band &band, const uchar *data, qsizetype size, int flush)
+// Deflates through a small reused buffer so that only the compressed bytes
+// are ever stored (no zero-filled, over-sized output to fault in).
+class BandDeflater
 {
-    stream.next_in = const_cast<Bytef *>(data);
-    stream.avail_in = uInt(size);
-    for (;;) {
-        if (stream.avail_out == 0) {
-            const size_t used = band.deflated.size();
-            band.deflated.resize(std::max<size_t>(used * 2, 1 << 16));
-            stream.next_out = band.deflated.data() + used;
-            stream.avail_out = uInt(band.deflated.size() - used);
+  public:
+    explicit BandDeflater(Band &band) : m_band(band) {}
+
+    bool feed(z_stream &stream, const uchar *data, qsizetype size, int flush)
+    {
+        stream.next_in = const_cast<Bytef *>(data);
+        stream.avail_in = uInt(size);
+        for (;;) {
+            stream.next_out = m_scratch.data();
+            stream.avail_out = uInt(m_scratch.size());
+            const int result = deflate(&stream, flush);
+            if (result == Z_STREAM_ERROR)
+                return false;
+            m_band.deflated.insert(m_band.deflated.end(), m_scratch.data(), stream.next_out);
+            if (flush == Z_FINISH ? result == Z_STREAM_END
+                                  : (stream.avail_in == 0 && stream.avail_out != 0))
+                return true;
         }
-        const int result = deflate(&stream, flush);
-        if (result == Z_STREAM_ERROR)
-            return false;
-        if (flush == Z_FINISH ? result == Z_STREAM_END
-                              : (stream.avail_in == 0 && stream.avail_out != 0))
-            return true;
     }
-}
+
+  private:
+    Band &m_band;
+    std::vector<uchar> m_scratch = std::vector<uchar>(1 << 17);
+};
 
 void compressBand(const ScanlineSource &source, Band &band, bool last)
 {
@@ -117,19 +126,17 @@ void compressBand(const ScanlineSource &source, Band &band, bool last)
         deflateSetDictionary(&stream, history.data() + history.size() - keep, uInt(keep));
     }
 
-    band.deflated.resize(
-        size_t(std::max<qsizetype>(lineBytes * (band.endRow - band.firstRow) / 8, 1 << 16)));
-    stream.next_out = band.deflated.data();
-    stream.avail_out = uInt(band.deflated.size());
+    // Screen content typically shrinks twenty-fold or more.
+    band.deflated.reserve(size_t(lineBytes * (band.endRow - band.firstRow) / 16));
+    BandDeflater deflater(band);
     band.adler = adler32(0, nullptr, 0);
     bool ok = true;
     for (int y = band.firstRow; ok && y < band.endRow; ++y) {
         source.line(y, line.data());
         band.adler = adler32(band.adler, line.data(), uInt(lineBytes));
         const int flush = y + 1 < band.endRow ? Z_NO_FLUSH : (last ? Z_FINISH : Z_SYNC_FLUSH);
-        ok = deflateInto(stream, band, line.data(), lineBytes, flush);
+        ok = deflater.feed(stream, line.data(), lineBytes, flush);
     }
-    band.deflated.resize(band.deflated.size() - stream.avail_out);
     band.rawBytes = lineBytes * (band.endRow - band.firstRow);
     band.ok = ok;
     deflateEnd(&stream);

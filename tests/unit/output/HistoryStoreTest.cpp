@@ -315,7 +315,9 @@ TEST(HistoryStore, FailuresAreLoggedAndAddNothing)
     EXPECT_TRUE(store->recordImage(solidImage(), std::nullopt, CaptureKind::screenshot,
                                    QStringLiteral("p.png")));
     const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(log.startsWith(QStringLiteral("Zorv: history move failed: "))) << log.toStdString();
+    EXPECT_TRUE(log.startsWith(QStringLiteral("Zorv: history move failed: The file “") + missing +
+                               QStringLiteral("” couldn't be read")))
+        << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("\nZorv: history persist failed: ")))
         << log.toStdString();
     EXPECT_EQ(log.count(QLatin1Char('\n')), 2);

@@ -115,13 +115,6 @@ TEST(ImageEncoder, PngOfScreenContentIsNoLargerThanQtsWriter)
     EXPECT_EQ(decodeWithQt(*ours).convertToFormat(QImage::Format_RGB32), image);
 }
 
-TEST(ImageEncoder, NullImageYieldsNothing)
-{
-    EXPECT_FALSE(ImageEncoder::pngData(QImage()).has_value());
-    EXPECT_FALSE(ImageEncoder::jpegData(QImage(), 0.9).has_value());
-    EXPECT_FALSE(ImageEncoder::heicData(QImage(), 0.9).has_value());
-}
-
 TEST(ImageEncoder, LossyFormatsDecodeToTheRightSizeAndColour)
 {
     const QColor colour(200, 30, 60);

@@ -3,9 +3,12 @@
 #include "output/FileWriter.h"
 #include "output/HeicCodec.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTest>
 #include <QtConcurrent/QtConcurrentRun>
 #include <gtest/gtest.h>
 
@@ -228,4 +231,50 @@ TEST(OutputService, CopyPutsAPngOfThePixelSizeOnTheClipboard)
     const QImage pasted = QImage::fromData(data->data(QStringLiteral("image/png")), "png");
     EXPECT_EQ(pasted.size(), QSize(2880, 1800));
     EXPECT_EQ(pasted.pixel(5, 5), image.pixel(5, 5));
+}
+
+namespace
+{
+
+QFileDialog *openSaveDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QFileDialog *>(widget); dialog && dialog->isVisible())
+            return dialog;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(OutputService, SaveWithPanelWritesTheChosenFileInTheBackground)
+{
+    test::TemporarySettings fixture;
+    fixture.settings->setImageFormat(ImageFormat::jpeg);
+    fixture.settings->setSaveDirectoryPath(fixture.dir.path());
+    const OutputService service(*fixture.settings);
+    QGuiApplication::clipboard()->clear();
+
+    std::optional<std::optional<QString>> answer;
+    service.saveWithPanel(solidImage({50, 20}), QStringLiteral("pick.jpg"),
+                          [&](std::optional<QString> url) { answer = url; });
+    QFileDialog *dialog = openSaveDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    const QString chosen = fixture.dir.filePath(QStringLiteral("chosen.jpg"));
+    dialog->selectFile(chosen);
+    static_cast<QDialog *>(dialog)->accept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 10000));
+    ASSERT_EQ(*answer, chosen);
+    EXPECT_EQ(QImage::fromData(test::readFile(chosen), "jpeg").size(), QSize(50, 20));
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(QStringLiteral("image/png")));
+
+    answer.reset();
+    service.saveWithPanel(solidImage(), QStringLiteral("other.jpg"),
+                          [&](std::optional<QString> url) { answer = url; });
+    dialog = openSaveDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 10000));
+    EXPECT_EQ(*answer, std::nullopt);
 }
