@@ -73,7 +73,11 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
 
 X11Pixels::~X11Pixels()
 {
-    releaseSegment();
+    // The shared backend can outlive Qt's X connection (it is destroyed after
+    // main returns), so only the local mapping is dropped here; the server
+    // detaches the segment when the connection closes.
+    if (m_shmAddress)
+        shmdt(m_shmAddress);
 }
 
 bool X11Pixels::reserveSegment(size_t bytes)

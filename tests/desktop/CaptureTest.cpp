@@ -1,0 +1,152 @@
+#include "DesktopSupport.h"
+
+#include "capture/ScreenCaptureService.h"
+#include "capture/ScreenGeometry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <csignal>
+
+using namespace zorv;
+using namespace zorv::desktop;
+
+namespace
+{
+int countColour(const QImage &image, QRgb colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return count;
+}
+
+// How many pixels of `image` at `at` differ from the helper pattern starting at
+// `origin` of the helper's client area.
+int patternMismatches(const QImage &image, const QRect &at, QPoint origin)
+{
+    int wrong = 0;
+    for (int y = 0; y < at.height(); ++y)
+        for (int x = 0; x < at.width(); ++x)
+            wrong += (image.pixel(at.x() + x, at.y() + y) & 0xFFFFFF) !=
+                     (patternAt(origin.x() + x, origin.y() + y) & 0xFFFFFF);
+    return wrong;
+}
+
+std::optional<WindowInfo> listed(uint32_t id)
+{
+    const QList<WindowInfo> windows = ScreenCaptureService::windowInfos(false).value();
+    for (const WindowInfo &w : windows) {
+        if (w.id == id)
+            return w;
+    }
+    return std::nullopt;
+}
+} // namespace
+
+TEST(Capture, OwnWindowsAreLeftOutOfDisplayCaptures)
+{
+    REQUIRE_DESKTOP();
+    const QRgb green = qRgb(0x20, 0xC0, 0x40);
+    HelperWindow other(QStringLiteral("zorv-under"), QRect(200, 200, 600, 400), QColor(green));
+    ASSERT_TRUE(other.ready());
+    auto own = showOwnWindow(QRect(300, 300, 300, 200), Qt::magenta);
+    ASSERT_TRUE(own);
+    QScreen *screen = own->screen();
+
+    // As the screen shows it, our window is there …
+    const QImage shown = screen->grabWindow(0).toImage();
+    ASSERT_GT(countColour(shown, qRgb(255, 0, 255)), 300 * 200 / 2);
+
+    // … and a display capture leaves it out, showing what lies beneath.
+    const uint32_t display = ScreenGeometry::displayID(screen);
+    const CaptureResult result = ScreenCaptureService::capture(display, QRectF(screen->geometry()),
+                                                               screen->devicePixelRatio());
+    ASSERT_TRUE(result) << result.error().description().toStdString();
+    keep(result.value(), QStringLiteral("own-window-left-out"));
+    EXPECT_EQ(result.value().size(), screen->geometry().size());
+    EXPECT_EQ(countColour(result.value(), qRgb(255, 0, 255)), 0);
+    const QPoint middle = own->geometry().center() - screen->geometry().topLeft();
+    EXPECT_EQ(result.value().pixel(middle) & 0xFFFFFF, green & 0xFFFFFF);
+
+    // The area capture leaves it out too.
+    const CaptureResult area = ScreenCaptureService::capture(QRectF(own->frameGeometry()));
+    ASSERT_TRUE(area);
+    EXPECT_EQ(countColour(area.value(), qRgb(255, 0, 255)), 0);
+}
+
+TEST(Capture, APatternComesBackAtItsPlace)
+{
+    REQUIRE_DESKTOP();
+    HelperWindow pattern(QStringLiteral("zorv-pattern"), QRect(400, 250, 256, 192));
+    ASSERT_TRUE(pattern.ready());
+    const QRect client = pattern.clientGeometry();
+    QScreen *screen = ScreenGeometry::screenContaining(client.center());
+    ASSERT_EQ(screen->devicePixelRatio(), 1.0) << "run without scale factors";
+
+    // Exactly the client area, then a larger area around it.
+    const CaptureResult exact =
+        ScreenCaptureService::capture(ScreenGeometry::displayID(screen), QRectF(client), 1.0);
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(exact.value().size(), client.size());
+    EXPECT_EQ(patternMismatches(exact.value(), QRect(QPoint(0, 0), client.size()), {0, 0}), 0);
+
+    const CaptureResult around =
+        ScreenCaptureService::capture(QRectF(client.adjusted(-10, -7, 0, 0)));
+    ASSERT_TRUE(around);
+    keep(around.value(), QStringLiteral("pattern-at-its-place"));
+    EXPECT_EQ(patternMismatches(around.value(), QRect(QPoint(10, 7), client.size()), {0, 0}), 0);
+}
+
+TEST(Capture, AnAreaAcrossTwoMonitorsIsCapturedWhole)
+{
+    REQUIRE_DESKTOP();
+    if (QGuiApplication::screens().size() < 2)
+        GTEST_SKIP() << "needs two monitors (desktop.sh --monitors 1920x1080,1920x1080)";
+    const int edge = QGuiApplication::screens()[1]->geometry().left();
+    HelperWindow pattern(QStringLiteral("zorv-across"), QRect(edge - 150, 300, 300, 120));
+    ASSERT_TRUE(pattern.ready());
+    const QRect client = pattern.clientGeometry();
+    ASSERT_LT(client.left(), edge);
+    ASSERT_GT(client.right(), edge);
+
+    const CaptureResult result = ScreenCaptureService::capture(QRectF(client));
+    ASSERT_TRUE(result);
+    keep(result.value(), QStringLiteral("across-monitors"));
+    EXPECT_EQ(result.value().size(), client.size());
+    EXPECT_EQ(patternMismatches(result.value(), QRect(QPoint(0, 0), client.size()), {0, 0}), 0);
+}
+
+TEST(Capture, ACoveredWindowIsCapturedWithItsOwnPixels)
+{
+    REQUIRE_DESKTOP();
+    HelperWindow covered(QStringLiteral("zorv-covered"), QRect(100, 120, 300, 200));
+    ASSERT_TRUE(covered.ready());
+    // Stopped, it cannot repaint what the cover hides: the pixels must be kept.
+    ::kill(pid_t(covered.pid()), SIGSTOP);
+    HelperWindow cover(QStringLiteral("zorv-cover"), QRect(180, 160, 300, 200), QColor(Qt::blue));
+    ASSERT_TRUE(cover.ready());
+    const std::optional<WindowInfo> info = listed(covered.id());
+    ASSERT_TRUE(info);
+
+    const CaptureResult result = ScreenCaptureService::captureWindow(covered.id(), 1.0, false);
+    ::kill(pid_t(covered.pid()), SIGCONT);
+    ASSERT_TRUE(result) << result.error().description().toStdString();
+    keep(result.value(), QStringLiteral("covered-window"));
+    EXPECT_EQ(result.value().size(), info->frame.size().toSize());
+    const QPoint offset = covered.clientGeometry().topLeft() - info->frame.topLeft().toPoint();
+    EXPECT_EQ(
+        patternMismatches(result.value(), QRect(offset, covered.clientGeometry().size()), {0, 0}),
+        0);
+}
+
+TEST(Capture, AClosedWindowOrUnknownDisplayFailsClearly)
+{
+    REQUIRE_DESKTOP();
+    EXPECT_EQ(ScreenCaptureService::captureWindow(0x7FFFFFF0, 1.0, true).error().code(),
+              CaptureError::Code::noWindow);
+    EXPECT_EQ(backend().grabWindow(0x7FFFFFF0, 1.0, true).error().code(),
+              CaptureError::Code::noWindow);
+    EXPECT_EQ(ScreenCaptureService::capture(12345678, 1.0).error().code(),
+              CaptureError::Code::noDisplay);
+}
