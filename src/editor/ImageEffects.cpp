@@ -71,7 +71,7 @@ void ImageEffects::insert(const QString &key, const QImage &image)
     // Least recently used go first. The newest entry always stays, even when it
     // alone exceeds the budget: a tall scrolling capture would otherwise be
     // blurred again on every frame of a drag.
-    while (m_entries.size() > 1 && (m_entries.size() > maxEntries || totalCost() > maxCost))
+    while (m_entries.size() > 1 && (m_entries.size() > m_maxEntries || totalCost() > m_maxCost))
         m_entries.removeLast();
 }
 

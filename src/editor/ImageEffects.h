@@ -16,10 +16,14 @@ class ImageEffects
   public:
     static ImageEffects &shared();
 
-    static constexpr int maxEntries = 4;
-    static constexpr qint64 maxCost = 96LL * 1024 * 1024;
+    static constexpr int defaultMaxEntries = 4;
+    static constexpr qint64 defaultMaxCost = 96LL * 1024 * 1024;
 
-    ImageEffects() = default;
+    // Cost is bytes per row × height of the cached images.
+    explicit ImageEffects(int maxEntries = defaultMaxEntries, qint64 maxCost = defaultMaxCost)
+        : m_maxEntries(maxEntries), m_maxCost(maxCost)
+    {
+    }
     ImageEffects(const ImageEffects &) = delete;
     ImageEffects &operator=(const ImageEffects &) = delete;
 
@@ -45,6 +49,8 @@ class ImageEffects
     template <typename Make> QImage cached(const QString &key, Make make);
     void insert(const QString &key, const QImage &image);
 
+    int m_maxEntries;
+    qint64 m_maxCost;
     // Most recently used first.
     QList<Entry> m_entries;
 };
