@@ -1,6 +1,7 @@
 #include "editor/EditorModel.h"
 
 #include "editor/AnnotationRenderer.h"
+#include "editor/LargeImage.h"
 #include "output/Naming.h"
 #include "settings/AppSettings.h"
 
@@ -312,40 +313,27 @@ QImage EditorModel::flattenedImage() const
     const int pad =
         m_backdrop.isOn ? int(std::trunc(longSide * std::max(m_backdrop.padding, 0.0))) : 0;
 
-    QImage result(w + 2 * pad, h + 2 * pad, QImage::Format_ARGB32_Premultiplied);
+    QImage result =
+        largeImage(QSize(w + 2 * pad, h + 2 * pad), QImage::Format_ARGB32_Premultiplied);
     if (result.isNull())
         return {};
     result.setColorSpace(QColorSpace::SRgb);
     result.fill(Qt::transparent);
 
-    auto drawContent = [&](QImage &target) {
-        QPainter painter(&target);
-        painter.drawImage(imageArea, m_image);
-        AnnotationRenderer::render(painter, m_annotations, m_image, imageArea.size());
-    };
-    if (!m_backdrop.isOn) {
-        drawContent(result);
-        return result;
-    }
-
-    // Image and annotations go into a layer that is then laid onto the backdrop
-    // through an antialiased rounded shape, so the corners come out smooth.
-    QImage layer(w, h, QImage::Format_ARGB32_Premultiplied);
-    if (layer.isNull())
-        return {};
-    layer.fill(Qt::transparent);
-    drawContent(layer);
-
-    const double radius = longSide * std::max(m_backdrop.cornerRadius, 0.0);
-    const QRectF imageRect(pad, pad, w, h);
     QPainter painter(&result);
-    m_backdrop.drawBackground(painter, QRectF(result.rect()), imageRect, radius);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QBrush brush(layer);
-    brush.setTransform(QTransform::fromTranslate(pad, pad));
-    QPainterPath shape;
-    shape.addRoundedRect(imageRect, radius, radius);
-    painter.fillPath(shape, brush);
+    if (m_backdrop.isOn) {
+        const double radius = longSide * std::max(m_backdrop.cornerRadius, 0.0);
+        const QRectF imageRect(pad, pad, w, h);
+        m_backdrop.drawBackground(painter, QRectF(result.rect()), imageRect, radius);
+        // An antialiased clip, so the rounded corners come out smooth.
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(imageRect, radius, radius);
+        painter.setClipPath(shape);
+        painter.translate(pad, pad);
+    }
+    painter.drawImage(imageArea, m_image);
+    AnnotationRenderer::render(painter, m_annotations, m_image, imageArea.size());
     return result;
 }
 

@@ -91,7 +91,7 @@ TEST(ImageEffects, BlurFollowsAGaussianOfTheRadius)
     // function of a Gaussian whose standard deviation is the radius.
     QImage step = solidImage(400, 8, Qt::black);
     QPainter(&step).fillRect(QRect(200, 0, 200, 8), Qt::white);
-    for (double radius : {4.0, 14.0, 40.0}) {
+    for (double radius : {4.0, 14.0, 40.0, 80.0}) {
         SCOPED_TRACE(radius);
         const QImage out = imageFilters::gaussianBlur(step, radius);
         for (double sigmas : {-2.0, -1.0, -0.5, 0.5, 1.0, 2.0}) {
@@ -118,10 +118,14 @@ TEST(ImageEffects, BoxWidthsMatchTheGaussianVariance)
 
 TEST(ImageEffects, EdgesAreExtendedNotDarkened)
 {
-    const QImage red = solidImage(50, 30, QColor(220, 30, 30));
-    for (double radius : {3.0, 60.0}) {
-        const QImage out = imageFilters::gaussianBlur(red, radius);
-        EXPECT_EQ(largestDifference(out, red), 0) << radius;
+    // Small and large images, narrow and wide boxes: flat colour stays flat.
+    for (QSize size : {QSize(50, 30), QSize(1201, 1003)}) {
+        const QImage red = solidImage(size.width(), size.height(), QColor(220, 30, 30));
+        for (double radius : {3.0, 60.0, 90.0}) {
+            const QImage out = imageFilters::gaussianBlur(red, radius);
+            EXPECT_EQ(largestDifference(out, red), 0) << size.width() << " " << radius;
+        }
+        EXPECT_EQ(imageFilters::pixelate(red, 7), red);
     }
 }
 
