@@ -3,7 +3,6 @@
 #include "unit/editor/EditorTestSupport.h"
 
 #include <QPainter>
-#include <QRandomGenerator>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -52,31 +51,7 @@ QRect inkBounds(const QImage &image, QRgb background)
     return box;
 }
 
-QImage noise(int w, int h, quint32 seed)
-{
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < h; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            line[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
-    }
-    return image;
-}
-
 } // namespace
-
-TEST(AnnotationRenderer, GeometryOfShapes)
-{
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::rectangleCornerRadius(QRectF(0, 0, 10, 100)), 2);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::rectangleCornerRadius(QRectF(0, 0, 100, 100)), 8);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::effectCornerRadius(QRectF(0, 0, 20, 100)), 3);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::spotlightCornerRadius(QRectF(0, 0, 100, 100)), 10);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::arrowHead({0, 0}, {100, 0}, 2).length, 12);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::arrowHead({0, 0}, {100, 0}, 5).length, 17);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::numberBadgeDiameter(10), 24);
-    EXPECT_DOUBLE_EQ(AnnotationRenderer::numberBadgeDiameter(40), 60);
-}
 
 TEST(AnnotationRenderer, ArrowHeadSitsAtTheEndWithTheRightLength)
 {
@@ -84,11 +59,12 @@ TEST(AnnotationRenderer, ArrowHeadSitsAtTheEndWithTheRightLength)
         const char *name;
         QPointF start, end;
         double width;
+        double headLength; // max(3.4 × width, 12)
     };
     const Row rows[] = {
-        {"right, width 4", {20, 100}, {170, 100}, 4},
-        {"up, width 2", {100, 180}, {100, 20}, 2},
-        {"down-left, width 5", {170, 30}, {40, 160}, 5},
+        {"right, width 4", {20, 100}, {170, 100}, 4, 13.6},
+        {"up, width 2", {100, 180}, {100, 20}, 2, 12},
+        {"down-left, width 5", {170, 30}, {40, 160}, 5, 17},
     };
     const QImage white = solidImage(200, 200, Qt::white);
     for (const Row &row : rows) {
@@ -96,25 +72,23 @@ TEST(AnnotationRenderer, ArrowHeadSitsAtTheEndWithTheRightLength)
         const QImage out = renderOver(
             white, {makeAnnotation(AnnotationTool::arrow, row.start, row.end, row.width)});
         saveExample(out, QStringLiteral("arrow-%1").arg(row.width));
-        const auto head = AnnotationRenderer::arrowHead(row.start, row.end, row.width);
-        const double h = head.length;
-        for (QPointF wing : {head.wing1, head.wing2}) {
-            const QPointF along = (wing - row.end) / h;
-            EXPECT_TRUE(isReddish(at(out, row.end + along * (h - 1))));
-            EXPECT_TRUE(isReddish(at(out, row.end + along * (h / 2))));
+        const QPointF d = row.end - row.start;
+        const QPointF back = -d / std::hypot(d.x(), d.y()); // from the tip towards the tail
+        for (double turn : {-std::numbers::pi / 7, std::numbers::pi / 7}) {
+            // Each wing leaves the tip backwards, turned by a seventh of a half turn.
+            const QPointF along(back.x() * std::cos(turn) - back.y() * std::sin(turn),
+                                back.x() * std::sin(turn) + back.y() * std::cos(turn));
+            EXPECT_TRUE(isReddish(at(out, row.end + along * (row.headLength - 1))));
+            EXPECT_TRUE(isReddish(at(out, row.end + along * (row.headLength / 2))));
             // Past the wing's round cap the head is over.
-            EXPECT_EQ(at(out, row.end + along * (h + row.width / 2 + 2)), qRgb(255, 255, 255));
+            EXPECT_EQ(at(out, row.end + along * (row.headLength + row.width / 2 + 2)),
+                      qRgb(255, 255, 255));
+            // No head at the tail.
+            EXPECT_EQ(at(out, row.start - along * (row.headLength - 1)), qRgb(255, 255, 255));
         }
-        // No head at the tail: beside the tail, where wings would be, is white.
-        const QPointF dir = (row.end - row.start) /
-                            std::hypot(row.end.x() - row.start.x(), row.end.y() - row.start.y());
-        const QPointF normal(-dir.y(), dir.x());
-        const double spread = h * std::sin(std::numbers::pi / 7);
-        EXPECT_EQ(at(out, row.start + dir * h * 0.9 + normal * spread), qRgb(255, 255, 255));
-        // The tip is mitred: it reaches well past the shaft's round cap (a
-        // bevelled or rounded tip would not).
+        // The tip is mitred: it reaches well past where a round or bevelled join would end.
         if (row.width >= 4) {
-            EXPECT_TRUE(isReddish(at(out, row.end + dir * (row.width * 0.5 + 1))));
+            EXPECT_TRUE(isReddish(at(out, row.end - back * (row.width * 0.5 + 1))));
         }
     }
 }
@@ -333,23 +307,4 @@ TEST(AnnotationRenderer, UnparsableColourDrawsStandardRed)
     line.colorHex = QStringLiteral("#F00");
     const QImage out = renderOver(white, {line});
     EXPECT_EQ(out.pixel(50, 20), colorHex::standardRed().rgb());
-}
-
-TEST(AnnotationRenderer, SmoothedPathPassesThroughEveryPoint)
-{
-    const QList<QPointF> points = {{0, 0}, {30, 40}, {60, 0}, {90, 40}, {120, 0}};
-    const QPainterPath path = AnnotationRenderer::smoothedPath(points);
-    // moveTo plus one cubic (three elements) per following point.
-    ASSERT_EQ(path.elementCount(), 1 + 3 * (points.size() - 1));
-    for (qsizetype i = 0; i < points.size(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i == 0 ? 0 : int(3 * i));
-        EXPECT_EQ(QPointF(e.x, e.y), points[i]);
-    }
-    // Collinear, evenly spaced points give a straight line.
-    const QPainterPath straight =
-        AnnotationRenderer::smoothedPath({{0, 10}, {10, 10}, {20, 10}, {30, 10}});
-    for (int i = 0; i < straight.elementCount(); ++i)
-        EXPECT_DOUBLE_EQ(straight.elementAt(i).y, 10);
-    EXPECT_EQ(AnnotationRenderer::smoothedPath({{1, 2}, {3, 4}}).elementCount(), 2);
-    EXPECT_TRUE(AnnotationRenderer::smoothedPath({}).isEmpty());
 }

@@ -1,5 +1,4 @@
 #include "editor/Backdrop.h"
-#include "editor/ColorHex.h"
 #include "unit/editor/EditorTestSupport.h"
 
 #include <QPainter>
@@ -20,15 +19,6 @@ TEST(Backdrop, PresetIndexIsClampedToTheList)
         Backdrop backdrop;
         backdrop.presetIndex = row.index;
         EXPECT_EQ(backdrop.preset().name, QLatin1String(row.name)) << row.index;
-    }
-}
-
-TEST(Backdrop, EveryPresetColourParses)
-{
-    for (const BackdropPreset &preset : Backdrop::presets()) {
-        EXPECT_GE(preset.colors.size(), 2) << preset.name.toStdString();
-        for (const QString &color : preset.colors)
-            EXPECT_TRUE(colorHex::parse(color)) << color.toStdString();
     }
 }
 

@@ -76,6 +76,9 @@ inline QImage solidImage(int w, int h, QColor color)
     return image;
 }
 
+// Opaque random pixels, or translucent premultiplied ones.
+QImage noise(int w, int h, quint32 seed, bool opaque = true);
+
 // Saves an image for a person to look at when ZORV_EXAMPLES_DIR is set.
 void saveExample(const QImage &image, const QString &name);
 

@@ -4,7 +4,6 @@
 
 #include <QFont>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -49,22 +48,6 @@ int largestDifference(const QImage &a, const QImage &b)
     return largest;
 }
 
-QImage noise(int w, int h, quint32 seed)
-{
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < h; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            // Premultiplied: colour channels no larger than alpha.
-            const quint32 a = 128 + random.bounded(128);
-            line[x] = (a << 24) | (random.bounded(a + 1) << 16) | (random.bounded(a + 1) << 8) |
-                      random.bounded(a + 1);
-        }
-    }
-    return image;
-}
-
 } // namespace
 
 TEST(ImageEffects, BlurRadius14MakesSmallTextUnreadable)
@@ -103,19 +86,6 @@ TEST(ImageEffects, BlurFollowsAGaussianOfTheRadius)
     }
 }
 
-TEST(ImageEffects, BoxWidthsMatchTheGaussianVariance)
-{
-    for (double sigma : {1.0, 2.5, 7.0, 14.0, 60.0, 250.0}) {
-        SCOPED_TRACE(sigma);
-        double variance = 0;
-        for (int w : imageFilters::boxWidthsForGaussian(sigma)) {
-            EXPECT_EQ(w % 2, 1);
-            variance += (w * w - 1) / 12.0;
-        }
-        EXPECT_NEAR(std::sqrt(variance), sigma, std::max(0.2, sigma * 0.03));
-    }
-}
-
 TEST(ImageEffects, EdgesAreExtendedNotDarkened)
 {
     // Small and large images, narrow and wide boxes: flat colour stays flat.
@@ -131,7 +101,7 @@ TEST(ImageEffects, EdgesAreExtendedNotDarkened)
 
 TEST(ImageEffects, ThreadedAndSingleThreadedResultsAgree)
 {
-    const QImage image = noise(317, 211, 3);
+    const QImage image = noise(317, 211, 3, false);
     EXPECT_EQ(imageFilters::gaussianBlur(image, 5, imageFilters::Threads::pool),
               imageFilters::gaussianBlur(image, 5, imageFilters::Threads::single));
     EXPECT_EQ(imageFilters::pixelate(image, 9, imageFilters::Threads::pool),
@@ -210,12 +180,4 @@ TEST(ImageEffects, CacheStaysWithinItsMemoryBudget)
     const QImage first = tight.blurred(image, 4);
     EXPECT_EQ(tight.entryCount(), 1);
     EXPECT_EQ(tight.blurred(image, 4).cacheKey(), first.cacheKey());
-}
-
-TEST(ImageEffects, NullImageGivesNoEffect)
-{
-    ImageEffects effects;
-    EXPECT_TRUE(effects.blurred(QImage(), 14).isNull());
-    EXPECT_TRUE(effects.pixelated(QImage(), 18).isNull());
-    EXPECT_EQ(effects.entryCount(), 0);
 }
