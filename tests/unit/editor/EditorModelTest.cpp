@@ -275,7 +275,7 @@ TEST_F(EditorModelTest, FlattenedImageWithBackdrop)
         QSize expected;
     };
     for (const Row &row : {Row{{1000, 500}, 0.07, {1140, 640}}, Row{{333, 101}, 0.07, {379, 147}},
-                           Row{{200, 300}, 0.0, {200, 300}}}) {
+                           Row{{200, 300}, 0.0, {200, 300}}, Row{{200, 300}, -0.2, {200, 300}}}) {
         auto model = makeModel(solidImage(row.image.width(), row.image.height(), Qt::white));
         Backdrop backdrop;
         backdrop.isOn = true;

@@ -131,6 +131,9 @@ TEST(ImageEffects, NearbyValuesShareOneCachedImage)
     EXPECT_EQ(a.cacheKey(), b.cacheKey());
     EXPECT_EQ(effects.entryCount(), 1);
     EXPECT_NE(effects.blurred(image, 14.6).cacheKey(), a.cacheKey());
+    // The picture does not depend on which of the two came first.
+    ImageEffects fresh;
+    EXPECT_EQ(fresh.blurred(image, 13.8), a);
     // Pixelation of 1 is done as 2, with the key of the value given.
     EXPECT_TRUE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 15, image)));
     EXPECT_EQ(ImageEffects::cacheKey(QStringLiteral("pixel"), 17.5, image),
