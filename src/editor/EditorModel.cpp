@@ -334,6 +334,7 @@ QImage EditorModel::flattenedImage() const
     }
     painter.drawImage(imageArea, m_image);
     AnnotationRenderer::render(painter, m_annotations, m_image, imageArea.size());
+    painter.end();
     return result;
 }
 

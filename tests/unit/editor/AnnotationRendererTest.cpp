@@ -308,3 +308,16 @@ TEST(AnnotationRenderer, UnparsableColourDrawsStandardRed)
     const QImage out = renderOver(white, {line});
     EXPECT_EQ(out.pixel(50, 20), colorHex::standardRed().rgb());
 }
+
+TEST(AnnotationRenderer, LineBreaksInTextStartNewLines)
+{
+    Annotation text = makeAnnotation(AnnotationTool::text, {10, 10}, {10, 10});
+    text.text = QStringLiteral("one two");
+    const QSizeF oneLine = AnnotationRenderer::textBoxSize(text, QSizeF(500, 500));
+    for (const char *broken : {"one\ntwo", "one\r\ntwo"}) {
+        text.text = QString::fromLatin1(broken);
+        const QSizeF twoLines = AnnotationRenderer::textBoxSize(text, QSizeF(500, 500));
+        EXPECT_NEAR(twoLines.height(), 2 * oneLine.height(), 1) << broken;
+        EXPECT_LT(twoLines.width(), oneLine.width());
+    }
+}
