@@ -1,0 +1,88 @@
+#pragma once
+
+#include "editor/Annotation.h"
+#include "platform/SecretStore.h"
+#include "settings/AppSettings.h"
+
+#include <QColor>
+#include <QImage>
+#include <QMap>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace zorv::test
+{
+
+class MemorySecrets : public SecretStore
+{
+  public:
+    void read(const QString &account, ReadCallback done) override
+    {
+        done(m_values.contains(account) ? std::optional(m_values[account]) : std::nullopt);
+    }
+    void write(const QString &account, const QString &value, WriteCallback done) override
+    {
+        m_values[account] = value;
+        if (done)
+            done(true);
+    }
+    bool isPersistent() const override { return true; }
+
+  private:
+    QMap<QString, QString> m_values;
+};
+
+// A settings store of its own on a temporary folder.
+struct TestSettings {
+    QTemporaryDir dir;
+    MemorySecrets secrets;
+    std::unique_ptr<AppSettings> settings;
+
+    TestSettings()
+    {
+        SettingsLocations locations;
+        locations.homeDirectory = dir.path();
+        locations.picturesDirectory = dir.path();
+        locations.autostartDirectory = dir.filePath(QStringLiteral("autostart"));
+        settings = std::make_unique<AppSettings>(
+            std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")),
+                                        QSettings::IniFormat),
+            &secrets, locations);
+    }
+};
+
+inline Annotation makeAnnotation(AnnotationTool tool, QPointF start, QPointF end,
+                                 double lineWidth = 4)
+{
+    Annotation a;
+    a.id = QUuid::createUuid();
+    a.tool = tool;
+    a.start = start;
+    a.end = end;
+    a.colorHex = QStringLiteral("#FF0000");
+    a.lineWidth = lineWidth;
+    a.fontSize = 20;
+    a.number = 1;
+    a.blurRadius = 14;
+    a.pixelScale = 18;
+    return a;
+}
+
+inline QImage solidImage(int w, int h, QColor color)
+{
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(color);
+    return image;
+}
+
+// Opaque random pixels, or translucent premultiplied ones.
+QImage noise(int w, int h, quint32 seed, bool opaque = true);
+
+// Saves an image for a person to look at when ZORV_EXAMPLES_DIR is set.
+void saveExample(const QImage &image, const QString &name);
+
+// Distance between two colours as the largest per-channel difference.
+int colorDistance(QRgb a, QRgb b);
+
+} // namespace zorv::test

@@ -1,0 +1,186 @@
+#include "editor/ImageEffects.h"
+#include "editor/ImageFilters.h"
+#include "unit/editor/EditorTestSupport.h"
+
+#include <QFont>
+#include <QPainter>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace zorv;
+using namespace zorv::test;
+
+namespace
+{
+
+QImage textImage(const QString &text)
+{
+    QImage image = solidImage(420, 60, Qt::white);
+    QPainter painter(&image);
+    QFont font;
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(20, 34), text);
+    return image;
+}
+
+// Sum of absolute differences between horizontal and vertical neighbours.
+double edgeEnergy(const QImage &image, const QRect &area)
+{
+    double total = 0;
+    for (int y = area.top(); y < area.bottom(); ++y) {
+        for (int x = area.left(); x < area.right(); ++x) {
+            const int p = qGray(image.pixel(x, y));
+            total += std::abs(p - qGray(image.pixel(x + 1, y)));
+            total += std::abs(p - qGray(image.pixel(x, y + 1)));
+        }
+    }
+    return total;
+}
+
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            largest = std::max(largest, colorDistance(a.pixel(x, y), b.pixel(x, y)));
+    return largest;
+}
+
+} // namespace
+
+TEST(ImageEffects, BlurRadius14MakesSmallTextUnreadable)
+{
+    const QImage secret = textImage(QStringLiteral("Password: hunter2  IBAN DE89 3704 0044"));
+    const QImage other = textImage(QStringLiteral("Username: letmein  IBAN GB29 6016 1331"));
+    ImageEffects effects;
+    const QImage blurred = effects.blurred(secret, 14);
+    const QImage otherBlurred = effects.blurred(other, 14);
+    saveExample(secret, QStringLiteral("text-before-blur"));
+    saveExample(blurred, QStringLiteral("text-after-blur"));
+
+    const QRect textArea(10, 15, 400, 30);
+    // Glyph edges are the image's fine detail; almost none of it survives.
+    EXPECT_LT(edgeEnergy(blurred, textArea), 0.03 * edgeEnergy(secret, textArea));
+    // Two different texts end up as practically the same smudge.
+    EXPECT_GT(largestDifference(secret, other), 200);
+    EXPECT_LE(largestDifference(blurred, otherBlurred), 12);
+}
+
+TEST(ImageEffects, BlurFollowsAGaussianOfTheRadius)
+{
+    // A vertical step at x = 200: the blurred profile is the distribution
+    // function of a Gaussian whose standard deviation is the radius.
+    QImage step = solidImage(400, 8, Qt::black);
+    QPainter(&step).fillRect(QRect(200, 0, 200, 8), Qt::white);
+    for (double radius : {4.0, 14.0, 40.0, 80.0}) {
+        SCOPED_TRACE(radius);
+        const QImage out = imageFilters::gaussianBlur(step, radius);
+        for (double sigmas : {-2.0, -1.0, -0.5, 0.5, 1.0, 2.0}) {
+            const int x = 200 + int(std::floor(sigmas * radius));
+            const double distance = x + 0.5 - 200;
+            const double expected = 255 * 0.5 * std::erfc(-distance / (radius * std::sqrt(2.0)));
+            EXPECT_NEAR(qRed(out.pixel(x, 4)), expected, 4) << "at " << sigmas << " sigma";
+        }
+    }
+}
+
+TEST(ImageEffects, EdgesAreExtendedNotDarkened)
+{
+    // Small and large images, narrow and wide boxes: flat colour stays flat.
+    for (QSize size : {QSize(50, 30), QSize(1201, 1003)}) {
+        const QImage red = solidImage(size.width(), size.height(), QColor(220, 30, 30));
+        for (double radius : {3.0, 60.0, 90.0}) {
+            const QImage out = imageFilters::gaussianBlur(red, radius);
+            EXPECT_EQ(largestDifference(out, red), 0) << size.width() << " " << radius;
+        }
+        EXPECT_EQ(imageFilters::pixelate(red, 7), red);
+    }
+}
+
+TEST(ImageEffects, ThreadedAndSingleThreadedResultsAgree)
+{
+    const QImage image = noise(317, 211, 3, false);
+    EXPECT_EQ(imageFilters::gaussianBlur(image, 5, imageFilters::Threads::pool),
+              imageFilters::gaussianBlur(image, 5, imageFilters::Threads::single));
+    EXPECT_EQ(imageFilters::pixelate(image, 9, imageFilters::Threads::pool),
+              imageFilters::pixelate(image, 9, imageFilters::Threads::single));
+}
+
+TEST(ImageEffects, PixelCellsAverageWhatLiesUnderThem)
+{
+    // Left half of every cell black, right half white: each cell is mid-grey,
+    // including the cut-off cells at the right and bottom edges.
+    QImage stripes(20, 13, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < stripes.height(); ++y)
+        for (int x = 0; x < stripes.width(); ++x)
+            stripes.setPixel(x, y, (x % 4) < 2 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    const QImage out = imageFilters::pixelate(stripes, 4);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            ASSERT_EQ(out.pixel(x, y), qRgb(128, 128, 128)) << x << "," << y;
+}
+
+TEST(ImageEffects, NearbyValuesShareOneCachedImage)
+{
+    ImageEffects effects;
+    const QImage image = noise(64, 48, 5);
+    const QImage a = effects.blurred(image, 14.2);
+    const QImage b = effects.blurred(image, 13.8);
+    EXPECT_EQ(a.cacheKey(), b.cacheKey());
+    EXPECT_EQ(effects.entryCount(), 1);
+    EXPECT_NE(effects.blurred(image, 14.6).cacheKey(), a.cacheKey());
+    // The picture does not depend on which of the two came first.
+    ImageEffects fresh;
+    EXPECT_EQ(fresh.blurred(image, 13.8), a);
+    // Pixelation of 1 is done as 2, with the key of the value given.
+    EXPECT_TRUE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 15, image)));
+    EXPECT_EQ(ImageEffects::cacheKey(QStringLiteral("pixel"), 17.5, image),
+              QStringLiteral("pixel-18-%1-64x48").arg(image.cacheKey()));
+}
+
+TEST(ImageEffects, KeyFollowsTheImageObjectNotItsPixels)
+{
+    ImageEffects effects;
+    const QImage image = noise(32, 32, 9);
+    const QImage sharedCopy = image;
+    const QImage equalPixels = image.copy();
+    effects.blurred(image, 3);
+    effects.blurred(sharedCopy, 3);
+    EXPECT_EQ(effects.entryCount(), 1);
+    effects.blurred(equalPixels, 3);
+    EXPECT_EQ(effects.entryCount(), 2);
+}
+
+TEST(ImageEffects, CacheKeepsAtMostFourEntriesLeastRecentlyUsedGoFirst)
+{
+    ImageEffects effects;
+    const QImage image = noise(16, 16, 1);
+    for (int radius = 1; radius <= 4; ++radius)
+        effects.blurred(image, radius);
+    effects.blurred(image, 1); // now the most recently used
+    effects.pixelated(image, 5);
+    EXPECT_EQ(effects.entryCount(), 4);
+    EXPECT_TRUE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 1, image)));
+    EXPECT_FALSE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 2, image)));
+}
+
+TEST(ImageEffects, CacheStaysWithinItsMemoryBudget)
+{
+    const qint64 entryCost = 100 * 4 * 100; // 100 × 100 pixels
+    ImageEffects effects(4, 2 * entryCost + 10);
+    const QImage image = noise(100, 100, 2);
+    effects.blurred(image, 1);
+    effects.blurred(image, 2);
+    effects.blurred(image, 3);
+    EXPECT_EQ(effects.entryCount(), 2);
+    EXPECT_LE(effects.totalCost(), 2 * entryCost + 10);
+
+    // An image bigger than the whole budget is still kept, alone, so that a
+    // drag over it does not recompute the effect on every frame.
+    ImageEffects tight(4, entryCost / 2);
+    const QImage first = tight.blurred(image, 4);
+    EXPECT_EQ(tight.entryCount(), 1);
+    EXPECT_EQ(tight.blurred(image, 4).cacheKey(), first.cacheKey());
+}
