@@ -8,6 +8,8 @@ Every figure is the median of `runs` (default 20)."""
 import json, os, shutil, statistics, subprocess, sys, tempfile, time
 
 zorv = os.path.abspath(sys.argv[1])
+presskey = os.path.join(os.path.dirname(zorv), "bench", "bench_presskey")
+CTRL, SHIFT, KEY_3 = "37", "50", "12"  # X keycodes (evdev + 8)
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 work = tempfile.mkdtemp(prefix="zorv-bench.")
 env = dict(os.environ, XDG_DATA_HOME=f"{work}/data", XDG_CONFIG_HOME=f"{work}/config",
@@ -79,8 +81,8 @@ wakeups = (switches(p.pid) - s0) / 10
 
 to_clipboard, to_paste, key_to_clip_internal, cli_to_history, key_to_history = [], [], [], [], []
 for i in range(runs):
-    t0 = time.time()
-    subprocess.run(["xdotool", "key", "ctrl+shift+3"])
+    t0 = int(subprocess.run([presskey, KEY_3, CTRL, SHIFT], capture_output=True,
+                            text=True).stdout) / 1e6
     clip = wait_for("clipboard-set", t0)
     pressed = wait_for("hotkey-pressed", t0)
     to_clipboard.append(clip - t0)

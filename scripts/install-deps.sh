@@ -9,6 +9,7 @@ build_pkgs=(
   libxcb1-dev libxcb-randr0-dev libxcb-composite0-dev libxcb-render0-dev
   libxcb-shm0-dev libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shape0-dev
+  libxcb-xtest0-dev
   libspng-dev zlib1g-dev libheif-dev libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )

@@ -153,6 +153,8 @@ void CaptureCoordinator::finishDelivery(const QImage &image, CaptureKind kind,
                                         const std::optional<QByteArray> &data)
 {
     AppSettings &settings = *m_services.settings;
+    if (data && data->startsWith("\x89PNG") && settings.copyToClipboard())
+        OutputService::offerClipboardPng(image, *data);
     const std::optional<HistoryItem> item =
         m_services.history->recordImage(image, data, kind, fileName);
     m_lastCaptureURL =

@@ -36,7 +36,9 @@ std::pair<QString, QString> splitExtension(const QString &fileName)
 class PngMimeData : public QMimeData
 {
   public:
-    explicit PngMimeData(QImage image) : m_image(std::move(image)) {}
+    PngMimeData(QImage image, qint64 sourceKey) : m_image(std::move(image)), m_imageKey(sourceKey)
+    {
+    }
 
     QStringList formats() const override { return {pngMimeType}; }
     bool hasFormat(const QString &mimeType) const override { return mimeType == pngMimeType; }
@@ -51,8 +53,18 @@ class PngMimeData : public QMimeData
         return m_png;
     }
 
+  public:
+    // Takes bytes the capture pipeline already encoded, so a paste is served at
+    // once instead of encoding again on the GUI thread.
+    void offer(const QImage &image, const QByteArray &png)
+    {
+        if (m_png.isEmpty() && image.cacheKey() == m_imageKey)
+            m_png = png;
+    }
+
   private:
     QImage m_image;
+    qint64 m_imageKey; // the caller's image, before any change of pixel ratio
     mutable QByteArray m_png;
 };
 
@@ -105,7 +117,17 @@ void OutputService::copy(const QImage &image)
     clipboard->clear();
     QImage pixels = image;
     pixels.setDevicePixelRatio(1.0);
-    clipboard->setMimeData(new PngMimeData(std::move(pixels)));
+    clipboard->setMimeData(new PngMimeData(std::move(pixels), image.cacheKey()));
+}
+
+void OutputService::offerClipboardPng(const QImage &image, const QByteArray &png)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->ownsClipboard())
+        return;
+    // Still ours and still this capture: another copy since would not match.
+    if (auto *mime = dynamic_cast<PngMimeData *>(const_cast<QMimeData *>(clipboard->mimeData())))
+        mime->offer(image, png);
 }
 
 QString OutputService::expandTilde(const QString &path)

@@ -31,6 +31,9 @@ class OutputService
 
     // Puts the image on the clipboard as image/png at its pixel size.
     static void copy(const QImage &image);
+    // Hands the PNG bytes of an image just copied to the clipboard, if the
+    // clipboard still holds that image.
+    static void offerClipboardPng(const QImage &image, const QByteArray &png);
 
     // Writes the capture into the save folder (created when missing). `data` is
     // the already encoded file; without it the image is encoded in the chosen
