@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Expected.h"
+
 #include <QImage>
 #include <QRectF>
 #include <QString>
@@ -56,22 +58,9 @@ class CaptureError
     QString m_platformMessage;
 };
 
-// An image or the reason there is none.
-template <typename T> class Expected
-{
-  public:
-    Expected(T value) : m_value(std::move(value)) {}
-    Expected(CaptureError error) : m_value(std::move(error)) {}
-    bool hasValue() const { return std::holds_alternative<T>(m_value); }
-    explicit operator bool() const { return hasValue(); }
-    const T &value() const { return std::get<T>(m_value); }
-    T &value() { return std::get<T>(m_value); }
-    const CaptureError &error() const { return std::get<CaptureError>(m_value); }
+// A value, or the capture error that prevented it.
+template <typename T> using CaptureExpected = Expected<T, CaptureError>;
 
-  private:
-    std::variant<T, CaptureError> m_value;
-};
-
-using CaptureResult = Expected<QImage>;
+using CaptureResult = CaptureExpected<QImage>;
 
 } // namespace zorv

@@ -58,16 +58,16 @@ QList<WindowInfo> listWindows(const QList<PlatformWindow> &windows, const QList<
     return kept;
 }
 
-Expected<QList<WindowInfo>> windowInfos(bool excludingOwn)
+CaptureExpected<QList<WindowInfo>> windowInfos(bool excludingOwn)
 {
-    Expected<QList<PlatformWindow>> windows = backend().windows();
+    CaptureExpected<QList<PlatformWindow>> windows = backend().windows();
     if (!windows)
         return windows.error();
     return listWindows(windows.value(), backend().stackingOrder(),
                        int32_t(QCoreApplication::applicationPid()), excludingOwn);
 }
 
-Expected<QList<DisplayInfo>> displayInfos()
+CaptureExpected<QList<DisplayInfo>> displayInfos()
 {
     return backend().displays();
 }
@@ -83,7 +83,7 @@ namespace
 {
 std::optional<DisplayInfo> findDisplay(uint32_t displayID, std::optional<CaptureError> &error)
 {
-    Expected<QList<DisplayInfo>> displays = backend().displays();
+    CaptureExpected<QList<DisplayInfo>> displays = backend().displays();
     if (!displays) {
         error = displays.error();
         return std::nullopt;
@@ -116,7 +116,7 @@ CaptureResult capture(uint32_t displayID, double scale)
 
 CaptureResult captureWindow(uint32_t windowID, double scale, bool includeShadow)
 {
-    Expected<QList<PlatformWindow>> windows = backend().windows();
+    CaptureExpected<QList<PlatformWindow>> windows = backend().windows();
     if (!windows)
         return windows.error();
     const bool known =

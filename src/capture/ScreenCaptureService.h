@@ -12,8 +12,8 @@ namespace zorv {
 namespace ScreenCaptureService {
 
 // Capturable windows, front-most first.
-Expected<QList<WindowInfo>> windowInfos(bool excludingOwn);
-Expected<QList<DisplayInfo>> displayInfos();
+CaptureExpected<QList<WindowInfo>> windowInfos(bool excludingOwn);
+CaptureExpected<QList<DisplayInfo>> displayInfos();
 
 // An arbitrary global rectangle (may span displays).
 CaptureResult capture(const QRectF &rect);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Expected.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -40,19 +42,7 @@ class FileError
 };
 
 // A value or the file error that prevented it.
-template <typename T> class FileResult
-{
-  public:
-    FileResult(T value) : m_value(std::move(value)) {}
-    FileResult(FileError error) : m_value(std::move(error)) {}
-    bool hasValue() const { return std::holds_alternative<T>(m_value); }
-    explicit operator bool() const { return hasValue(); }
-    const T &value() const { return std::get<T>(m_value); }
-    const FileError &error() const { return std::get<FileError>(m_value); }
-
-  private:
-    std::variant<T, FileError> m_value;
-};
+template <typename T> using FileResult = Expected<T, FileError>;
 
 // Writes that never leave a partial file and never replace a capture: the bytes
 // go to a temporary file in the target folder first, which is then linked to

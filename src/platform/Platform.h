@@ -40,11 +40,11 @@ class ScreenBackend
 {
   public:
     virtual ~ScreenBackend() = default;
-    virtual Expected<QList<DisplayInfo>> displays() = 0;
+    virtual CaptureExpected<QList<DisplayInfo>> displays() = 0;
     // The display a QScreen shows, matched by monitor name.
     virtual std::optional<uint32_t> displayID(const QScreen *screen) = 0;
     // Every top-level window, in the window system's own (content) order.
-    virtual Expected<QList<PlatformWindow>> windows() = 0;
+    virtual CaptureExpected<QList<PlatformWindow>> windows() = 0;
     // Window ids, front-most first.
     virtual QList<uint32_t> stackingOrder() = 0;
 

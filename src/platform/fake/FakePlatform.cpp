@@ -8,7 +8,7 @@
 namespace zorv
 {
 
-Expected<QList<DisplayInfo>> FakeScreenBackend::displays()
+CaptureExpected<QList<DisplayInfo>> FakeScreenBackend::displays()
 {
     return displayList;
 }
@@ -22,7 +22,7 @@ std::optional<uint32_t> FakeScreenBackend::displayID(const QScreen *screen)
     return displayList[index].id;
 }
 
-Expected<QList<PlatformWindow>> FakeScreenBackend::windows()
+CaptureExpected<QList<PlatformWindow>> FakeScreenBackend::windows()
 {
     return windowList;
 }

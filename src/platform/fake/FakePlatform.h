@@ -20,9 +20,9 @@ class FakeScreenBackend : public ScreenBackend
     std::optional<CaptureError> failure; // every grab fails with this when set
     int grabCount = 0;
 
-    Expected<QList<DisplayInfo>> displays() override;
+    CaptureExpected<QList<DisplayInfo>> displays() override;
     std::optional<uint32_t> displayID(const QScreen *screen) override;
-    Expected<QList<PlatformWindow>> windows() override;
+    CaptureExpected<QList<PlatformWindow>> windows() override;
     QList<uint32_t> stackingOrder() override { return stacking; }
     CaptureResult grabDisplayRegion(uint32_t displayID, const QRectF &rect, double scale) override;
     CaptureResult grabWindow(uint32_t windowID, double scale, bool includeShadow) override;

@@ -119,7 +119,7 @@ QList<ScreenArea> X11ScreenBackend::areas()
     return result;
 }
 
-Expected<QList<DisplayInfo>> X11ScreenBackend::displays()
+CaptureExpected<QList<DisplayInfo>> X11ScreenBackend::displays()
 {
     QList<DisplayInfo> result;
     for (const Monitor &monitor : monitors())
@@ -136,7 +136,7 @@ std::optional<uint32_t> X11ScreenBackend::displayID(const QScreen *screen)
     return std::nullopt;
 }
 
-Expected<QList<PlatformWindow>> X11ScreenBackend::windows()
+CaptureExpected<QList<PlatformWindow>> X11ScreenBackend::windows()
 {
     const QList<ScreenArea> screens = areas();
     QList<PlatformWindow> result;

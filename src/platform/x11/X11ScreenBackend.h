@@ -23,9 +23,9 @@ class X11ScreenBackend : public ScreenBackend
 
     bool composited() const { return m_pixels.composited(); }
 
-    Expected<QList<DisplayInfo>> displays() override;
+    CaptureExpected<QList<DisplayInfo>> displays() override;
     std::optional<uint32_t> displayID(const QScreen *screen) override;
-    Expected<QList<PlatformWindow>> windows() override;
+    CaptureExpected<QList<PlatformWindow>> windows() override;
     QList<uint32_t> stackingOrder() override;
     CaptureResult grabDisplayRegion(uint32_t displayID, const QRectF &rect, double scale) override;
     CaptureResult grabWindow(uint32_t windowID, double scale, bool includeShadow) override;

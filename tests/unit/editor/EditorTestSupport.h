@@ -1,8 +1,7 @@
 #pragma once
 
 #include "editor/Annotation.h"
-#include "platform/SecretStore.h"
-#include "settings/AppSettings.h"
+#include "support/TemporarySettings.h"
 
 #include <QColor>
 #include <QImage>
@@ -14,43 +13,8 @@
 namespace zorv::test
 {
 
-class MemorySecrets : public SecretStore
-{
-  public:
-    void read(const QString &account, ReadCallback done) override
-    {
-        done(m_values.contains(account) ? std::optional(m_values[account]) : std::nullopt);
-    }
-    void write(const QString &account, const QString &value, WriteCallback done) override
-    {
-        m_values[account] = value;
-        if (done)
-            done(true);
-    }
-    bool isPersistent() const override { return true; }
-
-  private:
-    QMap<QString, QString> m_values;
-};
-
 // A settings store of its own on a temporary folder.
-struct TestSettings {
-    QTemporaryDir dir;
-    MemorySecrets secrets;
-    std::unique_ptr<AppSettings> settings;
-
-    TestSettings()
-    {
-        SettingsLocations locations;
-        locations.homeDirectory = dir.path();
-        locations.picturesDirectory = dir.path();
-        locations.autostartDirectory = dir.filePath(QStringLiteral("autostart"));
-        settings = std::make_unique<AppSettings>(
-            std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat),
-            &secrets, locations);
-    }
-};
+using TestSettings = TemporarySettings;
 
 inline Annotation makeAnnotation(AnnotationTool tool, QPointF start, QPointF end,
                                  double lineWidth = 4)

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/KeychainSecretStore.h"
-#include "settings/AppSettings.h"
+#include "support/TemporarySettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,24 +11,6 @@
 namespace zorv::test
 {
 
-// Fresh settings on a temporary folder, so no test sees another's options.
-struct TemporarySettings {
-    QTemporaryDir dir;
-    MemorySecretStore secrets;
-    std::unique_ptr<AppSettings> settings;
-
-    TemporarySettings()
-    {
-        SettingsLocations locations;
-        locations.homeDirectory = dir.path();
-        locations.picturesDirectory = dir.filePath(QStringLiteral("Pictures"));
-        locations.autostartDirectory = dir.filePath(QStringLiteral("autostart"));
-        settings = std::make_unique<AppSettings>(
-            std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat),
-            &secrets, locations);
-    }
-};
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
