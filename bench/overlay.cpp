@@ -16,7 +16,8 @@
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 
 double residentMB()
 {
@@ -24,35 +25,12 @@ double residentMB()
     if (!statm.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0
-                             : 0;
-}
-
-SelectionOverlayController::Sources benchSources()
-{
-    SelectionOverlayController::Sources sources;
-    sources.unionFrame = [] {
-        QRectF frame;
-        for (QScreen *screen : QGuiApplication::screens())
-            frame = frame.united(QRectF(screen->geometry()));
-        return frame;
-    };
-    // The loupe's snapshot arrives after the overlay is visible; its cost is
-    // the capture backend's, measured elsewhere.
-    sources.snapshot = [](const QRectF &frame) -> std::optional<QImage> {
-        QImage image(frame.size().toSize(), QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        return image;
-    };
-    sources.windows = [] { return std::optional<QList<WindowInfo>>(QList<WindowInfo>{}); };
-    // As the application does: the screen as it is, when nothing composites.
-    sources.frozenScreen = [](QScreen *screen) { return screen->grabWindow(0).toImage(); };
-    return sources;
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
 }
 
 SelectionOverlayController &controller()
 {
-    static SelectionOverlayController instance(benchSources());
+    static SelectionOverlayController instance(SelectionOverlayController::desktopSources());
     return instance;
 }
 
@@ -139,13 +117,13 @@ void BM_OverlayMemory(benchmark::State &state)
 
 class Recorder : public benchmark::ConsoleReporter
 {
-public:
+  public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            const double ms = run.GetAdjustedRealTime() *
-                              (run.time_unit == benchmark::kMillisecond ? 1 : 1e-6);
+            const double ms =
+                run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond ? 1 : 1e-6);
             if (run.benchmark_name().starts_with("BM_OverlayVisible"))
                 figures.visibleMs = ms;
             else if (run.benchmark_name().starts_with("BM_PointerMoveRepaint"))

@@ -40,6 +40,8 @@ class SelectionOverlayController : public QObject
         std::function<QImage(QScreen *)> frozenScreen;
     };
 
+    // The real desktop: screens, capture service and window list.
+    static Sources desktopSources();
     static SelectionOverlayController &shared();
     explicit SelectionOverlayController(Sources sources, QObject *parent = nullptr);
     ~SelectionOverlayController() override;

@@ -2,17 +2,14 @@
 #include "capture/ScreenGeometry.h"
 #include "capture/SelectionOverlayController.h"
 
-#include <QPixmap>
 #include <QScreen>
 
 namespace zorv
 {
 
-namespace
+SelectionOverlayController::Sources SelectionOverlayController::desktopSources()
 {
-SelectionOverlayController::Sources desktopSources()
-{
-    SelectionOverlayController::Sources sources;
+    Sources sources;
     sources.unionFrame = [] { return ScreenGeometry::unionFrame(); };
     sources.snapshot = [](const QRectF &unionFrame) -> std::optional<QImage> {
         CaptureResult image = ScreenCaptureService::capture(unionFrame);
@@ -27,12 +24,18 @@ SelectionOverlayController::Sources desktopSources()
         return windows.value();
     };
     sources.frozenScreen = [](QScreen *screen) {
-        // What is on the screen right now, at its own pixel density.
-        return screen->grabWindow(0).toImage();
+        // The screen as it is, at its own pixel density.
+        const qreal ratio = screen->devicePixelRatio();
+        CaptureResult image = ScreenCaptureService::capture(ScreenGeometry::displayID(screen),
+                                                            QRectF(screen->geometry()), ratio);
+        if (!image)
+            return QImage();
+        QImage frozen = image.value();
+        frozen.setDevicePixelRatio(ratio);
+        return frozen;
     };
     return sources;
 }
-} // namespace
 
 SelectionOverlayController &SelectionOverlayController::shared()
 {

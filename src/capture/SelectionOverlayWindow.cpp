@@ -85,7 +85,11 @@ void SelectionOverlayWindow::paintEvent(QPaintEvent *event)
             const QRectF local = dirty.translated(-m_viewRect.topLeft());
             const qreal ratio = m_background.devicePixelRatio();
             const QRectF source(local.topLeft() * ratio, local.size() * ratio);
+            // Opaque pixels: a plain copy, no blending.
+            p.save();
+            p.setCompositionMode(QPainter::CompositionMode_Source);
             p.drawImage(dirty, m_background, source);
+            p.restore();
         };
     }
     for (const QRect &rect : event->region())
