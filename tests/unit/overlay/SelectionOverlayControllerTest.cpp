@@ -10,7 +10,8 @@
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 
 struct ControllerFixture : ::testing::Test {
     void SetUp() override
