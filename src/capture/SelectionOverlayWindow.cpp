@@ -57,6 +57,7 @@ SelectionOverlayWindow::SelectionOverlayWindow(SelectionOverlayView &view, QScre
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
+    setWindowTitle(QStringLiteral("Zorv Selection"));
     setScreen(screen);
     setGeometry(geometry);
 }
