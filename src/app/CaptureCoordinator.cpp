@@ -5,17 +5,22 @@
 #include "capture/Permissions.h"
 #include "capture/ScreenCaptureService.h"
 #include "capture/ScreenGeometry.h"
+#include "capture/SelectionOverlayController.h"
 #include "output/HistoryStore.h"
 #include "output/ImageEncoder.h"
 #include "output/Naming.h"
 #include "output/OutputService.h"
+#include "output/PinWindowController.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
 #include <QFuture>
 #include <QGuiApplication>
+#include <QImageReader>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QtConcurrent>
 
 namespace zorv
@@ -35,6 +40,11 @@ CoordinatorServices CoordinatorServices::standard()
     services.toast = &Toast::show;
     services.beep = &QApplication::beep;
     services.now = &QDateTime::currentDateTime;
+    services.selectArea = [](SelectionMode mode, bool windowMode,
+                             std::function<void(std::optional<SelectionOutcome>)> completion) {
+        SelectionOverlayController::shared().begin(mode, windowMode, std::move(completion));
+    };
+    services.pin = [](const QImage &image) { PinWindowController::pin(image); };
     return services;
 }
 
@@ -52,7 +62,8 @@ CaptureCoordinator::CaptureCoordinator(CoordinatorServices services, QObject *pa
 
 QList<CaptureAction> CaptureCoordinator::availableActions()
 {
-    return {CaptureAction::fullScreen};
+    return {CaptureAction::area, CaptureAction::window, CaptureAction::fullScreen,
+            CaptureAction::pinLast, CaptureAction::repeatLastArea};
 }
 
 bool CaptureCoordinator::isAvailable(CaptureAction action)
@@ -63,8 +74,26 @@ bool CaptureCoordinator::isAvailable(CaptureAction action)
 void CaptureCoordinator::perform(CaptureAction action)
 {
     switch (action) {
+    case CaptureAction::area:
+        captureArea();
+        return;
+    case CaptureAction::window:
+        captureWindow();
+        return;
     case CaptureAction::fullScreen:
         captureFullScreen();
+        return;
+    case CaptureAction::pinLast:
+        pinLast();
+        return;
+    case CaptureAction::repeatLastArea:
+        if (m_lastArea) {
+            // No overlay and no permission gate: the area was granted before.
+            QTimer::singleShot(
+                0, this, [this, rect = *m_lastArea] { capture(rect, CaptureKind::screenshot); });
+        } else {
+            captureArea();
+        }
         return;
     default:
         // Refused earlier by the command line and never registered as a shortcut.
@@ -81,6 +110,73 @@ bool CaptureCoordinator::passPermissionGate()
                      QStringLiteral("lock.shield.fill"), toastSeconds);
     Permissions::open(Permissions::screenRecordingLink());
     return false;
+}
+
+void CaptureCoordinator::captureArea()
+{
+    selectAndCapture(false);
+}
+
+void CaptureCoordinator::captureWindow()
+{
+    selectAndCapture(true);
+}
+
+void CaptureCoordinator::selectAndCapture(bool windowMode)
+{
+    if (!passPermissionGate())
+        return;
+    QPointer<CaptureCoordinator> self(this);
+    m_services.selectArea(
+        SelectionMode::screenshot, windowMode, [self](std::optional<SelectionOutcome> outcome) {
+            if (!self || !outcome)
+                return;
+            if (outcome->isArea()) {
+                self->m_lastArea = outcome->areaRect();
+                QTimer::singleShot(0, self.data(), [self, rect = outcome->areaRect()] {
+                    self->capture(rect, CaptureKind::screenshot);
+                });
+            } else {
+                QTimer::singleShot(0, self.data(),
+                                   [self, info = outcome->windowInfo()] { self->capture(info); });
+            }
+        });
+}
+
+void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind)
+{
+    const CaptureResult image = captureImage(rect);
+    if (!image) {
+        showError(image.error().description());
+        return;
+    }
+    deliver(image.value(), kind);
+}
+
+void CaptureCoordinator::capture(const WindowInfo &info)
+{
+    const CaptureResult image =
+        ScreenCaptureService::captureWindow(info.id, scale(info.frame), false);
+    if (!image) {
+        showError(image.error().description());
+        return;
+    }
+    deliver(image.value(), CaptureKind::screenshot);
+}
+
+void CaptureCoordinator::pinLast()
+{
+    QImage image;
+    if (m_lastCaptureURL) {
+        QImageReader reader(m_lastCaptureURL->toLocalFile());
+        image = reader.read();
+    }
+    if (image.isNull()) {
+        m_services.toast(QStringLiteral("Nothing captured yet"), QStringLiteral("pin.slash"),
+                         toastSeconds);
+        return;
+    }
+    m_services.pin(image);
 }
 
 void CaptureCoordinator::captureFullScreen()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CaptureTypes.h"
+#include "capture/SelectionOverlayTypes.h"
 #include "editor/CaptureKind.h"
 #include "settings/Options.h"
 
@@ -28,6 +29,11 @@ struct CoordinatorServices {
     std::function<void(const QString &message, const QString &symbol, double seconds)> toast;
     std::function<void()> beep;
     std::function<QDateTime()> now;
+    // The selection overlay and pins, replaceable so that tests need no windows.
+    std::function<void(SelectionMode, bool windowMode,
+                       std::function<void(std::optional<SelectionOutcome>)>)>
+        selectArea;
+    std::function<void(const QImage &)> pin;
 
     static CoordinatorServices standard();
 };
@@ -49,7 +55,10 @@ class CaptureCoordinator : public QObject
     static QList<CaptureAction> availableActions();
 
     void perform(CaptureAction action);
+    void captureArea();
+    void captureWindow();
     void captureFullScreen();
+    void pinLast();
     void deliver(const QImage &image, CaptureKind kind);
 
     std::optional<QUrl> lastCaptureURL() const { return m_lastCaptureURL; }
@@ -61,6 +70,9 @@ class CaptureCoordinator : public QObject
 
   private:
     bool passPermissionGate();
+    void selectAndCapture(bool windowMode);
+    void capture(const QRectF &rect, CaptureKind kind);
+    void capture(const WindowInfo &info);
     CaptureResult captureImage(const QRectF &rect);
     double scale(const QRectF &rect) const;
     void finishDelivery(const QImage &image, CaptureKind kind, const QString &fileName,

@@ -1,0 +1,157 @@
+// Selection overlay: time from begin() to the overlay painted on every screen,
+// repaint time after a pointer move, and the memory the open overlay holds.
+// Run it inside a desktop of the size to measure (bench/run-all.sh does).
+#include "capture/SelectionOverlayController.h"
+#include "capture/SelectionOverlayView.h"
+#include "capture/SelectionOverlayWindow.h"
+#include "platform/WindowSystem.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QScreen>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace zorv;
+
+namespace
+{
+
+double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+SelectionOverlayController &controller()
+{
+    static SelectionOverlayController instance(SelectionOverlayController::desktopSources());
+    return instance;
+}
+
+struct Figures {
+    double visibleMs = 0;
+    double repaintMs = 0;
+    double memoryMB = 0;
+} figures;
+
+// Shows the overlay and returns once every screen's window has painted.
+void showOverlay()
+{
+    int painted = 0;
+    controller().begin(SelectionMode::screenshot, false, [](auto) {});
+    const auto windows = controller().windows();
+    QList<QMetaObject::Connection> connections;
+    for (SelectionOverlayWindow *window : windows)
+        connections.append(QObject::connect(window, &SelectionOverlayWindow::firstPaint,
+                                            [&painted] { ++painted; }));
+    while (painted < windows.size())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    for (const auto &connection : connections)
+        QObject::disconnect(connection);
+}
+
+void closeOverlay()
+{
+    if (SelectionOverlayView *view = controller().view())
+        view->keyPressed(SelectionOverlayView::Key::escape, false);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 150)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void BM_OverlayVisible(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        showOverlay();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        closeOverlay();
+    }
+}
+
+void BM_PointerMoveRepaint(benchmark::State &state)
+{
+    showOverlay();
+    SelectionOverlayView *view = controller().view();
+    while (view->snapshot().isNull())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const QRectF bounds = view->bounds();
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF point(bounds.width() * (0.3 + 0.001 * (step % 200)),
+                            bounds.height() * (0.4 + 0.001 * (step % 150)));
+        ++step;
+        QElapsedTimer timer;
+        timer.start();
+        view->mouseMoved(point);
+        // Delivers the pending update: paint of the dirty parts and the flush.
+        QCoreApplication::processEvents();
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    closeOverlay();
+}
+
+void BM_OverlayMemory(benchmark::State &state)
+{
+    double held = 0;
+    for (auto _ : state) {
+        const double before = residentMB();
+        showOverlay();
+        while (controller().view()->snapshot().isNull())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents();
+        held = residentMB() - before;
+        closeOverlay();
+    }
+    state.counters["held_MB"] = held;
+    figures.memoryMB = held;
+}
+
+class Recorder : public benchmark::ConsoleReporter
+{
+  public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            const double ms =
+                run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond ? 1 : 1e-6);
+            if (run.benchmark_name().starts_with("BM_OverlayVisible"))
+                figures.visibleMs = ms;
+            else if (run.benchmark_name().starts_with("BM_PointerMoveRepaint"))
+                figures.repaintMs = ms;
+        }
+    }
+};
+
+} // namespace
+
+BENCHMARK(BM_OverlayVisible)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
+BENCHMARK(BM_PointerMoveRepaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+BENCHMARK(BM_OverlayMemory)->Iterations(3);
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    Recorder reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    QRect desktop;
+    for (QScreen *screen : QGuiApplication::screens())
+        desktop = desktop.united(screen->geometry());
+    std::printf("overlay at %dx%d (%s): visible %.1f ms, pointer-move repaint %.2f ms, "
+                "held %.0f MB\n",
+                desktop.width(), desktop.height(),
+                WindowSystem::shared().compositingActive() ? "compositing" : "no compositor",
+                figures.visibleMs, figures.repaintMs, figures.memoryMB);
+    return 0;
+}

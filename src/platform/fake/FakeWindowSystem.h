@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/WindowSystem.h"
+
+#include <QList>
+
+namespace zorv
+{
+
+// A scripted window system for tests.
+class FakeWindowSystem : public WindowSystem
+{
+  public:
+    bool compositing = true;
+    uint32_t active = 0;
+    QList<uint32_t> activated;
+    QList<QWindow *> sticky;
+
+    bool compositingActive() override { return compositing; }
+    uint32_t activeWindow() override { return active; }
+    void activateWindow(uint32_t id) override
+    {
+        activated.append(id);
+        active = id;
+    }
+    void setOnAllWorkspaces(QWindow *window) override { sticky.append(window); }
+};
+
+} // namespace zorv

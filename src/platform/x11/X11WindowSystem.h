@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/WindowSystem.h"
+
+namespace zorv
+{
+
+// EWMH window-manager conversation over Qt's X connection. Without an X
+// connection it reports a compositing desktop with no known active window.
+class X11WindowSystem : public WindowSystem
+{
+  public:
+    bool compositingActive() override;
+    uint32_t activeWindow() override;
+    void activateWindow(uint32_t id) override;
+    void setOnAllWorkspaces(QWindow *window) override;
+};
+
+} // namespace zorv
