@@ -4,7 +4,7 @@
 #include "capture/SelectionOverlayController.h"
 #include "capture/SelectionOverlayView.h"
 #include "capture/SelectionOverlayWindow.h"
-#include "platform/WindowSystem.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -151,7 +151,7 @@ int main(int argc, char **argv)
     std::printf("overlay at %dx%d (%s): visible %.1f ms, pointer-move repaint %.2f ms, "
                 "held %.0f MB\n",
                 desktop.width(), desktop.height(),
-                WindowSystem::shared().compositingActive() ? "compositing" : "no compositor",
+                Platform::shared().windowSystem().compositingActive() ? "compositing" : "no compositor",
                 figures.visibleMs, figures.repaintMs, figures.memoryMB);
     return 0;
 }

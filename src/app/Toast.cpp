@@ -4,13 +4,13 @@
 #include "theme/Symbols.h"
 
 #include <QFontMetrics>
-#include <cmath>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QTimer>
+#include <cmath>
 
 namespace zorv
 {
@@ -72,7 +72,8 @@ QSize ToastView::sizeHint() const
 {
     // Measured for this window's screen, as the text will be painted.
     const QFontMetricsF metrics(toastFont(), this);
-    const int text = std::min(int(std::ceil(metrics.horizontalAdvance(m_message))) + 1, maxTextWidth);
+    const int text =
+        std::min(int(std::ceil(metrics.horizontalAdvance(m_message))) + 1, maxTextWidth);
     const int symbol = Symbols::contains(m_symbol) ? symbolSize + spacing : 0;
     return {horizontalPadding * 2 + symbol + text, pillHeight};
 }
@@ -121,7 +122,7 @@ void Toast::show(const QString &message, const QString &symbol, double seconds)
         slot() = nullptr;
         old->close();
     }
-    const bool translucent = Platform::shared().hasCompositor();
+    const bool translucent = Platform::shared().windowSystem().compositingActive();
     auto *view = new ToastView(message, symbol, translucent);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect frame = screen->geometry();

@@ -2,7 +2,7 @@
 
 #include "capture/SelectionOverlayView.h"
 #include "capture/SelectionOverlayWindow.h"
-#include "platform/WindowSystem.h"
+#include "platform/Platform.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -72,7 +72,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
         return;
     m_isPresenting = true;
     m_completion = std::move(completion);
-    m_previousWindow = WindowSystem::shared().activeWindow();
+    m_previousWindow = Platform::shared().windowSystem().activeWindow();
     const int generation = ++m_generation;
 
     const QRectF unionFrame = m_sources.unionFrame();
@@ -92,7 +92,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
 
     // Without compositing the windows cannot be see-through: freeze each
     // screen first and paint it under the dimming.
-    const bool frozen = !WindowSystem::shared().compositingActive() && m_sources.frozenScreen;
+    const bool frozen = !Platform::shared().windowSystem().compositingActive() && m_sources.frozenScreen;
     QScreen *pointerScreen = QGuiApplication::screenAt(QCursor::pos());
     SelectionOverlayWindow *keyWindow = nullptr;
     for (QScreen *screen : QGuiApplication::screens()) {
@@ -157,7 +157,7 @@ void SelectionOverlayController::finish(std::optional<SelectionOutcome> outcome)
     }
     QTimer::singleShot(0, qApp, [retired] {});
 
-    WindowSystem::shared().activateWindow(m_previousWindow);
+    Platform::shared().windowSystem().activateWindow(m_previousWindow);
     m_previousWindow = 0;
 
     if (completion) {

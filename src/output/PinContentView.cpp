@@ -2,7 +2,7 @@
 
 #include "output/PinGeometry.h"
 #include "output/PinWindowController.h"
-#include "platform/WindowSystem.h"
+#include "platform/Platform.h"
 #include "theme/Symbols.h"
 
 #include <QContextMenuEvent>
@@ -35,7 +35,7 @@ PinContentView::PinContentView(PinWindowController &controller, QImage image)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TranslucentBackground);
-    m_shaped = !WindowSystem::shared().compositingActive();
+    m_shaped = !Platform::shared().windowSystem().compositingActive();
     setMouseTracking(true);
     setCursor(Qt::ArrowCursor);
     setWindowTitle(QStringLiteral("Zorv Pin"));

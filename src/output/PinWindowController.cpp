@@ -3,7 +3,7 @@
 #include "output/Naming.h"
 #include "output/PinContentView.h"
 #include "output/PinGeometry.h"
-#include "platform/WindowSystem.h"
+#include "platform/Platform.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -37,7 +37,7 @@ PinWindowController *PinWindowController::pin(const QImage &image)
     PinContentView *window = controller->window();
     window->show();
     window->raise();
-    WindowSystem::shared().setOnAllWorkspaces(window->windowHandle());
+    Platform::shared().windowSystem().setOnAllWorkspaces(window->windowHandle());
     return controller;
 }
 

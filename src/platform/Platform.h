@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CaptureTypes.h"
+#include "platform/WindowSystem.h"
 #include "settings/KeyCombo.h"
 
 #include <QList>
@@ -91,8 +92,7 @@ class Platform
     virtual ScreenBackend &screens() = 0;
     virtual HotKeyBackend &hotKeys() = 0;
     virtual SoundPlayer &sound() = 0;
-    // Whether a compositing manager runs: without one, translucent windows show opaque.
-    virtual bool hasCompositor() { return false; }
+    virtual WindowSystem &windowSystem() = 0;
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

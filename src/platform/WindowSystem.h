@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 class QWindow;
 
@@ -24,10 +23,6 @@ class WindowSystem
     virtual void activateWindow(uint32_t id) = 0;
     // Shows a (mapped) window on every workspace.
     virtual void setOnAllWorkspaces(QWindow *window) = 0;
-
-    static WindowSystem &shared();
-    // Replaces the shared instance (tests); takes ownership.
-    static void install(std::unique_ptr<WindowSystem> windowSystem);
 };
 
 } // namespace zorv

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeWindowSystem.h"
 
 #include <QHash>
 #include <QSet>
@@ -69,12 +70,14 @@ class FakePlatform : public Platform
     ScreenBackend &screens() override { return screen; }
     HotKeyBackend &hotKeys() override { return keys; }
     SoundPlayer &sound() override { return player; }
+    WindowSystem &windowSystem() override { return windows; }
     bool screenCaptureGranted() override { return granted; }
 
     PlatformCapabilities caps{true, true, true, false, false};
     FakeScreenBackend screen;
     FakeHotKeyBackend keys;
     FakeSoundPlayer player;
+    FakeWindowSystem windows;
     bool granted = true;
 };
 

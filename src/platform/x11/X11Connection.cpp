@@ -40,33 +40,3 @@ xcb_window_t rootWindow()
 }
 
 } // namespace zorv::x11
-
-namespace zorv::x11
-{
-
-xcb_atom_t atom(const char *name)
-{
-    xcb_connection_t *c = connection();
-    if (!c)
-        return XCB_ATOM_NONE;
-    auto *reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
-
-bool compositorRunning()
-{
-    xcb_connection_t *c = connection();
-    if (!c)
-        return false;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
-    const xcb_atom_t selection = atom(name.constData());
-    auto *reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
-    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
-    free(reply);
-    return owned;
-}
-
-} // namespace zorv::x11

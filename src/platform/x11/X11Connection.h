@@ -9,8 +9,5 @@ namespace zorv::x11
 xcb_connection_t *connection();
 xcb_window_t rootWindow();
 int screenNumber();
-// True while a compositing manager owns _NET_WM_CM_Sn.
-bool compositorRunning();
-xcb_atom_t atom(const char *name);
 
 } // namespace zorv::x11

@@ -4,6 +4,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "platform/x11/X11ScreenBackend.h"
+#include "platform/x11/X11WindowSystem.h"
 
 namespace zorv {
 
@@ -20,12 +21,13 @@ public:
     ScreenBackend &screens() override { return m_screens; }
     HotKeyBackend &hotKeys() override { return m_hotKeys; }
     SoundPlayer &sound() override { return m_sound; }
-    bool hasCompositor() override { return x11::compositorRunning(); }
+    WindowSystem &windowSystem() override { return m_windowSystem; }
 
 private:
     X11ScreenBackend m_screens{x11::connection(), x11::screenNumber()};
     X11HotKeyBackend m_hotKeys;
     CanberraSoundPlayer m_sound;
+    X11WindowSystem m_windowSystem;
 };
 } // namespace
 

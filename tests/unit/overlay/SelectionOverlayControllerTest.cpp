@@ -1,7 +1,7 @@
 #include "capture/SelectionOverlayController.h"
 #include "capture/SelectionOverlayView.h"
 #include "capture/SelectionOverlayWindow.h"
-#include "platform/fake/FakeWindowSystem.h"
+#include "platform/fake/FakePlatform.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -16,10 +16,10 @@ namespace
 struct ControllerFixture : ::testing::Test {
     void SetUp() override
     {
-        auto fake = std::make_unique<FakeWindowSystem>();
-        windowSystem = fake.get();
+        auto fake = std::make_unique<FakePlatform>();
+        windowSystem = &fake->windows;
         windowSystem->active = 0x4400001;
-        WindowSystem::install(std::move(fake));
+        Platform::install(std::move(fake));
 
         SelectionOverlayController::Sources sources;
         sources.unionFrame = [] { return QRectF(QGuiApplication::primaryScreen()->geometry()); };
@@ -45,7 +45,7 @@ struct ControllerFixture : ::testing::Test {
         };
         controller = std::make_unique<SelectionOverlayController>(sources);
     }
-    void TearDown() override { WindowSystem::install(nullptr); }
+    void TearDown() override { Platform::install(nullptr); }
 
     SelectionOverlayController::Completion recorder(int &calls,
                                                     std::optional<SelectionOutcome> &outcome)
