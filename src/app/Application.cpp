@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/InstanceChannel.h"
 #include "app/Log.h"
+#include "app/MemoryTuning.h"
 #include "app/SignalWatcher.h"
 #include "app/Trace.h"
 #include "platform/Platform.h"
@@ -16,7 +17,6 @@
 #include <QProcess>
 #include <QThread>
 #include <cstdio>
-#include <malloc.h>
 #include <xcb/xcb.h>
 
 namespace zorv
@@ -94,15 +94,13 @@ void registerHotKeys()
 
 int runResident(int argc, char **argv, const Command &command)
 {
+    memoryTuning::restartWithHugePages(argv);
     QString error;
     if (!displayReachable(&error)) {
         print(stderr, error);
         return 1;
     }
-    // Capture buffers are large and short-lived: keep them in their own
-    // mappings so that freeing them gives the memory back to the system
-    // instead of leaving an idle tray program holding tens of megabytes.
-    mallopt(M_MMAP_THRESHOLD, 512 * 1024);
+    memoryTuning::returnLargeBuffers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorv"));
     QApplication::setOrganizationName(QStringLiteral("Zorv"));
@@ -136,7 +134,9 @@ int runResident(int argc, char **argv, const Command &command)
         QMetaObject::invokeMethod(
             &app, [action] { CaptureCoordinator::shared().perform(action); }, Qt::QueuedConnection);
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    Platform::shutDown();
+    return status;
 }
 
 // Starts a resident instance in the background and waits until it answers.

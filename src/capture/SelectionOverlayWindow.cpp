@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 namespace zorv
 {
@@ -98,7 +99,9 @@ void SelectionOverlayWindow::paintEvent(QPaintEvent *event)
                                        QRectF(rect).translated(m_viewRect.topLeft()), underlay);
     if (!m_painted) {
         m_painted = true;
-        Q_EMIT firstPaint();
+        // Reported once the painted pixels have been handed to the X server,
+        // which happens right after this returns.
+        QTimer::singleShot(0, this, &SelectionOverlayWindow::firstPaint);
     }
 }
 

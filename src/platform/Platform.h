@@ -99,6 +99,9 @@ class Platform
     static Platform &shared();
     // Replaces the shared backend (tests); takes ownership.
     static void install(std::unique_ptr<Platform> platform);
+    // Ends the shared backend while the application and its X connection still
+    // exist: static destruction comes after the connection is closed.
+    static void shutDown() { install(nullptr); }
 };
 
 } // namespace zorv
