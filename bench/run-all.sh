@@ -5,7 +5,7 @@ set -euo pipefail
 build="${1:-build}"
 here="$(cd "$(dirname "$0")" && pwd)"
 for program in "$build"/bench/bench_*; do
-  [ -x "$program" ] || continue
+  [ -f "$program" ] && [ -x "$program" ] || continue
   case "$(basename "$program")" in
     bench_grab|bench_overlay) continue ;; # need a desktop: run below
   esac

@@ -162,11 +162,11 @@ using namespace zorv::desktop;
 // window and reports it on standard output, then waits to be killed.
 TEST(DISABLED_Helper, ShowWindow)
 {
-    const QStringList spec = qEnvironmentVariable("ZORV_HELPER").split(QLatin1Char(';'));
-    ASSERT_EQ(spec.size(), 6);
-    ColourWidget widget(spec[5].isEmpty() ? QColor() : QColor(spec[5]));
-    widget.setWindowTitle(spec[0]);
-    widget.setGeometry(spec[1].toInt(), spec[2].toInt(), spec[3].toInt(), spec[4].toInt());
+    const QStringList fields = qEnvironmentVariable("ZORV_HELPER").split(QLatin1Char(';'));
+    ASSERT_EQ(fields.size(), 6);
+    ColourWidget widget(fields[5].isEmpty() ? QColor() : QColor(fields[5]));
+    widget.setWindowTitle(fields[0]);
+    widget.setGeometry(fields[1].toInt(), fields[2].toInt(), fields[3].toInt(), fields[4].toInt());
     widget.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
     QTest::qWait(300);
