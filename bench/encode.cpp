@@ -260,47 +260,22 @@ class SummaryReporter : public benchmark::ConsoleReporter
 
 } // namespace
 
-BENCHMARK(pngOurs)
-    ->Arg(3840)
-    ->Arg(1920)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(pngQt)
-    ->Arg(3840)
-    ->Arg(1920)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(pngSpng)
-    ->Arg(3840)
-    ->Arg(1920)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(jpeg90)
-    ->Arg(3840)
-    ->Arg(1920)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(heic90)
-    ->Arg(3840)
-    ->Arg(1920)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Iterations(1)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
+// Both screen sizes, wall time with the CPU time of every thread, medians only.
+void screenSizes(benchmark::internal::Benchmark *benchmark)
+{
+    benchmark->Arg(3840)
+        ->Arg(1920)
+        ->Unit(benchmark::kMillisecond)
+        ->MeasureProcessCPUTime()
+        ->UseRealTime()
+        ->ReportAggregatesOnly(true);
+}
+
+BENCHMARK(pngOurs)->Apply(screenSizes)->Repetitions(7);
+BENCHMARK(pngQt)->Apply(screenSizes)->Repetitions(5);
+BENCHMARK(pngSpng)->Apply(screenSizes)->Repetitions(5);
+BENCHMARK(jpeg90)->Apply(screenSizes)->Repetitions(5);
+BENCHMARK(heic90)->Apply(screenSizes)->Iterations(1)->Repetitions(3);
 
 int main(int argc, char **argv)
 {

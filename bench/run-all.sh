@@ -8,6 +8,7 @@ for program in "$build"/bench/bench_*; do
   [ -f "$program" ] && [ -x "$program" ] || continue
   case "$(basename "$program")" in
     bench_grab|bench_overlay) continue ;; # need a desktop: run below
+    bench_presskey) continue ;;           # a tool of fullscreen.py, not a benchmark
   esac
   echo "== $(basename "$program")"
   "$program" --benchmark_repetitions=1
