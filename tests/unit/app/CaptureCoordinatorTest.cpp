@@ -5,17 +5,17 @@
 #include "unit/output/OutputTestSupport.h"
 
 #include <QClipboard>
-#include <QMimeData>
-#include <QFileInfo>
-#include <QScreen>
 #include <QGuiApplication>
+#include <QMimeData>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
 using namespace zorv;
 
-namespace {
+namespace
+{
 
 struct ToastRecord {
     QString message;
@@ -25,7 +25,7 @@ struct ToastRecord {
 
 class CaptureCoordinatorTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         auto owned = std::make_unique<FakePlatform>();
@@ -66,13 +66,6 @@ protected:
         return mime ? QImage::fromData(mime->data("image/png")) : QImage();
     }
 
-    static QImage sample(int w = 64, int h = 48)
-    {
-        QImage image(w, h, QImage::Format_RGB32);
-        image.fill(QColor(10, 120, 200));
-        return image;
-    }
-
     test::TemporarySettings temp;
     FakePlatform *platform = nullptr;
     std::unique_ptr<HistoryStore> history;
@@ -83,8 +76,8 @@ protected:
 
 TEST_F(CaptureCoordinatorTest, DeliveryServesClipboardSoundHistoryInOrder)
 {
-    const QString path = deliverAndWait(sample());
-    EXPECT_EQ(pasted().size(), QSize(64, 48));
+    const QString path = deliverAndWait(test::solidImage());
+    EXPECT_EQ(pasted().size(), QSize(64, 40));
     EXPECT_EQ(platform->player.played, 1);
     EXPECT_EQ(beeps, 0);
     ASSERT_EQ(history->items().size(), 1);
@@ -95,32 +88,35 @@ TEST_F(CaptureCoordinatorTest, DeliveryServesClipboardSoundHistoryInOrder)
     EXPECT_FALSE(QFile::exists(settings().saveDirectoryPath())); // no automatic save by default
 }
 
-TEST_F(CaptureCoordinatorTest, OptionsTurnStepsOff)
+TEST_F(CaptureCoordinatorTest, OptionsTurnStepsOffAndAMissingSoundBeeps)
 {
     settings().setCopyToClipboard(false);
     settings().setPlaySound(false);
-    deliverAndWait(sample());
+    platform->player.available = false;
+    deliverAndWait(test::solidImage());
     EXPECT_TRUE(pasted().isNull());
     EXPECT_EQ(platform->player.played, 0);
+    EXPECT_EQ(beeps, 0);
     EXPECT_EQ(history->items().size(), 1);
-}
-
-TEST_F(CaptureCoordinatorTest, BeepsWhenTheCaptureSoundCannotPlay)
-{
-    platform->player.available = false;
-    deliverAndWait(sample());
+    settings().setPlaySound(true);
+    deliverAndWait(test::solidImage());
     EXPECT_EQ(beeps, 1);
 }
 
-TEST_F(CaptureCoordinatorTest, FileNameFollowsTheChosenFormat)
+TEST_F(CaptureCoordinatorTest, AutomaticSaveFollowsTheFormatAndKeepsSameSecondCaptures)
 {
     settings().setImageFormat(ImageFormat::jpeg);
     settings().setSaveScreenshotsAutomatically(true);
-    deliverAndWait(sample());
-    ASSERT_EQ(history->items().size(), 1);
-    EXPECT_TRUE(history->items().first().fileName.endsWith(".jpg"));
-    const QStringList saved = QDir(settings().saveDirectoryPath()).entryList(QDir::Files);
-    EXPECT_EQ(saved, QStringList{"Zorv 2026-03-05 at 14.07.09.jpg"});
+    QSignalSpy finished(coordinator.get(), &CaptureCoordinator::deliveryFinished);
+    coordinator->deliver(test::solidImage(), CaptureKind::screenshot);
+    coordinator->deliver(test::solidImage({30, 20}), CaptureKind::screenshot);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.size() == 2; }, 5000));
+    ASSERT_EQ(history->items().size(), 2);
+    EXPECT_NE(history->items()[0].filePath, history->items()[1].filePath);
+    EXPECT_TRUE(history->items()[0].fileName.endsWith(".jpg"));
+    EXPECT_EQ(
+        QDir(settings().saveDirectoryPath()).entryList(QDir::Files, QDir::Name),
+        QStringList({"Zorv 2026-03-05 at 14.07.09 2.jpg", "Zorv 2026-03-05 at 14.07.09.jpg"}));
 }
 
 TEST_F(CaptureCoordinatorTest, FailedAutomaticSaveIsToldButNothingElseIsLost)
@@ -130,7 +126,7 @@ TEST_F(CaptureCoordinatorTest, FailedAutomaticSaveIsToldButNothingElseIsLost)
     ASSERT_TRUE(test::writeFile(blocker, "x"));
     settings().setSaveDirectoryPath(blocker);
     settings().setSaveScreenshotsAutomatically(true);
-    deliverAndWait(sample());
+    deliverAndWait(test::solidImage());
     ASSERT_EQ(toasts.size(), 1);
     EXPECT_TRUE(toasts.first().message.startsWith("Couldn't save: "));
     EXPECT_EQ(toasts.first().symbol, "exclamationmark.triangle.fill");
@@ -139,27 +135,15 @@ TEST_F(CaptureCoordinatorTest, FailedAutomaticSaveIsToldButNothingElseIsLost)
     EXPECT_EQ(history->items().size(), 1);
 }
 
-TEST_F(CaptureCoordinatorTest, TwoCapturesInOneSecondKeepBothFiles)
-{
-    settings().setSaveScreenshotsAutomatically(true);
-    QSignalSpy finished(coordinator.get(), &CaptureCoordinator::deliveryFinished);
-    coordinator->deliver(sample(), CaptureKind::screenshot);
-    coordinator->deliver(sample(30, 20), CaptureKind::screenshot);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.size() == 2; }, 5000));
-    ASSERT_EQ(history->items().size(), 2);
-    EXPECT_NE(history->items()[0].filePath, history->items()[1].filePath);
-    EXPECT_EQ(QDir(settings().saveDirectoryPath()).entryList(QDir::Files).size(), 2);
-}
-
 TEST_F(CaptureCoordinatorTest, FailedHistoryCopyClearsTheLastCapture)
 {
-    deliverAndWait(sample());
+    deliverAndWait(test::solidImage());
     ASSERT_TRUE(coordinator->lastCaptureURL());
     // The media folder turns into a file: the next history copy fails.
     QDir(history->mediaDirectory()).removeRecursively();
     ASSERT_TRUE(test::writeFile(history->mediaDirectory(), "x"));
     testing::internal::CaptureStderr();
-    deliverAndWait(sample());
+    deliverAndWait(test::solidImage());
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("Zorv: history write failed: "), std::string::npos) << log;
     EXPECT_FALSE(coordinator->lastCaptureURL());
@@ -172,37 +156,25 @@ TEST_F(CaptureCoordinatorTest, FullScreenCapturesTheScreenUnderThePointer)
     coordinator->perform(CaptureAction::fullScreen);
     ASSERT_TRUE(!finished.isEmpty() || finished.wait(5000));
     ASSERT_EQ(history->items().size(), 1);
-    const QSize screen = QGuiApplication::primaryScreen()->size();
-    EXPECT_EQ(history->items().first().pixelWidth, screen.width());
-    EXPECT_EQ(history->items().first().pixelHeight, screen.height());
+    const HistoryItem &item = history->items().first();
+    EXPECT_EQ(QSize(item.pixelWidth, item.pixelHeight), QGuiApplication::primaryScreen()->size());
     EXPECT_EQ(platform->screen.grabCount, 1);
 }
 
-TEST_F(CaptureCoordinatorTest, CaptureErrorsBecomeToasts)
-{
-    platform->screen.failure = CaptureError(CaptureError::Code::noDisplay);
-    coordinator->perform(CaptureAction::fullScreen);
-    ASSERT_EQ(toasts.size(), 1);
-    EXPECT_EQ(toasts.first().message, "No display available to capture.");
-    EXPECT_EQ(toasts.first().symbol, "exclamationmark.triangle.fill");
-    EXPECT_TRUE(history->items().isEmpty());
-}
-
-TEST_F(CaptureCoordinatorTest, MissingPermissionStopsBeforeCapturing)
+TEST_F(CaptureCoordinatorTest, CaptureProblemsBecomeToasts)
 {
     platform->granted = false;
     coordinator->perform(CaptureAction::fullScreen);
-    ASSERT_EQ(toasts.size(), 1);
-    EXPECT_EQ(toasts.first().message, "Allow Screen Recording, then try again");
-    EXPECT_EQ(toasts.first().symbol, "lock.shield.fill");
-    EXPECT_EQ(platform->screen.grabCount, 0);
-}
-
-TEST_F(CaptureCoordinatorTest, UnbuiltActionsAreNotOffered)
-{
-    EXPECT_TRUE(CaptureCoordinator::isAvailable(CaptureAction::fullScreen));
-    EXPECT_FALSE(CaptureCoordinator::isAvailable(CaptureAction::recordVideo));
-    EXPECT_FALSE(CaptureCoordinator::isAvailable(CaptureAction::scrolling));
+    EXPECT_EQ(platform->screen.grabCount, 0); // stopped before capturing
+    platform->granted = true;
+    platform->screen.failure = CaptureError(CaptureError::Code::noDisplay);
+    coordinator->perform(CaptureAction::fullScreen);
+    ASSERT_EQ(toasts.size(), 2);
+    EXPECT_EQ(toasts[0].message, "Allow Screen Recording, then try again");
+    EXPECT_EQ(toasts[0].symbol, "lock.shield.fill");
+    EXPECT_EQ(toasts[1].message, "No display available to capture.");
+    EXPECT_EQ(toasts[1].symbol, "exclamationmark.triangle.fill");
+    EXPECT_TRUE(history->items().isEmpty());
 }
 
 } // namespace

@@ -12,66 +12,55 @@ const QList<ScreenArea> mixedScreens{
     {QRectF(0, 0, 1920, 1080), QRect(0, 0, 1920, 1080), 1.0},
     {QRectF(1920, 0, 960, 540), QRect(1920, 0, 1920, 1080), 2.0},
 };
+
+// Checks a plan's size, coverage and pieces as (screen, source, target, direct copy).
+void expectPlan(const CapturePlan &plan, QSize size, bool covers,
+                const QList<std::tuple<int, QRectF, QRectF, bool>> &pieces)
+{
+    EXPECT_EQ(plan.size, size);
+    EXPECT_EQ(plan.coversOutput, covers);
+    ASSERT_EQ(plan.pieces.size(), pieces.size());
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const CapturePiece &p = plan.pieces[i];
+        EXPECT_TRUE(std::tuple(p.screen, p.source, p.target, p.isDirectCopy()) == pieces[i])
+            << "piece " << i << " from screen " << p.screen;
+    }
+}
 } // namespace
 
 TEST(ScreenMapping, PixelSizeRoundsHalfAwayFromZeroWithAMinimumOfOne)
 {
-    struct Case {
+    const struct {
         QSizeF logical;
         double scale;
         QSize pixels;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{100.5, 50.25}, 2, {201, 101}},   {{0.2, 0.2}, 1, {1, 1}},    {{0.5, 2.5}, 1, {1, 3}},
         {{1920, 1080}, 1.5, {2880, 1620}}, {{33.3, 10}, 3, {100, 30}},
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(ScreenMapping::pixelSize(c.logical, c.scale), c.pixels) << c.logical.width();
 }
 
-TEST(ScreenMapping, ARectOnTheScaledScreenMapsThroughThatScreensOrigin)
+TEST(ScreenMapping, PlansTakeEachPieceFromTheScreenUnderIt)
 {
-    const CapturePlan plan = ScreenMapping::plan(mixedScreens, QRectF(2000, 100, 100, 50), 2.0);
-    EXPECT_EQ(plan.size, QSize(200, 100));
-    ASSERT_EQ(plan.pieces.size(), 1);
-    EXPECT_EQ(plan.pieces[0].screen, 1);
-    EXPECT_EQ(plan.pieces[0].source, QRectF(1920 + 160, 200, 200, 100));
-    EXPECT_EQ(plan.pieces[0].target, QRectF(0, 0, 200, 100));
-    EXPECT_TRUE(plan.pieces[0].isDirectCopy());
-    EXPECT_TRUE(plan.coversOutput);
-}
-
-TEST(ScreenMapping, ARectSpanningScreensIsCapturedPieceByPieceAtTheLargestScale)
-{
-    const QRectF rect(1820, 500, 200, 100); // 100 on each screen, 40 below the second one
-    const double scale = ScreenMapping::largestScale(mixedScreens, rect);
-    EXPECT_EQ(scale, 2.0);
-    const CapturePlan plan = ScreenMapping::plan(mixedScreens, rect, scale);
-    EXPECT_EQ(plan.size, QSize(400, 200));
-    ASSERT_EQ(plan.pieces.size(), 2);
-    EXPECT_EQ(plan.pieces[0].source, QRectF(1820, 500, 100, 100));
-    EXPECT_EQ(plan.pieces[0].target, QRectF(0, 0, 200, 200));
-    EXPECT_FALSE(plan.pieces[0].isDirectCopy()); // scaled up
-    EXPECT_EQ(plan.pieces[1].source, QRectF(1920, 1000, 200, 80));
-    EXPECT_EQ(plan.pieces[1].target, QRectF(200, 0, 200, 80));
-    EXPECT_FALSE(plan.coversOutput); // the part under the second screen lies on no monitor
-}
-
-TEST(ScreenMapping, RoundedSizesStretchTheRegionOverTheWholeImage)
-{
+    // On the scaled screen: through that screen's origin.
+    expectPlan(ScreenMapping::plan(mixedScreens, QRectF(2000, 100, 100, 50), 2.0), {200, 100}, true,
+               {{1, QRectF(1920 + 160, 200, 200, 100), QRectF(0, 0, 200, 100), true}});
+    // Spanning both screens, at the larger scale: 100 on each, 40 below the second one on no
+    // monitor at all.
+    const QRectF spanning(1820, 500, 200, 100);
+    EXPECT_EQ(ScreenMapping::largestScale(mixedScreens, spanning), 2.0);
+    expectPlan(ScreenMapping::plan(mixedScreens, spanning, 2.0), {400, 200}, false,
+               {{0, QRectF(1820, 500, 100, 100), QRectF(0, 0, 200, 200), false},
+                {1, QRectF(1920, 1000, 200, 80), QRectF(200, 0, 200, 80), true}});
+    // Rounded sizes stretch the region over the whole image.
     const QList<ScreenArea> one{{QRectF(0, 0, 800, 600), QRect(0, 0, 800, 600), 1.0}};
-    const CapturePlan plan = ScreenMapping::plan(one, QRectF(10, 10, 100.5, 50.25), 2.0);
-    EXPECT_EQ(plan.size, QSize(201, 101));
-    ASSERT_EQ(plan.pieces.size(), 1);
-    EXPECT_EQ(plan.pieces[0].target, QRectF(0, 0, 201, 101));
-    EXPECT_EQ(plan.pieces[0].source, QRectF(10, 10, 100.5, 50.25));
-}
-
-TEST(ScreenMapping, AreasOffEveryScreenHaveNoPieces)
-{
-    const CapturePlan plan = ScreenMapping::plan(mixedScreens, QRectF(2900, 0, 50, 50), 1.0);
-    EXPECT_EQ(plan.size, QSize(50, 50));
-    EXPECT_TRUE(plan.pieces.isEmpty());
+    expectPlan(ScreenMapping::plan(one, QRectF(10, 10, 100.5, 50.25), 2.0), {201, 101}, true,
+               {{0, QRectF(10, 10, 100.5, 50.25), QRectF(0, 0, 201, 101), false}});
+    // Off every screen.
+    expectPlan(ScreenMapping::plan(mixedScreens, QRectF(2900, 0, 50, 50), 1.0), {50, 50}, false,
+               {});
     EXPECT_EQ(ScreenMapping::largestScale(mixedScreens, QRectF(2900, 0, 50, 50)), 1.0);
 }
 

@@ -32,7 +32,6 @@ TEST(Naming, FillsTheTemplate)
         {QStringLiteral("{date} {date}"), QStringLiteral("2026-03-05 2026-03-05.png")},
         {QStringLiteral("{timestamp}"), timestamp + QStringLiteral(".png")},
         {QStringLiteral("{other} {Date}"), QStringLiteral("{other} {Date}.png")},
-        {QStringLiteral("a/b"), QStringLiteral("a-b.png")},
         {QStringLiteral("a//b"), QStringLiteral("a--b.png")},
         {QStringLiteral("x:\\?%*|\"<>y"), QStringLiteral("x---------y.png")},
         {QStringLiteral("  spaced  "), QStringLiteral("  spaced  .png")},

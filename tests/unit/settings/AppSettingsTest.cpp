@@ -1,11 +1,9 @@
 #include "settings/AppSettings.h"
 #include "platform/KeychainSecretStore.h"
+#include "unit/output/OutputTestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -31,9 +29,7 @@ class AppSettingsTest : public ::testing::Test
     QString freshPath(const QByteArray &contents)
     {
         const QString path = dir.filePath(QStringLiteral("settings%1.ini").arg(++files));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        EXPECT_TRUE(test::writeFile(path, contents));
         return path;
     }
     std::unique_ptr<AppSettings> load(const QString &path, SecretStore *secrets = nullptr)
@@ -44,39 +40,13 @@ class AppSettingsTest : public ::testing::Test
     }
     std::unique_ptr<AppSettings> reloadFrom(const QString &path)
     {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return load(freshPath(file.readAll()));
+        return load(freshPath(test::readFile(path)));
     }
 };
 
-TEST_F(AppSettingsTest, FreshStoreYieldsDefaults)
+TEST_F(AppSettingsTest, DefaultSaveFolderIsInPicturesOrElseInHome)
 {
-    auto s = load(freshPath(""));
-    EXPECT_EQ(s->saveDirectoryPath(), dir.filePath("Pictures/Zorv"));
-    EXPECT_TRUE(s->copyToClipboard());
-    EXPECT_TRUE(s->playSound());
-    EXPECT_FALSE(s->openEditorAfterCapture());
-    EXPECT_TRUE(s->showQuickAccess());
-    EXPECT_DOUBLE_EQ(s->quickAccessSeconds(), 6.0);
-    EXPECT_EQ(s->quickAccessCorner(), QuickAccessCorner::bottomTrailing);
-    EXPECT_EQ(s->nameTemplate(), "Zorv {date} at {time}");
-    EXPECT_EQ(s->imageFormat(), ImageFormat::png);
-    EXPECT_DOUBLE_EQ(s->jpegQuality(), 0.9);
-    EXPECT_EQ(s->historyLimit(), 500);
-    EXPECT_EQ(s->annotationColorHex(), "#FF3B30");
-    EXPECT_EQ(s->recordingFPS(), 60);
-    EXPECT_EQ(s->recordingCodec(), RecordingCodec::h264);
-    EXPECT_FALSE(s->microphoneDeviceID().has_value());
-    EXPECT_EQ(s->gifMaxWidth(), 900);
-    EXPECT_EQ(s->uploadFieldName(), "file");
-    EXPECT_FALSE(s->uploadConfigured());
-    EXPECT_EQ(s->hotkeys(), KeyCombo::defaults());
-    EXPECT_EQ(s->hotkeys().size(), 9);
-}
-
-TEST_F(AppSettingsTest, WithoutPicturesFolderTheHomeFolderIsUsed)
-{
+    EXPECT_EQ(load(freshPath(""))->saveDirectoryPath(), dir.filePath("Pictures/Zorv"));
     SettingsLocations l = locations();
     l.picturesDirectory.clear();
     EXPECT_EQ(AppSettings::defaultSaveDirectoryPath(l), dir.filePath("home/Pictures/Zorv"));
@@ -122,26 +92,18 @@ TEST_F(AppSettingsTest, AssignmentsSurviveARestart)
     const QString path = freshPath("");
     {
         auto s = load(path);
-        s->setImageFormat(ImageFormat::jpeg);
+        s->setRecordingCodec(RecordingCodec::hevc);
         s->setJpegQuality(0.75);
         s->setCopyToClipboard(false);
-        s->setHistoryLimit(40);
-        s->setQuickAccessCorner(QuickAccessCorner::topLeading);
-        s->setRecordingCodec(RecordingCodec::hevc);
-        s->setNameTemplate("shot {timestamp}");
         s->setMicrophoneDeviceID(QString("usb-mic"));
         HotKeyMap keys = KeyCombo::defaults();
         keys[CaptureAction::area] = {0x10000 + 99, KeyCombo::shift};
         s->setHotkeys(keys);
     }
     auto s = reloadFrom(path);
-    EXPECT_EQ(s->imageFormat(), ImageFormat::jpeg);
+    EXPECT_EQ(s->recordingCodec(), RecordingCodec::hevc);
     EXPECT_DOUBLE_EQ(s->jpegQuality(), 0.75);
     EXPECT_FALSE(s->copyToClipboard());
-    EXPECT_EQ(s->historyLimit(), 40);
-    EXPECT_EQ(s->quickAccessCorner(), QuickAccessCorner::topLeading);
-    EXPECT_EQ(s->recordingCodec(), RecordingCodec::hevc);
-    EXPECT_EQ(s->nameTemplate(), "shot {timestamp}");
     EXPECT_EQ(s->microphoneDeviceID(), QString("usb-mic"));
     EXPECT_EQ(s->hotkeys()[CaptureAction::area], (KeyCombo{0x10000 + 99, KeyCombo::shift}));
 
@@ -149,76 +111,47 @@ TEST_F(AppSettingsTest, AssignmentsSurviveARestart)
     EXPECT_FALSE(reloadFrom(path)->microphoneDeviceID().has_value());
 }
 
-TEST_F(AppSettingsTest, AssignmentNotifiesObservers)
+TEST_F(AppSettingsTest, StoredHotKeysMergeWithDefaultsUnlessUndecodable)
 {
-    auto s = load(freshPath(""));
-    QSignalSpy spy(s.get(), &AppSettings::changed);
-    s->setPlaySound(true); // equal value: still stored and announced
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toString(), "playSound");
-}
-
-TEST_F(AppSettingsTest, HotKeyMapMergesWithDefaults)
-{
-    const QByteArray stored =
-        R"({"area":{"keyCode":0,"modifiers":4352},"unknown":{"keyCode":1,"modifiers":4096}})";
-    QSettings seed(freshPath(""), QSettings::IniFormat);
-    seed.setValue("hotkeys", stored);
-    seed.sync();
-    auto s = reloadFrom(seed.fileName());
-    const HotKeyMap keys = s->hotkeys();
-    EXPECT_EQ(keys.size(), 9);
-    EXPECT_EQ(keys[CaptureAction::area], (KeyCombo{0, 4352}));
-    EXPECT_EQ(keys[CaptureAction::window], KeyCombo::defaults()[CaptureAction::window]);
-}
-
-TEST_F(AppSettingsTest, UndecodableHotKeysGiveTheDefaultTable)
-{
-    for (const QByteArray &bad :
-         {QByteArray("not json"), QByteArray("[1,2]"), QByteArray(R"({"area":{"keyCode":21}})"),
-          QByteArray(R"({"area":{"keyCode":-1,"modifiers":0}})"),
-          QByteArray(R"({"area":{"keyCode":1.5,"modifiers":0}})"),
-          QByteArray(R"({"area":"ctrl+4"})")}) {
+    HotKeyMap merged = KeyCombo::defaults();
+    merged[CaptureAction::area] = {0, 4352};
+    const std::pair<QByteArray, HotKeyMap> cases[] = {
+        {R"({"area":{"keyCode":0,"modifiers":4352},"unknown":{"keyCode":1,"modifiers":4096}})",
+         merged},
+        {"not json", KeyCombo::defaults()},
+        {"[1,2]", KeyCombo::defaults()},
+        {R"({"area":{"keyCode":21}})", KeyCombo::defaults()},
+        {R"({"area":{"keyCode":-1,"modifiers":0}})", KeyCombo::defaults()},
+        {R"({"area":{"keyCode":1.5,"modifiers":0}})", KeyCombo::defaults()},
+        {R"({"area":"ctrl+4"})", KeyCombo::defaults()},
+    };
+    for (const auto &[stored, expected] : cases) {
         QSettings seed(freshPath(""), QSettings::IniFormat);
-        seed.setValue("hotkeys", bad);
+        seed.setValue("hotkeys", stored);
         seed.sync();
-        EXPECT_EQ(reloadFrom(seed.fileName())->hotkeys(), KeyCombo::defaults()) << bad.data();
+        EXPECT_EQ(reloadFrom(seed.fileName())->hotkeys(), expected) << stored.data();
     }
     // Text that is not even a byte array in the file.
     EXPECT_EQ(load(freshPath("[General]\nhotkeys=@Invalid()\n"))->hotkeys(), KeyCombo::defaults());
 }
 
-TEST_F(AppSettingsTest, PlainTokenMovesToTheKeyring)
+TEST_F(AppSettingsTest, PlainTokenMovesOnlyIntoAKeyringThatKeepsIt)
 {
-    const QString path = freshPath("[General]\nuploadToken=secret-1\n");
-    auto s = load(path);
-    EXPECT_EQ(s->uploadToken(), "secret-1");
-    QSignalSpy ready(s.get(), &AppSettings::uploadTokenReady);
-    ASSERT_TRUE(ready.wait(1000));
-    QTest::qWait(10);
-    EXPECT_TRUE(keyring.contains("uploadToken"));
-    EXPECT_EQ(reloadFrom(path)->uploadToken(), ""); // no longer in the plain file
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(file.readAll().contains("secret-1"));
-
-    s->setUploadToken("");
-    EXPECT_FALSE(keyring.contains("uploadToken"));
-}
-
-TEST_F(AppSettingsTest, PlainTokenStaysWhenNoKeyringTakesIt)
-{
-    MemorySecretStore sessionOnly(false);
-    const QString path = freshPath("[General]\nuploadToken=secret-2\n");
-    auto s = load(path, &sessionOnly);
-    QSignalSpy ready(s.get(), &AppSettings::uploadTokenReady);
-    ASSERT_TRUE(ready.wait(1000));
-    QTest::qWait(10);
-    EXPECT_EQ(s->uploadToken(), "secret-2");
-    EXPECT_FALSE(s->uploadTokenPersistent());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("secret-2")); // not lost
+    for (const bool persistent : {true, false}) {
+        SCOPED_TRACE(persistent);
+        MemorySecretStore secrets(persistent);
+        const QString path = freshPath("[General]\nuploadToken=secret\n");
+        auto s = load(path, &secrets);
+        EXPECT_EQ(s->uploadToken(), "secret");
+        QSignalSpy ready(s.get(), &AppSettings::uploadTokenReady);
+        ASSERT_TRUE(ready.wait(1000));
+        QTest::qWait(10);
+        EXPECT_EQ(s->uploadToken(), "secret");
+        EXPECT_EQ(s->uploadTokenPersistent(), persistent);
+        EXPECT_TRUE(secrets.contains("uploadToken"));
+        // Without a keyring that keeps it, the plain copy is all there is: it stays.
+        EXPECT_EQ(test::readFile(path).contains("secret"), !persistent);
+    }
 }
 
 TEST_F(AppSettingsTest, TokenNeverReachesThePlainFile)
@@ -228,10 +161,10 @@ TEST_F(AppSettingsTest, TokenNeverReachesThePlainFile)
     s->setUploadToken("tok");
     s->setUploadEndpoint("  \n");
     EXPECT_FALSE(s->uploadConfigured());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(file.readAll().contains("tok"));
+    EXPECT_FALSE(test::readFile(path).contains("tok"));
     EXPECT_TRUE(keyring.contains("uploadToken"));
+    s->setUploadToken("");
+    EXPECT_FALSE(keyring.contains("uploadToken"));
 }
 
 TEST_F(AppSettingsTest, LaunchAtLoginWritesAndRemovesTheAutostartEntry)
@@ -239,9 +172,7 @@ TEST_F(AppSettingsTest, LaunchAtLoginWritesAndRemovesTheAutostartEntry)
     auto s = load(freshPath(""));
     const QString entry = dir.filePath("autostart/zorv.desktop");
     s->setLaunchAtLogin(true);
-    QFile file(entry);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("Exec=\"/usr/bin/zorv\""));
+    EXPECT_TRUE(test::readFile(entry).contains("Exec=\"/usr/bin/zorv\""));
     s->setLaunchAtLogin(false);
     EXPECT_FALSE(QFile::exists(entry));
 }

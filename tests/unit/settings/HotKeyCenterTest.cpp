@@ -7,71 +7,61 @@ using namespace zorv;
 
 namespace
 {
-struct Recorder {
-    QList<CaptureAction> actions;
-    HotKeyCenter::Dispatch dispatch()
+class HotKeyCenterTest : public ::testing::Test
+{
+  protected:
+    void reload(const HotKeyMap &keys = KeyCombo::defaults())
     {
-        return [this](CaptureAction a) { actions.append(a); };
+        center.reload(keys, [this](CaptureAction a) { actions.append(a); });
     }
+
+    FakeHotKeyBackend backend;
+    HotKeyCenter center{backend};
+    QList<CaptureAction> actions;
 };
 } // namespace
 
-TEST(HotKeyCenter, RegistersInActionOrderWithFreshIdsEachReload)
+TEST_F(HotKeyCenterTest, RegistersInActionOrderWithFreshIdsEachReload)
 {
-    FakeHotKeyBackend backend;
-    HotKeyCenter center(backend);
-    Recorder recorder;
-    center.reload(KeyCombo::defaults(), recorder.dispatch());
-    EXPECT_EQ(center.registrationCount(), 9);
+    reload();
     EXPECT_EQ(center.actionIDs().value(1), CaptureAction::area);
     EXPECT_EQ(center.actionIDs().value(9), CaptureAction::repeatLastArea);
-    center.reload(KeyCombo::defaults(), recorder.dispatch());
+    reload();
     EXPECT_EQ(center.registrationCount(), 9);
     EXPECT_EQ(backend.grabbed.size(), 9);
     EXPECT_TRUE(backend.grabbed.contains(10));
     EXPECT_TRUE(backend.grabbed.contains(18));
     EXPECT_FALSE(backend.grabbed.contains(1));
-    EXPECT_EQ(center.nextID(), 19u);
 }
 
-TEST(HotKeyCenter, PressDispatchesItsAction)
+TEST_F(HotKeyCenterTest, PressDispatchesItsAction)
 {
-    FakeHotKeyBackend backend;
-    HotKeyCenter center(backend);
-    Recorder recorder;
-    center.reload(KeyCombo::defaults(), recorder.dispatch());
+    reload();
     backend.press(KeyCombo::defaults()[CaptureAction::fullScreen]);
     backend.press({21, KeyCombo::control}); // not a shortcut
-    EXPECT_EQ(recorder.actions, QList<CaptureAction>{CaptureAction::fullScreen});
+    EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::fullScreen});
 }
 
-TEST(HotKeyCenter, RefusedCombinationIsLoggedOnceAndTheRestRegister)
+TEST_F(HotKeyCenterTest, RefusedCombinationIsLoggedOnceAndTheRestRegister)
 {
-    FakeHotKeyBackend backend;
     backend.refused.insert(KeyCombo::defaults()[CaptureAction::window]);
-    HotKeyCenter center(backend);
-    Recorder recorder;
     testing::internal::CaptureStderr();
-    center.reload(KeyCombo::defaults(), recorder.dispatch());
-    const std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(log, "Zorv: could not register hot key ⌃⇧5 for window\n");
+    reload();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Zorv: could not register hot key ⌃⇧5 for window\n");
     EXPECT_EQ(center.registrationCount(), 8);
     backend.press(KeyCombo::defaults()[CaptureAction::repeatLastArea]);
-    EXPECT_EQ(recorder.actions, QList<CaptureAction>{CaptureAction::repeatLastArea});
+    EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::repeatLastArea});
 }
 
-TEST(HotKeyCenter, NothingFiresAfterUnregisterAll)
+TEST_F(HotKeyCenterTest, NothingFiresAfterUnregisterAll)
 {
-    FakeHotKeyBackend backend;
-    HotKeyCenter center(backend);
-    Recorder recorder;
-    HotKeyMap some{{CaptureAction::fullScreen, KeyCombo::defaults()[CaptureAction::fullScreen]}};
-    center.reload(some, recorder.dispatch());
+    reload({{CaptureAction::fullScreen, KeyCombo::defaults()[CaptureAction::fullScreen]}});
     EXPECT_EQ(center.registrationCount(), 1);
     center.unregisterAll();
     EXPECT_TRUE(backend.grabbed.isEmpty());
     backend.press(KeyCombo::defaults()[CaptureAction::fullScreen]);
     // A stale press that the platform still delivers is ignored as well.
     Q_EMIT backend.pressed(1);
-    EXPECT_TRUE(recorder.actions.isEmpty());
+    EXPECT_TRUE(actions.isEmpty());
 }

@@ -61,13 +61,3 @@ TEST(KeyCombo, JsonNeedsBothMembersAsUnsignedIntegers)
     EXPECT_FALSE(parse(R"({"modifiers":4608})"));
     EXPECT_FALSE(parse(R"({"keyCode":true,"modifiers":4608})"));
 }
-
-TEST(KeyCombo, HotKeyMapRoundTrip)
-{
-    HotKeyMap map = KeyCombo::defaults();
-    map[CaptureAction::ocr] = {1, KeyCombo::command};
-    EXPECT_EQ(decodeHotKeys(encodeHotKeys(map)), map);
-    const QJsonObject object = QJsonDocument::fromJson(encodeHotKeys(map)).object();
-    EXPECT_EQ(object.value("area").toObject().value("keyCode").toInt(), 21);
-    EXPECT_EQ(object.value("area").toObject().value("modifiers").toInt(), 4608);
-}
