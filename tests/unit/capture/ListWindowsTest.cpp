@@ -6,8 +6,8 @@ using namespace zorv;
 
 namespace
 {
-PlatformWindow window(uint32_t id, QSizeF size, QString title = QStringLiteral("Title"),
-                      QString app = QStringLiteral("App"), int32_t pid = 100)
+PlatformWindow window(uint32_t id, QSizeF size, QString title = "Title", QString app = "App",
+                      int32_t pid = 100)
 {
     return {id, QRectF(QPointF(10, 20), size), std::move(title), std::move(app), pid, 0, true};
 }
@@ -40,8 +40,8 @@ TEST(ListWindows, KeepsOrDropsEachWindowByTheRules)
         {"off screen", hidden, false},
         {"dock layer", dock, false},
         {"negative layer", desktop, false},
-        {"no title, named application", window(1, {100, 100}, {}, QStringLiteral("App")), true},
-        {"title, no application", window(1, {100, 100}, QStringLiteral("T"), {}), true},
+        {"no title, named application", window(1, {100, 100}, {}, "App"), true},
+        {"title, no application", window(1, {100, 100}, "T", {}), true},
         {"neither title nor application", window(1, {100, 100}, {}, {}), false},
     };
     for (const auto &c : cases)

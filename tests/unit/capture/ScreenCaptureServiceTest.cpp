@@ -65,7 +65,7 @@ TEST_F(CaptureServiceTest, UnknownDisplayOrWindowIsReportedAsSuch)
 
 TEST_F(CaptureServiceTest, PlatformFailuresPassThroughUnchanged)
 {
-    const CaptureError failure(CaptureError::Code::platform, QStringLiteral("server went away"));
+    const CaptureError failure(CaptureError::Code::platform, "server went away");
     fake->failure = failure;
     EXPECT_EQ(ScreenCaptureService::capture(QRectF(0, 0, 10, 10)).error(), failure);
     EXPECT_EQ(ScreenCaptureService::capture(1, QRectF(0, 0, 10, 10), 1).error(), failure);

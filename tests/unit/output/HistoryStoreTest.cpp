@@ -32,14 +32,14 @@ class HistoryStoreTest : public ::testing::Test
 {
   protected:
     test::TemporarySettings temp;
-    QString root = temp.dir.filePath(QStringLiteral("Zorv"));
+    QString root = temp.dir.filePath("Zorv");
 
     std::unique_ptr<HistoryStore> open()
     {
         return std::make_unique<HistoryStore>(root, *temp.settings);
     }
-    QString media() const { return root + QStringLiteral("/History"); }
-    QString index() const { return root + QStringLiteral("/history.json"); }
+    QString media() const { return root + "/History"; }
+    QString index() const { return root + "/history.json"; }
     QJsonArray indexJson() const
     {
         return QJsonDocument::fromJson(test::readFile(index())).array();
@@ -74,21 +74,20 @@ QSize sizeOf(const std::optional<QImage> &image)
 
 TEST(HistoryIndex, EncodesTheDocumentedMembers)
 {
-    const QUuid id = QUuid::fromString(QStringLiteral("6f1c2d9e-8a7b-4c3d-9e2f-0a1b2c3d4e5f"));
+    const QUuid id = QUuid::fromString("6f1c2d9e-8a7b-4c3d-9e2f-0a1b2c3d4e5f");
     const QDateTime created = QDateTime(QDate(2001, 1, 1), QTime(0, 1, 40, 500), Qt::UTC);
-    const HistoryItem plain{id, QStringLiteral("a \"b\".png"),    CaptureKind::gif, created, 3,
-                            4,  QStringLiteral("/x/a \"b\".png"), std::nullopt};
+    const HistoryItem plain{id, "a \"b\".png",    CaptureKind::gif, created, 3,
+                            4,  "/x/a \"b\".png", std::nullopt};
     HistoryItem withText = plain;
-    withText.ocrText = QStringLiteral("line one\nline\ttwo \\ ü");
+    withText.ocrText = "line one\nline\ttwo \\ ü";
 
     const QByteArray json = HistoryIndex::encode({plain, withText});
     const QJsonArray array = QJsonDocument::fromJson(json).array();
     ASSERT_EQ(array.size(), 2);
     const QJsonObject first = array[0].toObject();
-    EXPECT_EQ(first[QStringLiteral("id")].toString(),
-              QStringLiteral("6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F"));
-    EXPECT_DOUBLE_EQ(first[QStringLiteral("createdAt")].toDouble(), 100.5);
-    EXPECT_FALSE(first.contains(QStringLiteral("ocrText")));
+    EXPECT_EQ(first["id"].toString(), "6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F");
+    EXPECT_DOUBLE_EQ(first["createdAt"].toDouble(), 100.5);
+    EXPECT_FALSE(first.contains("ocrText"));
     EXPECT_TRUE(json.contains("\n    \"pixelWidth\" : 3,\n")) << json.toStdString();
     EXPECT_EQ(HistoryIndex::decode(json), QList<HistoryItem>({plain, withText}));
 }
@@ -98,8 +97,7 @@ TEST(HistoryIndex, RejectsAFileWithAnyBadEntry)
     const QByteArray good = R"({"id":"6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F","fileName":"a.png",
         "kind":"screenshot","createdAt":1.5,"pixelWidth":3,"pixelHeight":4,"filePath":"\/x\/a.png")";
     EXPECT_TRUE(HistoryIndex::decode("[" + good + "}]").has_value());
-    EXPECT_EQ(HistoryIndex::decode("[" + good + "}]")->front().filePath,
-              QStringLiteral("/x/a.png"));
+    EXPECT_EQ(HistoryIndex::decode("[" + good + "}]")->front().filePath, "/x/a.png");
     EXPECT_TRUE(HistoryIndex::decode("[" + good + R"(,"ocrText":null})" + "]").has_value());
     const QByteArray bad[] = {
         "[" + good + "}", // half-written
@@ -124,26 +122,26 @@ TEST_F(HistoryStoreTest, MovesACorruptIndexAsideReplacingAnOlderOne)
         const auto store = open();
         EXPECT_TRUE(store->items().isEmpty());
         EXPECT_FALSE(QFile::exists(index()));
-        EXPECT_EQ(test::readFile(index() + QStringLiteral(".corrupt")), damaged);
+        EXPECT_EQ(test::readFile(index() + ".corrupt"), damaged);
     }
     const auto store = open();
-    ASSERT_TRUE(record(*store, QStringLiteral("a.png")));
+    ASSERT_TRUE(record(*store, "a.png"));
     EXPECT_EQ(indexJson().size(), 1);
 }
 
 TEST_F(HistoryStoreTest, DropsEntriesWhoseFilesVanishedButKeepsTheIndexUntilTheNextChange)
 {
     writeIndex(3);
-    QFile::remove(media() + QStringLiteral("/old 1.png"));
+    QFile::remove(media() + "/old 1.png");
     const QByteArray before = test::readFile(index());
 
     const auto store = open();
     ASSERT_EQ(store->items().size(), 2);
-    EXPECT_EQ(store->items()[0].fileName, QStringLiteral("old 0.png"));
-    EXPECT_EQ(store->items()[1].fileName, QStringLiteral("old 2.png"));
+    EXPECT_EQ(store->items()[0].fileName, "old 0.png");
+    EXPECT_EQ(store->items()[1].fileName, "old 2.png");
     EXPECT_EQ(test::readFile(index()), before);
 
-    store->updateOCR(store->items()[0].id, QStringLiteral("text"));
+    store->updateOCR(store->items()[0].id, "text");
     EXPECT_EQ(indexJson().size(), 2);
 }
 
@@ -159,14 +157,14 @@ TEST_F(HistoryStoreTest, TheNextInsertPrunesToTheLimitButNeverBelowTen)
         temp.settings->setHistoryLimit(c.limit);
         const auto store = open();
         EXPECT_EQ(store->items().size(), c.stored); // a lowered limit waits for the next insert
-        const std::optional<HistoryItem> added = record(*store, QStringLiteral("new.png"));
+        const std::optional<HistoryItem> added = record(*store, "new.png");
         ASSERT_TRUE(added);
         EXPECT_EQ(store->items().size(), c.kept);
         EXPECT_EQ(store->items().front().id, added->id);
         EXPECT_EQ(indexJson().size(), c.kept);
         EXPECT_EQ(test::folderEntries(media()).size(), c.kept);
         // The oldest go, file and all ("old 0" is the newest stored entry).
-        const QString old = media() + QStringLiteral("/old %1.png");
+        const QString old = media() + "/old %1.png";
         EXPECT_FALSE(QFile::exists(old.arg(c.kept - 1)));
         EXPECT_TRUE(QFile::exists(old.arg(c.kept - 2)));
     }
@@ -175,14 +173,14 @@ TEST_F(HistoryStoreTest, TheNextInsertPrunesToTheLimitButNeverBelowTen)
 TEST_F(HistoryStoreTest, DeletesItsOwnFilesButNeverFilesOutsideTheMediaFolder)
 {
     QDir().mkpath(media());
-    const QString outside = temp.dir.filePath(QStringLiteral("precious.txt"));
-    const QString outsideTarget = temp.dir.filePath(QStringLiteral("linked.txt"));
+    const QString outside = temp.dir.filePath("precious.txt");
+    const QString outsideTarget = temp.dir.filePath("linked.txt");
     ASSERT_TRUE(test::writeFile(outside, "keep"));
     ASSERT_TRUE(test::writeFile(outsideTarget, "keep"));
-    const QString link = media() + QStringLiteral("/link.png");
+    const QString link = media() + "/link.png";
     ASSERT_TRUE(QFile::link(outsideTarget, link));
-    const QString sneaky = media() + QStringLiteral("/../../precious.txt");
-    const QString inside = media() + QStringLiteral("/inside.png");
+    const QString sneaky = media() + "/../../precious.txt";
+    const QString inside = media() + "/inside.png";
 
     QList<HistoryItem> items;
     for (const QString &path : {outside, link, sneaky, inside})
@@ -209,7 +207,7 @@ TEST_F(HistoryStoreTest, DeletesItsOwnFilesButNeverFilesOutsideTheMediaFolder)
     temp.settings->setHistoryLimit(0);
     run([](HistoryStore &store) {
         for (int i = 0; i < 10; ++i)
-            record(store, QStringLiteral("s.png"));
+            record(store, "s.png");
         EXPECT_EQ(store.items().size(), 10);
     });
 }
@@ -220,29 +218,29 @@ TEST_F(HistoryStoreTest, NamesTheFileAfterWhatIsWritten)
     const QImage image = test::solidImage({33, 21});
     // The caller's JPEG encoder failed: the store falls back to PNG and says so.
     const auto fallback =
-        store->recordImage(image, std::nullopt, CaptureKind::screenshot, QStringLiteral("cap.jpg"));
+        store->recordImage(image, std::nullopt, CaptureKind::screenshot, "cap.jpg");
     ASSERT_TRUE(fallback);
-    EXPECT_EQ(fallback->fileName, QStringLiteral("cap.png"));
+    EXPECT_EQ(fallback->fileName, "cap.png");
     EXPECT_EQ(QImage::fromData(test::readFile(fallback->filePath), "png").size(), QSize(33, 21));
     EXPECT_EQ(QSize(fallback->pixelWidth, fallback->pixelHeight), QSize(33, 21));
 
-    const auto given = store->recordImage(image, QByteArray("jpeg bytes"), CaptureKind::scrolling,
-                                          QStringLiteral("cap.jpg"));
+    const auto given =
+        store->recordImage(image, QByteArray("jpeg bytes"), CaptureKind::scrolling, "cap.jpg");
     ASSERT_TRUE(given);
-    EXPECT_EQ(given->fileName, QStringLiteral("cap.jpg"));
+    EXPECT_EQ(given->fileName, "cap.jpg");
     EXPECT_EQ(test::readFile(given->filePath), QByteArray("jpeg bytes"));
 }
 
 TEST_F(HistoryStoreTest, CollidingNamesGetUniqueFilesAndNothingIsLost)
 {
     const auto store = open();
-    QDir().mkpath(temp.dir.filePath(QStringLiteral("tmp")));
+    QDir().mkpath(temp.dir.filePath("tmp"));
     QStringList names;
     for (int i = 0; i < 3; ++i) {
         const QString source = temp.dir.filePath(QStringLiteral("tmp/zorv-%1.mp4").arg(i));
         ASSERT_TRUE(test::writeFile(source, QByteArray::number(i)));
-        const auto item = store->recordFile(source, CaptureKind::recording,
-                                            QStringLiteral("clip.mp4"), QSizeF(1280.9, 720.2));
+        const auto item =
+            store->recordFile(source, CaptureKind::recording, "clip.mp4", QSizeF(1280.9, 720.2));
         ASSERT_TRUE(item);
         EXPECT_FALSE(QFile::exists(source));
         EXPECT_EQ(test::readFile(item->filePath), QByteArray::number(i));
@@ -260,12 +258,11 @@ TEST_F(HistoryStoreTest, MovesFilesAcrossFileSystems)
     if (stat("/dev/shm", &shm) != 0 || stat(QFile::encodeName(temp.dir.path()), &tmp) != 0 ||
         shm.st_dev == tmp.st_dev)
         GTEST_SKIP() << "no second file system at hand";
-    QTemporaryDir other(QStringLiteral("/dev/shm/zorv-test-XXXXXX"));
-    const QString source = other.filePath(QStringLiteral("zorv-1.gif"));
+    QTemporaryDir other("/dev/shm/zorv-test-XXXXXX");
+    const QString source = other.filePath("zorv-1.gif");
     ASSERT_TRUE(test::writeFile(source, "GIF89a"));
     const auto store = open();
-    const auto item =
-        store->recordFile(source, CaptureKind::gif, QStringLiteral("anim.gif"), {8, 8});
+    const auto item = store->recordFile(source, CaptureKind::gif, "anim.gif", {8, 8});
     ASSERT_TRUE(item);
     EXPECT_FALSE(QFile::exists(source));
     EXPECT_EQ(test::readFile(item->filePath), QByteArray("GIF89a"));
@@ -275,21 +272,18 @@ TEST_F(HistoryStoreTest, MovesFilesAcrossFileSystems)
 TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
 {
     const auto store = open();
-    const QString missing = temp.dir.filePath(QStringLiteral("missing.mp4"));
+    const QString missing = temp.dir.filePath("missing.mp4");
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(
-        store->recordFile(missing, CaptureKind::recording, QStringLiteral("m.mp4"), {1, 1}));
-    EXPECT_FALSE(store->recordImage(QImage(), std::nullopt, CaptureKind::screenshot,
-                                    QStringLiteral("n.png")));
+    EXPECT_FALSE(store->recordFile(missing, CaptureKind::recording, "m.mp4", {1, 1}));
+    EXPECT_FALSE(store->recordImage(QImage(), std::nullopt, CaptureKind::screenshot, "n.png"));
     // An index that cannot be replaced keeps the change in memory.
     QDir().mkpath(index());
-    EXPECT_TRUE(record(*store, QStringLiteral("p.png")));
+    EXPECT_TRUE(record(*store, "p.png"));
     const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(log.startsWith(QStringLiteral("Zorv: history move failed: The file “") + missing +
-                               QStringLiteral("” couldn't be read")))
+    EXPECT_TRUE(
+        log.startsWith("Zorv: history move failed: The file “" + missing + "” couldn't be read"))
         << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("\nZorv: history persist failed: ")))
-        << log.toStdString();
+    EXPECT_TRUE(log.contains("\nZorv: history persist failed: ")) << log.toStdString();
     EXPECT_EQ(log.count(QLatin1Char('\n')), 2);
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(test::folderEntries(media()), QStringList({"p.png"}));
@@ -299,18 +293,18 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
 TEST_F(HistoryStoreTest, UpdateOCRWritesOnlyForAKnownEntry)
 {
     const auto store = open();
-    const HistoryItem item = *record(*store, QStringLiteral("a.png"));
+    const HistoryItem item = *record(*store, "a.png");
     QFile::remove(index());
-    store->updateOCR(QUuid::createUuid(), QStringLiteral("nothing"));
+    store->updateOCR(QUuid::createUuid(), "nothing");
     EXPECT_FALSE(QFile::exists(index()));
-    store->updateOCR(item.id, QStringLiteral("Hello"));
-    EXPECT_EQ(open()->items().front().ocrText, QStringLiteral("Hello"));
+    store->updateOCR(item.id, "Hello");
+    EXPECT_EQ(open()->items().front().ocrText, "Hello");
 }
 
 TEST_F(HistoryStoreTest, ThumbnailsAreBoundedAndCachedPerSize)
 {
     const auto store = open();
-    const HistoryItem wide = *record(*store, QStringLiteral("w.png"), {1000, 500});
+    const HistoryItem wide = *record(*store, "w.png", {1000, 500});
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(wide, 200))), QSize(200, 100));
     // The second request at that size never reaches the file.
     QFile::remove(wide.filePath);
@@ -319,7 +313,7 @@ TEST_F(HistoryStoreTest, ThumbnailsAreBoundedAndCachedPerSize)
     EXPECT_EQ(sizeOf(again.result()), QSize(200, 100));
     EXPECT_FALSE(waitFor(store->thumbnail(wide, 480)));
 
-    const HistoryItem tall = *record(*store, QStringLiteral("t.png"), {30, 90});
+    const HistoryItem tall = *record(*store, "t.png", {30, 90});
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(tall, 200))), QSize(30, 90));
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(tall, 45))), QSize(15, 45));
     EXPECT_EQ(store->cachedThumbnailCount(), 3);
@@ -334,9 +328,9 @@ TEST_F(HistoryStoreTest, ThumbnailsOfOtherKinds)
         "3003010000002c000000002800140000021a848fa9cbed0fa39cb4da8bb3debcfb0f86e24896e689"
         "a6ea8a150021f90400000000002c000000002800140080ff0000000000021a848fa9cbed0fa39cb4"
         "da8bb3debcfb0f86e24896e689a6ea8a15003b");
-    const QString gifPath = media() + QStringLiteral("/a.gif");
+    const QString gifPath = media() + "/a.gif";
     ASSERT_TRUE(test::writeFile(gifPath, twoFrameGif));
-    const QString heicPath = media() + QStringLiteral("/b.heic");
+    const QString heicPath = media() + "/b.heic";
     test::writeFile(heicPath, *ImageEncoder::heicData(test::solidImage({80, 40}, Qt::green), 0.8));
 
     const auto store = open();
@@ -350,6 +344,6 @@ TEST_F(HistoryStoreTest, ThumbnailsOfOtherKinds)
     const auto heic = thumb(heicPath, CaptureKind::screenshot);
     ASSERT_EQ(sizeOf(heic), QSize(20, 10));
     EXPECT_GT(qGreen(heic->pixel(10, 5)), 200);
-    EXPECT_FALSE(thumb(media() + QStringLiteral("/none.png"), CaptureKind::screenshot));
+    EXPECT_FALSE(thumb(media() + "/none.png", CaptureKind::screenshot));
     EXPECT_EQ(store->cachedThumbnailCount(), 2);
 }

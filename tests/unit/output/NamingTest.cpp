@@ -25,34 +25,31 @@ TEST(Naming, FillsTheTemplate)
         QString nameTemplate;
         QString expected;
     } cases[] = {
-        {QStringLiteral("Zorv {date} at {time}"),
-         QStringLiteral("Zorv 2026-03-05 at 14.07.09.png")},
-        {QStringLiteral("{date}"), QStringLiteral("2026-03-05.png")},
-        {QString(), QStringLiteral("Zorv 2026-03-05 at 14.07.09.png")},
-        {QStringLiteral("{date} {date}"), QStringLiteral("2026-03-05 2026-03-05.png")},
-        {QStringLiteral("{timestamp}"), timestamp + QStringLiteral(".png")},
-        {QStringLiteral("{other} {Date}"), QStringLiteral("{other} {Date}.png")},
-        {QStringLiteral("a//b"), QStringLiteral("a--b.png")},
-        {QStringLiteral("x:\\?%*|\"<>y"), QStringLiteral("x---------y.png")},
-        {QStringLiteral("  spaced  "), QStringLiteral("  spaced  .png")},
+        {"Zorv {date} at {time}", "Zorv 2026-03-05 at 14.07.09.png"},
+        {"{date}", "2026-03-05.png"},
+        {QString(), "Zorv 2026-03-05 at 14.07.09.png"},
+        {"{date} {date}", "2026-03-05 2026-03-05.png"},
+        {"{timestamp}", timestamp + ".png"},
+        {"{other} {Date}", "{other} {Date}.png"},
+        {"a//b", "a--b.png"},
+        {"x:\\?%*|\"<>y", "x---------y.png"},
+        {"  spaced  ", "  spaced  .png"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.nameTemplate.toStdString());
-        EXPECT_EQ(Naming::fileName(c.nameTemplate, sampleDate(), QStringLiteral("png")),
-                  c.expected);
+        EXPECT_EQ(Naming::fileName(c.nameTemplate, sampleDate(), "png"), c.expected);
     }
 }
 
 TEST(Naming, ShortensLongNamesKeepingTheExtension)
 {
-    for (const QString &unit : {QStringLiteral("a"), QStringLiteral("é"), QStringLiteral("😀")}) {
-        const QString name = Naming::fileName(unit.repeated(400) + QStringLiteral(" {date}"),
-                                              sampleDate(), QStringLiteral("heic"));
+    for (const QString &unit : {"a", "é", "😀"}) {
+        const QString name = Naming::fileName(unit.repeated(400) + " {date}", sampleDate(), "heic");
         SCOPED_TRACE(name.toStdString());
-        EXPECT_TRUE(name.endsWith(QStringLiteral(".heic")));
+        EXPECT_TRUE(name.endsWith(".heic"));
         EXPECT_TRUE(name.startsWith(unit));
         // Room is left for the " 2", " 3", … of a unique name.
-        EXPECT_LE((name + QStringLiteral(" 99")).toUtf8().size(), Naming::maxFileNameBytes);
+        EXPECT_LE((name + " 99").toUtf8().size(), Naming::maxFileNameBytes);
         EXPECT_FALSE(name.contains(QChar::ReplacementCharacter));
     }
 }
@@ -64,14 +61,12 @@ TEST(OutputService, UniqueURLCountsUpFromTwo)
         QString name;
         QString expected;
     } cases[] = {
-        {{}, QStringLiteral("shot.png"), QStringLiteral("shot.png")},
-        {{QStringLiteral("shot.png")}, QStringLiteral("shot.png"), QStringLiteral("shot 2.png")},
-        {{QStringLiteral("shot.png"), QStringLiteral("shot 2.png")},
-         QStringLiteral("shot.png"),
-         QStringLiteral("shot 3.png")},
-        {{QStringLiteral("shot 2.png")}, QStringLiteral("shot.png"), QStringLiteral("shot.png")},
-        {{QStringLiteral("a.b.png")}, QStringLiteral("a.b.png"), QStringLiteral("a.b 2.png")},
-        {{QStringLiteral("notes")}, QStringLiteral("notes"), QStringLiteral("notes 2")},
+        {{}, "shot.png", "shot.png"},
+        {{"shot.png"}, "shot.png", "shot 2.png"},
+        {{"shot.png", "shot 2.png"}, "shot.png", "shot 3.png"},
+        {{"shot 2.png"}, "shot.png", "shot.png"},
+        {{"a.b.png"}, "a.b.png", "a.b 2.png"},
+        {{"notes"}, "notes", "notes 2"},
     };
     for (const auto &c : cases) {
         QTemporaryDir dir;
@@ -85,8 +80,6 @@ TEST(OutputService, UniqueURLCountsUpFromTwo)
 TEST(OutputService, UniqueURLTreatsADanglingLinkAsTaken)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")),
-                            dir.filePath(QStringLiteral("shot.png"))));
-    EXPECT_EQ(OutputService::uniqueURL(dir.path(), QStringLiteral("shot.png")),
-              dir.filePath(QStringLiteral("shot 2.png")));
+    ASSERT_TRUE(QFile::link(dir.filePath("gone"), dir.filePath("shot.png")));
+    EXPECT_EQ(OutputService::uniqueURL(dir.path(), "shot.png"), dir.filePath("shot 2.png"));
 }
