@@ -2,7 +2,6 @@
 #include "output/HeicCodec.h"
 
 #include <QBuffer>
-#include <QImageReader>
 #include <QPainter>
 #include <gtest/gtest.h>
 
@@ -10,15 +9,6 @@ using namespace zorv;
 
 namespace
 {
-
-QImage decodeWithQt(const QByteArray &bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return reader.read();
-}
 
 // Deterministic pixels that exercise every channel, including partial alpha.
 QImage patterned(QSize size, QImage::Format format, bool translucent)
@@ -82,7 +72,7 @@ TEST(ImageEncoder, PngRoundTripsPixelExact)
         const QImage image = patterned(c.size, c.format, c.translucent);
         const std::optional<QByteArray> png = ImageEncoder::pngData(image);
         ASSERT_TRUE(png.has_value());
-        const QImage decoded = decodeWithQt(*png);
+        const QImage decoded = QImage::fromData(*png);
         ASSERT_FALSE(decoded.isNull());
         EXPECT_EQ(decoded.hasAlphaChannel(), c.expectAlpha);
         EXPECT_EQ(decoded.convertToFormat(QImage::Format_ARGB32), straightColours(image));
@@ -110,7 +100,7 @@ TEST(ImageEncoder, PngOfScreenContentIsNoLargerThanQtsWriter)
     const std::optional<QByteArray> ours = ImageEncoder::pngData(image);
     ASSERT_TRUE(ours.has_value());
     EXPECT_LE(ours->size(), qtBytes.size());
-    EXPECT_EQ(decodeWithQt(*ours).convertToFormat(QImage::Format_RGB32), image);
+    EXPECT_EQ(QImage::fromData(*ours).convertToFormat(QImage::Format_RGB32), image);
 }
 
 TEST(ImageEncoder, LossyFormatsDecodeToTheRightSizeAndColour)
@@ -123,7 +113,7 @@ TEST(ImageEncoder, LossyFormatsDecodeToTheRightSizeAndColour)
 
         const std::optional<QByteArray> jpeg = ImageEncoder::jpegData(image, 0.9);
         ASSERT_TRUE(jpeg.has_value());
-        const QImage fromJpeg = decodeWithQt(*jpeg);
+        const QImage fromJpeg = QImage::fromData(*jpeg);
         EXPECT_EQ(fromJpeg.size(), size);
         EXPECT_LE(
             channelDistance(fromJpeg.pixel(size.width() / 2, size.height() / 2), colour.rgb()), 8);
