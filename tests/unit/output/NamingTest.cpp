@@ -43,7 +43,7 @@ TEST(Naming, FillsTheTemplate)
 
 TEST(Naming, ShortensLongNamesKeepingTheExtension)
 {
-    for (const QString &unit : {"a", "é", "😀"}) {
+    for (const QString &unit : {QStringLiteral("a"), QStringLiteral("é"), QStringLiteral("😀")}) {
         const QString name = Naming::fileName(unit.repeated(400) + " {date}", sampleDate(), "heic");
         SCOPED_TRACE(name.toStdString());
         EXPECT_TRUE(name.endsWith(".heic"));
