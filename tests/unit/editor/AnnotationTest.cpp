@@ -6,47 +6,6 @@
 using namespace zorv;
 using zorv::test::makeAnnotation;
 
-TEST(AnnotationTool, TableInToolbarOrder)
-{
-    struct Row {
-        const char *raw, *title, *symbol, *shortcut;
-    };
-    const Row rows[] = {
-        {"select", "Select", "cursorarrow", "V"},
-        {"arrow", "Arrow", "arrow.up.right", "A"},
-        {"line", "Line", "line.diagonal", "L"},
-        {"rectangle", "Rectangle", "rectangle", "R"},
-        {"ellipse", "Ellipse", "circle", "O"},
-        {"freehand", "Pen", "scribble.variable", "P"},
-        {"highlighter", "Highlighter", "highlighter", "H"},
-        {"text", "Text", "textformat", "T"},
-        {"number", "Number", "1.circle", "N"},
-        {"blur", "Blur", "drop.fill", "B"},
-        {"pixelate", "Pixelate", "squareshape.split.3x3", "X"},
-        {"spotlight", "Spotlight", "flashlight.off.fill", "S"},
-        {"crop", "Crop", "crop", "C"},
-    };
-    const auto &all = annotationTool::all();
-    ASSERT_EQ(all.size(), 13);
-    for (int i = 0; i < 13; ++i) {
-        SCOPED_TRACE(rows[i].raw);
-        const AnnotationTool tool = all[i];
-        EXPECT_EQ(annotationTool::rawValue(tool), QLatin1String(rows[i].raw));
-        EXPECT_EQ(annotationTool::title(tool), QLatin1String(rows[i].title));
-        EXPECT_EQ(annotationTool::symbol(tool), QLatin1String(rows[i].symbol));
-        EXPECT_EQ(annotationTool::shortcut(tool), QLatin1String(rows[i].shortcut));
-        EXPECT_EQ(annotationTool::fromRawValue(QLatin1String(rows[i].raw)), tool);
-    }
-}
-
-TEST(AnnotationTool, OnlyRawValuesNameTools)
-{
-    EXPECT_EQ(annotationTool::fromRawValue(QStringLiteral("Pen")), std::nullopt);
-    EXPECT_EQ(annotationTool::fromRawValue(QStringLiteral("Freehand")), std::nullopt);
-    EXPECT_EQ(annotationTool::fromRawValue(QStringLiteral("")), std::nullopt);
-    EXPECT_EQ(annotationTool::fromRawValue(QStringLiteral("freehand")), AnnotationTool::freehand);
-}
-
 namespace
 {
 Annotation stroke(AnnotationTool tool, QList<QPointF> points, double lineWidth)
@@ -135,7 +94,6 @@ TEST(Annotation, HitTest)
         {"pen near second segment", pen, {103, 50}, 2, true},
         {"pen in the open corner", pen, {50, 50}, 2, false},
         // Areas: bounds grown by m, minimum edges in, maximum edges out.
-        {"rectangle inside", box, {15, 15}, 1, true},
         {"rectangle on grown minimum edge", box, {8, 15}, 1, true},
         {"rectangle on grown maximum edge", box, {22, 15}, 1, false},
         {"rectangle just inside the grown maximum", box, {21.9, 21.9}, 1, true},
@@ -143,28 +101,5 @@ TEST(Annotation, HitTest)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.annotation.hitTest(row.point, row.slack), row.hit);
-    }
-}
-
-TEST(Annotation, OverlapCountsZeroSizeRectanglesInside)
-{
-    const QRectF image(0, 0, 100, 50);
-    struct Row {
-        const char *name;
-        QRectF rect;
-        bool overlaps;
-    };
-    const Row rows[] = {
-        {"point inside", QRectF(10, 10, 0, 0), true},
-        {"point on the minimum edge", QRectF(0, 0, 0, 0), true},
-        {"point on the maximum edge", QRectF(100, 10, 0, 0), false},
-        {"horizontal line inside", QRectF(10, 20, 50, 0), true},
-        {"line above", QRectF(10, -5, 50, 0), false},
-        {"area poking in", QRectF(-20, -20, 21, 21), true},
-        {"area touching the left edge", QRectF(-20, 10, 20, 5), false},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(geometry::overlaps(row.rect, image), row.overlaps);
     }
 }

@@ -40,12 +40,4 @@ TEST(ColorHex, FormatIsUpperCaseWithoutAlpha)
     EXPECT_EQ(colorHex::format(QColor(0, 255, 0, 128)), QStringLiteral("#00FF00"));
     // 0.5 × 255 = 127.5 rounds away from zero.
     EXPECT_EQ(colorHex::format(QColor::fromRgbF(0.5f, 0.5f, 0.5f)), QStringLiteral("#808080"));
-    EXPECT_EQ(colorHex::format(QColor()), QStringLiteral("#000000"));
-    EXPECT_EQ(colorHex::format(QColor::fromHsv(0, 255, 255)), QStringLiteral("#FF0000"));
-}
-
-TEST(ColorHex, UnparsableColourFallsBackToStandardRed)
-{
-    EXPECT_EQ(colorHex::parseOrRed(QStringLiteral("nope")), colorHex::standardRed());
-    EXPECT_EQ(colorHex::parseOrRed(QStringLiteral("#00FF00")), QColor(0, 255, 0));
 }

@@ -1,20 +1,10 @@
 #include "unit/editor/EditorTestSupport.h"
 
-#include <QDir>
 #include <QRandomGenerator>
 #include <cstdlib>
 
 namespace zorv::test
 {
-
-void saveExample(const QImage &image, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("ZORV_EXAMPLES_DIR");
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    image.save(QDir(dir).filePath(name + QStringLiteral(".png")));
-}
 
 QImage noise(int w, int h, quint32 seed, bool opaque)
 {

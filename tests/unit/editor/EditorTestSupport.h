@@ -5,10 +5,6 @@
 
 #include <QColor>
 #include <QImage>
-#include <QMap>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <memory>
 
 namespace zorv::test
 {
@@ -42,9 +38,6 @@ inline QImage solidImage(int w, int h, QColor color)
 
 // Opaque random pixels, or translucent premultiplied ones.
 QImage noise(int w, int h, quint32 seed, bool opaque = true);
-
-// Saves an image for a person to look at when ZORV_EXAMPLES_DIR is set.
-void saveExample(const QImage &image, const QString &name);
 
 // Distance between two colours as the largest per-channel difference.
 int colorDistance(QRgb a, QRgb b);

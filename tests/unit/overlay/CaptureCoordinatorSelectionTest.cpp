@@ -73,31 +73,16 @@ struct CoordinatorFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(CoordinatorFixture, RepeatLastAreaSelectsFirstThenRepeatsWithoutTheOverlay)
+TEST_F(CoordinatorFixture, WindowsAndCancelsLeaveTheAreaThatIsRepeatedWithoutTheOverlay)
 {
+    // Nothing to repeat yet: the overlay asks for an area first.
     coordinator->perform(CaptureAction::repeatLastArea);
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0].mode, SelectionMode::screenshot);
     EXPECT_FALSE(requests[0].windowMode);
-
     const QImage first = answer(SelectionOutcome::area(QRectF(10, 20, 100, 50)));
     EXPECT_EQ(first.size(), QSize(100, 50));
     EXPECT_EQ(first.pixel(0, 0), FakeScreenBackend::pixelAt({10, 20}));
-    EXPECT_EQ(coordinator->lastArea(), QRectF(10, 20, 100, 50));
-
-    QSignalSpy delivered(coordinator.get(), &CaptureCoordinator::deliveryFinished);
-    coordinator->perform(CaptureAction::repeatLastArea);
-    ASSERT_TRUE(delivered.wait(3000));
-    EXPECT_EQ(requests.size(), 1); // no overlay
-    const QImage again = QImageReader(delivered.first().first().toString()).read();
-    EXPECT_EQ(again.size(), QSize(100, 50));
-    EXPECT_EQ(again.pixel(99, 49), FakeScreenBackend::pixelAt({109, 69}));
-}
-
-TEST_F(CoordinatorFixture, WindowsAreCapturedAloneAndLeaveTheLastAreaAlone)
-{
-    coordinator->perform(CaptureAction::area);
-    answer(SelectionOutcome::area(QRectF(1, 2, 30, 40)));
 
     coordinator->perform(CaptureAction::window);
     ASSERT_EQ(requests.size(), 2);
@@ -105,22 +90,25 @@ TEST_F(CoordinatorFixture, WindowsAreCapturedAloneAndLeaveTheLastAreaAlone)
     WindowInfo notes;
     notes.id = 5;
     notes.frame = QRectF(40, 30, 200, 120);
-    const QImage image = answer(SelectionOutcome::window(notes));
-    EXPECT_EQ(image.size(), QSize(200, 120));
-    EXPECT_EQ(coordinator->lastArea(), QRectF(1, 2, 30, 40));
-
+    EXPECT_EQ(answer(SelectionOutcome::window(notes)).size(), QSize(200, 120));
     // A window that closed after it was picked.
     WindowInfo gone = notes;
     gone.id = 77;
     requests.last().completion(SelectionOutcome::window(gone));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !toasts.isEmpty(); }, 2000));
     EXPECT_EQ(toasts, QStringList{CaptureError(CaptureError::Code::noWindow).description()});
-
-    // Cancelling changes nothing.
     coordinator->perform(CaptureAction::area);
     requests.last().completion(std::nullopt);
     QTest::qWait(20);
-    EXPECT_EQ(coordinator->lastArea(), QRectF(1, 2, 30, 40));
+
+    const qsizetype asked = requests.size();
+    QSignalSpy delivered(coordinator.get(), &CaptureCoordinator::deliveryFinished);
+    coordinator->perform(CaptureAction::repeatLastArea);
+    ASSERT_TRUE(delivered.wait(3000));
+    EXPECT_EQ(requests.size(), asked); // no overlay
+    const QImage again = QImageReader(delivered.first().first().toString()).read();
+    EXPECT_EQ(again.size(), QSize(100, 50));
+    EXPECT_EQ(again.pixel(99, 49), FakeScreenBackend::pixelAt({109, 69}));
 }
 
 TEST_F(CoordinatorFixture, PinLastNeedsAReadableCapture)

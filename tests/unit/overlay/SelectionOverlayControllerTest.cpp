@@ -112,19 +112,6 @@ TEST_F(ControllerFixture, OneOutcomePerAcceptedBeginAfterTheOverlayIsGone)
     EXPECT_FALSE(outcome);
 }
 
-TEST_F(ControllerFixture, WindowModeLoadsNoSnapshotAndPicksAWindow)
-{
-    int calls = 0;
-    std::optional<SelectionOutcome> outcome;
-    controller->begin(SelectionMode::screenshot, true, recorder(calls, outcome));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return loaded(); }, 2000));
-    EXPECT_EQ(snapshots, 0);
-    controller->view()->mouseDown({100, 100});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, 2000));
-    ASSERT_TRUE(outcome && outcome->isWindow());
-    EXPECT_EQ(outcome->windowInfo().id, 9u);
-}
-
 TEST_F(ControllerFixture, FreezesTheScreensOnlyWithoutCompositing)
 {
     int calls = 0;

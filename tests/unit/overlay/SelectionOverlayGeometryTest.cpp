@@ -37,12 +37,6 @@ TEST(SelectionOverlayGeometry, SizeLabelGoesAboveBelowAndStaysInside)
         EXPECT_EQ(G::sizeLabelRect(c.selection, text, view), c.expected) << c.what;
 }
 
-TEST(SelectionOverlayGeometry, SizeTextRoundsHalfAwayFromZero)
-{
-    EXPECT_EQ(G::sizeText(QRectF(0, 0, 640, 480)), QStringLiteral("640 × 480"));
-    EXPECT_EQ(G::sizeText(QRectF(0, 0, 2.5, 3.49)), QStringLiteral("3 × 3"));
-}
-
 TEST(SelectionOverlayGeometry, LoupeFlipsAndClampsNearEdges)
 {
     struct Case {
@@ -132,19 +126,4 @@ TEST(SelectionOverlayGeometry, WindowLabelSitsInsideTheTopLeftCorner)
     EXPECT_EQ(G::windowLabelRect(QRectF(100, 100, 500, 300), 900, view).width(), 360);
     // A window reaching below the view keeps its label 4 points above the bottom.
     EXPECT_EQ(G::windowLabelRect(QRectF(100, 1070, 500, 300), 80, view).top(), 1050);
-}
-
-TEST(SelectionOverlayGeometry, InstructionLineTextsAndPlacement)
-{
-    EXPECT_EQ(G::instructionText(SelectionMode::screenshot, false),
-              QStringLiteral("Drag to capture  ·  Space for window  ·  Esc to cancel"));
-    EXPECT_EQ(G::instructionText(SelectionMode::screenshot, true),
-              QStringLiteral("Click a window  ·  Space for area  ·  Esc to cancel"));
-    EXPECT_EQ(G::instructionText(SelectionMode::recording, true),
-              QStringLiteral("Drag to record  ·  Esc to cancel"));
-    EXPECT_EQ(G::instructionText(SelectionMode::scrolling, false),
-              QStringLiteral("Drag over the scrolling content  ·  Esc to cancel"));
-    // Centred on the whole covered area, bottom edge 64 below its top.
-    const QRectF twoScreens(0, 0, 3840, 1080);
-    EXPECT_EQ(G::instructionRect(QSizeF(368, 16), twoScreens), QRectF(1720, 32, 400, 32));
 }

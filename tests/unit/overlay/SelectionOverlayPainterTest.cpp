@@ -91,15 +91,3 @@ TEST(SelectionOverlayPainter, LoupeMagnifiesTheSnapshotAroundThePointer)
         EXPECT_GT(qRed(cross), 2 * qGreen(cross));
     }
 }
-
-TEST(SelectionOverlayPainter, PaintsOnlyInsideTheDirtyRectangle)
-{
-    SelectionOverlayView view(SelectionMode::screenshot, false, QRectF(0, 0, 400, 300));
-    QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::green);
-    QPainter painter(&image);
-    SelectionOverlayPainter::paint(painter, view, QRectF(0, 0, 100, 100));
-    painter.end();
-    EXPECT_NEAR(qAlpha(image.pixel(50, 90)), 107, 2);
-    EXPECT_EQ(image.pixel(150, 150), QColor(Qt::green).rgba());
-}
