@@ -48,8 +48,11 @@ class PngMimeData : public QMimeData
     {
         if (mimeType != pngMimeType)
             return {};
-        if (m_png.isEmpty())
+        if (m_png.isEmpty()) {
             m_png = ImageEncoder::pngData(m_image).value_or(QByteArray());
+            if (!m_png.isEmpty())
+                m_image = QImage();
+        }
         return m_png;
     }
 
@@ -58,13 +61,15 @@ class PngMimeData : public QMimeData
     // once instead of encoding again on the GUI thread.
     void offer(const QImage &image, const QByteArray &png)
     {
-        if (m_png.isEmpty() && image.cacheKey() == m_imageKey)
+        if (m_png.isEmpty() && !png.isEmpty() && image.cacheKey() == m_imageKey) {
             m_png = png;
+            m_image = QImage(); // the bytes are all a paste needs from now on
+        }
     }
 
   private:
-    QImage m_image;
-    qint64 m_imageKey; // the caller's image, before any change of pixel ratio
+    mutable QImage m_image; // until the PNG bytes exist
+    qint64 m_imageKey;      // the caller's image, before any change of pixel ratio
     mutable QByteArray m_png;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QRegion>
+#include <QTimer>
 #include <xcb/composite.h>
 
 #include <cstring>
@@ -54,6 +55,11 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
 
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
     m_shmAvailable = shm && shm->present;
+    // A screen's worth of shared memory makes the next grab fast; after a long
+    // quiet spell it goes back to the system.
+    m_segmentIdle.setSingleShot(true);
+    m_segmentIdle.setInterval(segmentKeptMs);
+    QObject::connect(&m_segmentIdle, &QTimer::timeout, [this] { releaseSegment(); });
 
     // Redirecting once, for the life of the connection, keeps every top-level's
     // pixmap current even while it is covered and its client cannot repaint.
@@ -158,8 +164,10 @@ QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect)
 {
     if (!m_formatSupported || rect.isEmpty() || rect.width() > 0x7FFF || rect.height() > 0x7FFF)
         return {};
-    if (m_shmAvailable && reserveSegment(size_t(rect.width()) * rect.height() * 4))
+    if (m_shmAvailable && reserveSegment(size_t(rect.width()) * rect.height() * 4)) {
+        m_segmentIdle.start();
         return readShared(drawable, rect);
+    }
     return readPlain(drawable, rect);
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QRect>
 #include <QSet>
+#include <QTimer>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
@@ -56,6 +57,8 @@ class X11Pixels
     xcb_shm_seg_t m_segment = 0;
     void *m_shmAddress = nullptr;
     size_t m_shmSize = 0;
+    static constexpr int segmentKeptMs = 5 * 60 * 1000;
+    QTimer m_segmentIdle;
 };
 
 // Turns 32-bit X pixels of the given depth into an image (one pass, no further copy).

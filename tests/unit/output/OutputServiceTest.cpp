@@ -2,6 +2,7 @@
 #include "OutputTestSupport.h"
 #include "output/FileWriter.h"
 #include "output/HeicCodec.h"
+#include "output/ImageEncoder.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -161,6 +162,25 @@ TEST(OutputService, CopyPutsAPngOfThePixelSizeOnTheClipboard)
     const QImage pasted = QImage::fromData(data->data("image/png"), "png");
     EXPECT_EQ(pasted.size(), QSize(2880, 1800));
     EXPECT_EQ(pasted.pixel(5, 5), image.pixel(5, 5));
+}
+
+TEST(OutputService, PastesServeThePipelinesPngOnlyForTheCapturedImage)
+{
+    const QImage first = test::solidImage({40, 30});
+    OutputService::copy(first);
+    // Bytes for another image (a newer copy happened meanwhile) or no bytes at
+    // all are not offered: the paste still encodes this image.
+    OutputService::offerClipboardPng(test::solidImage({40, 30}), QByteArray("not this one"));
+    OutputService::offerClipboardPng(first, QByteArray());
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(QImage::fromData(data->data("image/png"), "png").size(), QSize(40, 30));
+
+    const QImage second = test::solidImage({20, 10});
+    OutputService::copy(second);
+    const QByteArray encoded = ImageEncoder::pngData(second).value();
+    OutputService::offerClipboardPng(second, encoded);
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("image/png"), encoded);
 }
 
 namespace
