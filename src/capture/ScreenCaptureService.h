@@ -5,11 +5,13 @@
 
 #include <QList>
 
-namespace zorv {
+namespace zorv
+{
 
 // The one place that asks the platform for displays, windows and pixels.
 // Stateless; every call reads fresh state from the backend.
-namespace ScreenCaptureService {
+namespace ScreenCaptureService
+{
 
 // Capturable windows, front-most first.
 CaptureExpected<QList<WindowInfo>> windowInfos(bool excludingOwn);

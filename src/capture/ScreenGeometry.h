@@ -6,11 +6,13 @@
 
 class QScreen;
 
-namespace zorv {
+namespace zorv
+{
 
 // Relations between Qt's screens and the platform's displays, in Qt's global
 // logical coordinates. Reads the current screen list on every call.
-namespace ScreenGeometry {
+namespace ScreenGeometry
+{
 
 // Bounding box of all screens (the zero rectangle with none).
 QRectF unionFrame();

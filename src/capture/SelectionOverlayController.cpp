@@ -92,7 +92,8 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
 
     // Without compositing the windows cannot be see-through: freeze each
     // screen first and paint it under the dimming.
-    const bool frozen = !Platform::shared().windowSystem().compositingActive() && m_sources.frozenScreen;
+    const bool frozen =
+        !Platform::shared().windowSystem().compositingActive() && m_sources.frozenScreen;
     QScreen *pointerScreen = QGuiApplication::screenAt(QCursor::pos());
     SelectionOverlayWindow *keyWindow = nullptr;
     for (QScreen *screen : QGuiApplication::screens()) {

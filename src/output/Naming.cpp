@@ -2,9 +2,11 @@
 
 #include <QLocale>
 
-namespace zorv::Naming {
+namespace zorv::Naming
+{
 
-namespace {
+namespace
+{
 // Bytes kept free for the " 2", " 3", … that makes a name unique in its folder.
 constexpr int uniquenessReserve = 8;
 

@@ -3,10 +3,12 @@
 #include <QDateTime>
 #include <QString>
 
-namespace zorv {
+namespace zorv
+{
 
 // Builds capture file names from the user's template.
-namespace Naming {
+namespace Naming
+{
 
 // "{date}" → yyyy-MM-dd, "{time}" → HH.mm.ss (local time), "{timestamp}" →
 // seconds since 1970. Characters that file systems or file managers reject are

@@ -6,12 +6,14 @@
 #include "platform/x11/X11ScreenBackend.h"
 #include "platform/x11/X11WindowSystem.h"
 
-namespace zorv {
+namespace zorv
+{
 
-namespace {
+namespace
+{
 class X11Platform : public Platform
 {
-public:
+  public:
     QString name() const override { return QStringLiteral("x11"); }
     PlatformCapabilities capabilities() const override
     {
@@ -23,7 +25,7 @@ public:
     SoundPlayer &sound() override { return m_sound; }
     WindowSystem &windowSystem() override { return m_windowSystem; }
 
-private:
+  private:
     X11ScreenBackend m_screens{x11::connection(), x11::screenNumber()};
     X11HotKeyBackend m_hotKeys;
     CanberraSoundPlayer m_sound;

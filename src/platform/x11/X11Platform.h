@@ -4,7 +4,8 @@
 
 #include <memory>
 
-namespace zorv {
+namespace zorv
+{
 
 // The X11 backend (any EWMH window manager). Fails with a clear message when
 // no X display can be reached.
