@@ -4,6 +4,7 @@
 // Prints Google Benchmark's table, then a summary with the blur's speed-up over
 // a full-kernel separable Gaussian convolution of the same image.
 
+#include "app/MemoryTuning.h"
 #include "editor/AnnotationRenderer.h"
 #include "editor/EditorModel.h"
 #include "editor/ImageEffects.h"
@@ -313,6 +314,9 @@ class SummaryReporter : public benchmark::ConsoleReporter
 
 int main(int argc, char **argv)
 {
+    // The same allocator set-up as the resident program.
+    memoryTuning::restartWithHugePages(argv);
+    memoryTuning::returnLargeBuffers();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -1,7 +1,6 @@
 #include "editor/EditorModel.h"
 
 #include "editor/AnnotationRenderer.h"
-#include "editor/LargeImage.h"
 #include "output/Naming.h"
 #include "settings/AppSettings.h"
 
@@ -313,8 +312,7 @@ QImage EditorModel::flattenedImage() const
     const int pad =
         m_backdrop.isOn ? int(std::trunc(longSide * std::max(m_backdrop.padding, 0.0))) : 0;
 
-    QImage result =
-        largeImage(QSize(w + 2 * pad, h + 2 * pad), QImage::Format_ARGB32_Premultiplied);
+    QImage result(QSize(w + 2 * pad, h + 2 * pad), QImage::Format_ARGB32_Premultiplied);
     if (result.isNull())
         return {};
     result.setColorSpace(QColorSpace::SRgb);

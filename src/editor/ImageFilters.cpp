@@ -1,7 +1,6 @@
 #include "editor/ImageFilters.h"
 
 #include "editor/BoxPass.h"
-#include "editor/LargeImage.h"
 #include "editor/PixelLanes.h"
 
 #include <QColorSpace>
@@ -154,7 +153,7 @@ QImage gaussianBlur(const QImage &image, double sigma, Threads threads)
     if (image.isNull())
         return {};
     const QImage source = premultiplied(image);
-    QImage result = largeImage(source.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage result(source.size(), QImage::Format_ARGB32_Premultiplied);
     if (result.isNull())
         return {};
     result.setColorSpace(source.colorSpace());
@@ -176,7 +175,7 @@ QImage pixelate(const QImage &image, int cell, Threads threads)
     const QImage source = premultiplied(image);
     const int w = source.width();
     const int h = source.height();
-    QImage result = largeImage(QSize(w, h), QImage::Format_ARGB32_Premultiplied);
+    QImage result(QSize(w, h), QImage::Format_ARGB32_Premultiplied);
     if (result.isNull())
         return {};
     result.setColorSpace(source.colorSpace());
