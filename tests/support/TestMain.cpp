@@ -1,3 +1,5 @@
+#include "platform/Platform.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -9,5 +11,7 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName(QStringLiteral("ZorvTests"));
     QApplication::setApplicationName(QStringLiteral("ZorvTests"));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    zorv::Platform::shutDown(); // as the application does, before the X connection closes
+    return status;
 }

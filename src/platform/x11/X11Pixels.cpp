@@ -79,9 +79,9 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
 
 X11Pixels::~X11Pixels()
 {
-    // The shared backend can outlive Qt's X connection (it is destroyed after
-    // main returns), so only the local mapping is dropped here; the server
-    // detaches the segment when the connection closes.
+    // Only the local mapping is dropped here: the server detaches the segment
+    // when the connection closes, and a backend that someone failed to end
+    // before the application must not talk to a closed connection.
     if (m_shmAddress)
         shmdt(m_shmAddress);
 }
