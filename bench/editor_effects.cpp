@@ -7,8 +7,8 @@
 #include "app/MemoryTuning.h"
 #include "editor/AnnotationRenderer.h"
 #include "editor/EditorModel.h"
-#include "editor/ImageEffects.h"
-#include "editor/ImageFilters.h"
+#include "editor/effects/ImageEffects.h"
+#include "editor/effects/ImageFilters.h"
 #include "platform/SecretStore.h"
 #include "settings/AppSettings.h"
 

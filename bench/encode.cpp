@@ -2,7 +2,7 @@
 // against Qt's, plus JPEG and HEIC at quality 0.9. Prints a summary of the
 // medians last.
 
-#include "output/ImageEncoder.h"
+#include "output/encoding/ImageEncoder.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

@@ -2,9 +2,10 @@
 // repaint time after a pointer move, and the memory the open overlay holds.
 // Run it inside a desktop of the size to measure (bench/run-all.sh does).
 #include "app/MemoryTuning.h"
-#include "capture/SelectionOverlayController.h"
-#include "capture/SelectionOverlayView.h"
-#include "capture/SelectionOverlayWindow.h"
+#include "capture/ScreenCaptureService.h"
+#include "capture/overlay/SelectionOverlayController.h"
+#include "capture/overlay/SelectionOverlayView.h"
+#include "capture/overlay/SelectionOverlayWindow.h"
 #include "platform/Platform.h"
 #include "platform/x11/X11Connection.h"
 
@@ -32,7 +33,9 @@ double residentMB()
 
 SelectionOverlayController &controller()
 {
-    static SelectionOverlayController instance(SelectionOverlayController::desktopSources());
+    static SelectionOverlayController instance(
+        SelectionOverlayController::desktopSources(ScreenCaptureService(Platform::shared().screens())),
+        Platform::shared().windowSystem());
     return instance;
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(
-  build-essential cmake ninja-build ccache pkg-config clang-format
+  build-essential cmake ninja-build ccache pkg-config clang-format python3
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qtkeychain-qt6-dev libqt6opengl6-dev
   libxcb1-dev libxcb-randr0-dev libxcb-composite0-dev libxcb-render0-dev
   libxcb-shm0-dev libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev

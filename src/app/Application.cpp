@@ -3,11 +3,12 @@
 #include "app/CaptureCoordinator.h"
 #include "app/CommandLine.h"
 #include "app/InstanceChannel.h"
-#include "app/Log.h"
+#include "common/Log.h"
 #include "app/MemoryTuning.h"
 #include "app/SignalWatcher.h"
-#include "app/Trace.h"
+#include "common/Trace.h"
 #include "platform/Platform.h"
+#include "platform/PlatformLoader.h"
 #include "settings/AppSettings.h"
 #include "settings/HotKeyCenter.h"
 
@@ -17,7 +18,6 @@
 #include <QProcess>
 #include <QThread>
 #include <cstdio>
-#include <xcb/xcb.h>
 
 namespace zorv
 {
@@ -31,27 +31,6 @@ void print(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stream);
-}
-
-// Qt aborts when it cannot reach the display; check first and say why.
-bool displayReachable(QString *error)
-{
-    const QByteArray display = qgetenv("DISPLAY");
-    if (display.isEmpty()) {
-        *error = qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
-                     ? QStringLiteral("zorv: no X display. Zorv needs X11 (or XWayland with "
-                                      "DISPLAY set).")
-                     : QStringLiteral("zorv: no X display (DISPLAY is not set). Zorv needs a "
-                                      "running X11 desktop.");
-        return false;
-    }
-    xcb_connection_t *connection = xcb_connect(display.constData(), nullptr);
-    const bool ok = connection && xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    if (!ok)
-        *error = QStringLiteral("zorv: cannot open the X display %1.")
-                     .arg(QString::fromLocal8Bit(display));
-    return ok;
 }
 
 // Runs a request inside the resident instance.
@@ -95,9 +74,9 @@ void registerHotKeys()
 int runResident(int argc, char **argv, const Command &command)
 {
     memoryTuning::restartWithHugePages(argv);
-    QString error;
-    if (!displayReachable(&error)) {
-        print(stderr, error);
+    const PlatformLoader::Choice backend = PlatformLoader::prepare();
+    if (backend.problem) {
+        print(stderr, *backend.problem);
         return 1;
     }
     memoryTuning::returnLargeBuffers();
@@ -108,6 +87,7 @@ int runResident(int argc, char **argv, const Command &command)
     QApplication::setDesktopFileName(QStringLiteral("zorv"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    QString error;
     InstanceServer server(&handleRequest);
     if (!server.listen(&error)) {
         // Lost a start-up race: hand the request to the winner instead.
@@ -120,6 +100,13 @@ int runResident(int argc, char **argv, const Command &command)
         print(stderr, QStringLiteral("zorv: ") + error);
         return 1;
     }
+
+    auto platform = PlatformLoader::load(backend);
+    if (!platform) {
+        print(stderr, platform.error());
+        return 1;
+    }
+    Platform::install(std::move(platform.value()));
 
     SignalWatcher signals; // SIGTERM, SIGINT, SIGHUP end the instance cleanly
     QObject::connect(&signals, &SignalWatcher::signalled, &app, &QCoreApplication::quit);
@@ -166,9 +153,9 @@ int runClient(int argc, char **argv, const Command &command)
         return 1;
     }
     if (!reply) {
-        QString error;
-        if (!displayReachable(&error)) {
-            print(stderr, error);
+        // Say why before starting a resident that could not work.
+        if (const auto problem = PlatformLoader::prepare().problem) {
+            print(stderr, *problem);
             return 1;
         }
         if (!startResident(QCoreApplication::applicationFilePath())) {

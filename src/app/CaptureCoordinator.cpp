@@ -1,16 +1,16 @@
 #include "app/CaptureCoordinator.h"
 
 #include "app/Toast.h"
-#include "app/Trace.h"
+#include "common/Trace.h"
 #include "capture/Permissions.h"
 #include "capture/ScreenCaptureService.h"
 #include "capture/ScreenGeometry.h"
-#include "capture/SelectionOverlayController.h"
-#include "output/HistoryStore.h"
-#include "output/ImageEncoder.h"
+#include "capture/overlay/SelectionOverlayController.h"
+#include "output/history/HistoryStore.h"
+#include "output/encoding/ImageEncoder.h"
 #include "output/Naming.h"
 #include "output/OutputService.h"
-#include "output/PinWindowController.h"
+#include "output/pins/PinWindowController.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
@@ -37,14 +37,30 @@ CoordinatorServices CoordinatorServices::standard()
     services.platform = &Platform::shared();
     services.settings = &AppSettings::shared();
     services.history = &HistoryStore::shared();
-    services.toast = &Toast::show;
+    services.toast = [](const QString &message, const QString &symbol, double seconds) {
+        Toast::shared().show(message, symbol, seconds);
+    };
     services.beep = &QApplication::beep;
     services.now = &QDateTime::currentDateTime;
     services.selectArea = [](SelectionMode mode, bool windowMode,
                              std::function<void(std::optional<SelectionOutcome>)> completion) {
         SelectionOverlayController::shared().begin(mode, windowMode, std::move(completion));
     };
-    services.pin = [](const QImage &image) { PinWindowController::pin(image); };
+    services.pin = [](const QImage &image) {
+        PinActions actions;
+        actions.copy = &OutputService::copy;
+        actions.saveWithPanel = [](const QImage &image, const QString &suggestedName) {
+            OutputService::shared().saveWithPanel(image, suggestedName);
+        };
+        actions.toast = [](const QString &message, const QString &symbol, double seconds) {
+            Toast::shared().show(message, symbol, seconds);
+        };
+        actions.naming = [] {
+            const AppSettings &settings = AppSettings::shared();
+            return std::pair(settings.nameTemplate(), settings.imageFormat());
+        };
+        PinWindowController::pin(image, Platform::shared().windowSystem(), std::move(actions));
+    };
     return services;
 }
 
@@ -56,7 +72,7 @@ CaptureCoordinator &CaptureCoordinator::shared()
 }
 
 CaptureCoordinator::CaptureCoordinator(CoordinatorServices services, QObject *parent)
-    : QObject(parent), m_services(std::move(services))
+    : QObject(parent), m_services(std::move(services)), m_capture(m_services.platform->screens())
 {
 }
 
@@ -145,7 +161,7 @@ void CaptureCoordinator::selectAndCapture(bool windowMode)
 
 void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind)
 {
-    const CaptureResult image = captureImage(rect);
+    const CaptureResult image = m_capture.captureArea(rect);
     if (!image) {
         showError(image.error().description());
         return;
@@ -155,8 +171,7 @@ void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind)
 
 void CaptureCoordinator::capture(const WindowInfo &info)
 {
-    const CaptureResult image =
-        ScreenCaptureService::captureWindow(info.id, scale(info.frame), false);
+    const CaptureResult image = m_capture.captureWindow(info);
     if (!image) {
         showError(image.error().description());
         return;
@@ -183,44 +198,12 @@ void CaptureCoordinator::captureFullScreen()
 {
     if (!passPermissionGate())
         return;
-    QScreen *screen = ScreenGeometry::screenUnderMouse();
-    if (!screen) {
-        showError(CaptureError(CaptureError::Code::noDisplay).description());
-        return;
-    }
-    const uint32_t displayID = ScreenGeometry::displayID(screen);
-    const CaptureResult image =
-        ScreenCaptureService::capture(displayID, screen->devicePixelRatio());
+    const CaptureResult image = m_capture.captureScreen(ScreenGeometry::screenUnderMouse());
     if (!image) {
         showError(image.error().description());
         return;
     }
     deliver(image.value(), CaptureKind::screenshot);
-}
-
-CaptureResult CaptureCoordinator::captureImage(const QRectF &rect)
-{
-    const auto displays = ScreenCaptureService::displayInfos();
-    for (const DisplayInfo &display : displays ? displays.value() : QList<DisplayInfo>()) {
-        if (!display.frame.contains(rect))
-            continue;
-        if (QScreen *screen = ScreenGeometry::screenForDisplayID(display.id))
-            return ScreenCaptureService::capture(display.id, rect, screen->devicePixelRatio());
-        break;
-    }
-    return ScreenCaptureService::capture(rect);
-}
-
-double CaptureCoordinator::scale(const QRectF &rect) const
-{
-    const QPointF centre = rect.center();
-    for (QScreen *screen : QGuiApplication::screens()) {
-        if (QRectF(screen->geometry()).contains(centre))
-            return screen->devicePixelRatio();
-    }
-    if (QScreen *primary = QGuiApplication::primaryScreen())
-        return primary->devicePixelRatio();
-    return 2.0;
 }
 
 void CaptureCoordinator::deliver(const QImage &image, CaptureKind kind)

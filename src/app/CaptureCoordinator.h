@@ -1,8 +1,10 @@
 #pragma once
 
-#include "capture/CaptureTypes.h"
-#include "capture/SelectionOverlayTypes.h"
-#include "editor/CaptureKind.h"
+#include "common/CaptureTypes.h"
+#include "capture/ScreenCaptureService.h"
+#include "capture/overlay/SelectionOverlayTypes.h"
+#include "common/CaptureKind.h"
+#include "common/CaptureAction.h"
 #include "settings/Options.h"
 
 #include <QDateTime>
@@ -73,13 +75,12 @@ class CaptureCoordinator : public QObject
     void selectAndCapture(bool windowMode);
     void capture(const QRectF &rect, CaptureKind kind);
     void capture(const WindowInfo &info);
-    CaptureResult captureImage(const QRectF &rect);
-    double scale(const QRectF &rect) const;
     void finishDelivery(const QImage &image, CaptureKind kind, const QString &fileName,
                         const std::optional<QByteArray> &data);
     void showError(const QString &description);
 
     CoordinatorServices m_services;
+    ScreenCaptureService m_capture;
     std::optional<QUrl> m_lastCaptureURL;
     std::optional<QRectF> m_lastArea;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/Options.h"
+#include "common/CaptureAction.h"
 
 #include <QStringList>
 #include <optional>

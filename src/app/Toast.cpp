@@ -26,12 +26,6 @@ constexpr int fadeInMs = 160;
 constexpr int fadeOutMs = 250;
 constexpr int afterFadeMs = 260;
 
-QPointer<ToastView> &slot()
-{
-    static QPointer<ToastView> view;
-    return view;
-}
-
 QFont toastFont()
 {
     QFont font = QGuiApplication::font();
@@ -111,18 +105,21 @@ void ToastView::paintEvent(QPaintEvent *)
     painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
 }
 
-ToastView *Toast::current()
+Toast &Toast::shared()
 {
-    return slot().data();
+    static Toast toast(Platform::shared().windowSystem());
+    return toast;
 }
+
+Toast::Toast(WindowSystem &windowSystem) : m_windowSystem(windowSystem) {}
 
 void Toast::show(const QString &message, const QString &symbol, double seconds)
 {
-    if (ToastView *old = slot().data()) {
-        slot() = nullptr;
+    if (ToastView *old = m_slot.data()) {
+        m_slot = nullptr;
         old->close();
     }
-    const bool translucent = Platform::shared().windowSystem().compositingActive();
+    const bool translucent = m_windowSystem.compositingActive();
     auto *view = new ToastView(message, symbol, translucent);
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect frame = screen->geometry();
@@ -132,18 +129,18 @@ void Toast::show(const QString &message, const QString &symbol, double seconds)
     view->setWindowOpacity(translucent ? 0.0 : 1.0);
     view->show();
     view->raise();
-    slot() = view;
+    m_slot = view;
     if (translucent)
         fade(view, 1.0, fadeInMs);
 
     QPointer<ToastView> guard(view);
-    QTimer::singleShot(int(seconds * 1000), view, [guard, translucent] {
-        if (!guard || slot() != guard)
+    QTimer::singleShot(int(seconds * 1000), view, [this, guard, translucent] {
+        if (!guard || m_slot != guard)
             return;
-        auto finish = [guard] {
-            QTimer::singleShot(afterFadeMs, guard, [guard] {
-                if (slot() == guard)
-                    slot() = nullptr;
+        auto finish = [this, guard] {
+            QTimer::singleShot(afterFadeMs, guard, [this, guard] {
+                if (m_slot == guard)
+                    m_slot = nullptr;
                 guard->close();
             });
         };

@@ -29,16 +29,26 @@ class ToastView : public QWidget
     bool m_translucent;
 };
 
+class WindowSystem;
+
 // The one transient on-screen message. A new toast replaces a visible one at
 // once; a toast never takes focus and lets clicks through.
 class Toast
 {
   public:
-    static void show(const QString &message, const QString &symbol, double seconds);
+    // The application's toasts, on the platform's window system.
+    static Toast &shared();
+    explicit Toast(WindowSystem &windowSystem);
+
+    void show(const QString &message, const QString &symbol, double seconds);
     // The toast on screen, if any (for tests).
-    static ToastView *current();
+    ToastView *current() const { return m_slot.data(); }
     // Distance of the pill from the top of the main screen.
     static constexpr int topMargin = 70;
+
+  private:
+    WindowSystem &m_windowSystem;
+    QPointer<ToastView> m_slot;
 };
 
 } // namespace zorv

@@ -2,22 +2,16 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QScreen>
 
 #include <algorithm>
 #include <limits>
 
 namespace zorv
 {
-namespace ScreenCaptureService
-{
 
 namespace
 {
-ScreenBackend &backend()
-{
-    return Platform::shared().screens();
-}
-
 // A backend that answers with neither image nor error has not captured anything.
 CaptureResult checked(CaptureResult result)
 {
@@ -27,8 +21,9 @@ CaptureResult checked(CaptureResult result)
 }
 } // namespace
 
-QList<WindowInfo> listWindows(const QList<PlatformWindow> &windows, const QList<uint32_t> &order,
-                              int32_t ownPid, bool excludingOwn)
+QList<WindowInfo> ScreenCaptureService::listWindows(const QList<PlatformWindow> &windows,
+                                                    const QList<uint32_t> &order, int32_t ownPid,
+                                                    bool excludingOwn)
 {
     QHash<uint32_t, qsizetype> rank;
     for (qsizetype i = 0; i < order.size(); ++i) {
@@ -58,32 +53,31 @@ QList<WindowInfo> listWindows(const QList<PlatformWindow> &windows, const QList<
     return kept;
 }
 
-CaptureExpected<QList<WindowInfo>> windowInfos(bool excludingOwn)
+CaptureExpected<QList<WindowInfo>> ScreenCaptureService::windowInfos(bool excludingOwn)
 {
-    CaptureExpected<QList<PlatformWindow>> windows = backend().windows();
+    CaptureExpected<QList<PlatformWindow>> windows = m_backend.windows();
     if (!windows)
         return windows.error();
-    return listWindows(windows.value(), backend().stackingOrder(),
+    return listWindows(windows.value(), m_backend.stackingOrder(),
                        int32_t(QCoreApplication::applicationPid()), excludingOwn);
 }
 
-CaptureExpected<QList<DisplayInfo>> displayInfos()
+CaptureExpected<QList<DisplayInfo>> ScreenCaptureService::displayInfos()
 {
-    return backend().displays();
+    return m_backend.displays();
 }
 
-CaptureResult capture(const QRectF &rect)
+CaptureResult ScreenCaptureService::capture(const QRectF &rect)
 {
     if (!(rect.width() >= 1 && rect.height() >= 1))
         return CaptureError(CaptureError::Code::imageUnavailable);
-    return checked(backend().grabArea(rect));
+    return checked(m_backend.grabArea(rect));
 }
 
-namespace
+std::optional<DisplayInfo> ScreenCaptureService::findDisplay(uint32_t displayID,
+                                                             std::optional<CaptureError> &error)
 {
-std::optional<DisplayInfo> findDisplay(uint32_t displayID, std::optional<CaptureError> &error)
-{
-    CaptureExpected<QList<DisplayInfo>> displays = backend().displays();
+    CaptureExpected<QList<DisplayInfo>> displays = m_backend.displays();
     if (!displays) {
         error = displays.error();
         return std::nullopt;
@@ -95,17 +89,17 @@ std::optional<DisplayInfo> findDisplay(uint32_t displayID, std::optional<Capture
     error = CaptureError(CaptureError::Code::noDisplay);
     return std::nullopt;
 }
-} // namespace
 
-CaptureResult capture(uint32_t displayID, const QRectF &rectInDisplaySpace, double scale)
+CaptureResult ScreenCaptureService::capture(uint32_t displayID, const QRectF &rectInDisplaySpace,
+                                            double scale)
 {
     std::optional<CaptureError> error;
     if (!findDisplay(displayID, error))
         return *error;
-    return checked(backend().grabDisplayRegion(displayID, rectInDisplaySpace, scale));
+    return checked(m_backend.grabDisplayRegion(displayID, rectInDisplaySpace, scale));
 }
 
-CaptureResult capture(uint32_t displayID, double scale)
+CaptureResult ScreenCaptureService::capture(uint32_t displayID, double scale)
 {
     std::optional<CaptureError> error;
     const std::optional<DisplayInfo> display = findDisplay(displayID, error);
@@ -114,9 +108,10 @@ CaptureResult capture(uint32_t displayID, double scale)
     return capture(displayID, display->frame, scale);
 }
 
-CaptureResult captureWindow(uint32_t windowID, double scale, bool includeShadow)
+CaptureResult ScreenCaptureService::captureWindow(uint32_t windowID, double scale,
+                                                  bool includeShadow)
 {
-    CaptureExpected<QList<PlatformWindow>> windows = backend().windows();
+    CaptureExpected<QList<PlatformWindow>> windows = m_backend.windows();
     if (!windows)
         return windows.error();
     const bool known =
@@ -124,8 +119,32 @@ CaptureResult captureWindow(uint32_t windowID, double scale, bool includeShadow)
                     [windowID](const PlatformWindow &w) { return w.id == windowID; });
     if (!known)
         return CaptureError(CaptureError::Code::noWindow);
-    return checked(backend().grabWindow(windowID, scale, includeShadow));
+    return checked(m_backend.grabWindow(windowID, scale, includeShadow));
 }
 
-} // namespace ScreenCaptureService
+CaptureResult ScreenCaptureService::captureArea(const QRectF &rect)
+{
+    const auto displays = displayInfos();
+    for (const DisplayInfo &display : displays ? displays.value() : QList<DisplayInfo>()) {
+        if (!display.frame.contains(rect))
+            continue;
+        if (QScreen *screen = m_geometry.screenForDisplayID(display.id))
+            return capture(display.id, rect, screen->devicePixelRatio());
+        break;
+    }
+    return capture(rect);
+}
+
+CaptureResult ScreenCaptureService::captureWindow(const WindowInfo &window)
+{
+    return captureWindow(window.id, ScreenGeometry::scale(window.frame), false);
+}
+
+CaptureResult ScreenCaptureService::captureScreen(const QScreen *screen)
+{
+    if (!screen)
+        return CaptureError(CaptureError::Code::noDisplay);
+    return capture(m_geometry.displayID(screen), screen->devicePixelRatio());
+}
+
 } // namespace zorv

@@ -8,10 +8,8 @@
 
 namespace zorv
 {
-namespace ScreenGeometry
-{
 
-QRectF unionFrame()
+QRectF ScreenGeometry::unionFrame()
 {
     QRectF result(0, 0, 0, 0);
     for (const QScreen *screen : QGuiApplication::screens())
@@ -19,7 +17,7 @@ QRectF unionFrame()
     return result;
 }
 
-QScreen *screenContaining(const QPointF &point)
+QScreen *ScreenGeometry::screenContaining(const QPointF &point)
 {
     for (QScreen *screen : QGuiApplication::screens()) {
         const QRectF frame(screen->geometry());
@@ -31,7 +29,7 @@ QScreen *screenContaining(const QPointF &point)
     return QGuiApplication::primaryScreen();
 }
 
-QScreen *screenUnderMouse()
+QScreen *ScreenGeometry::screenUnderMouse()
 {
     if (QScreen *screen = screenContaining(QCursor::pos()))
         return screen;
@@ -39,17 +37,22 @@ QScreen *screenUnderMouse()
     return screens.isEmpty() ? nullptr : screens.first();
 }
 
-uint32_t displayID(const QScreen *screen)
+double ScreenGeometry::scale(const QRectF &rect)
 {
-    ScreenBackend &backend = Platform::shared().screens();
-    if (screen) {
-        if (const std::optional<uint32_t> id = backend.displayID(screen))
-            return *id;
-    }
-    return backend.displayID(QGuiApplication::primaryScreen()).value_or(0);
+    const QScreen *screen = screenContaining(rect.center());
+    return screen ? screen->devicePixelRatio() : 1.0;
 }
 
-QScreen *screenForDisplayID(uint32_t id)
+uint32_t ScreenGeometry::displayID(const QScreen *screen) const
+{
+    if (screen) {
+        if (const std::optional<uint32_t> id = m_backend.displayID(screen))
+            return *id;
+    }
+    return m_backend.displayID(QGuiApplication::primaryScreen()).value_or(0);
+}
+
+QScreen *ScreenGeometry::screenForDisplayID(uint32_t id) const
 {
     for (QScreen *screen : QGuiApplication::screens()) {
         if (displayID(screen) == id)
@@ -58,5 +61,4 @@ QScreen *screenForDisplayID(uint32_t id)
     return nullptr;
 }
 
-} // namespace ScreenGeometry
 } // namespace zorv

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/Annotation.h"
-#include "editor/ImageEffects.h"
+#include "editor/effects/ImageEffects.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,7 +1,7 @@
 #include "editor/Backdrop.h"
 
 #include "editor/ColorHex.h"
-#include "editor/ImageFilters.h"
+#include "editor/effects/ImageFilters.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -3,7 +3,7 @@
 #include "editor/Annotation.h"
 #include "editor/AnnotationTool.h"
 #include "editor/Backdrop.h"
-#include "editor/CaptureKind.h"
+#include "common/CaptureKind.h"
 
 #include <QImage>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "output/OutputService.h"
 
-#include "output/ImageEncoder.h"
+#include "output/encoding/ImageEncoder.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>

@@ -53,23 +53,4 @@ void KeychainSecretStore::write(const QString &account, const QString &value, Wr
     job->start();
 }
 
-void MemorySecretStore::read(const QString &account, ReadCallback done)
-{
-    std::optional<QString> value;
-    if (m_values.contains(account))
-        value = m_values.value(account);
-    // Answer later, like a real keyring, so callers never rely on a synchronous reply.
-    QTimer::singleShot(0, this, [value, done = std::move(done)] { done(value); });
-}
-
-void MemorySecretStore::write(const QString &account, const QString &value, WriteCallback done)
-{
-    if (value.isEmpty())
-        m_values.remove(account);
-    else
-        m_values.insert(account, value);
-    if (done)
-        QTimer::singleShot(0, this, [this, done = std::move(done)] { done(m_persistent); });
-}
-
 } // namespace zorv

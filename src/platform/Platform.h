@@ -1,8 +1,9 @@
 #pragma once
 
-#include "capture/CaptureTypes.h"
+#include "common/Capabilities.h"
+#include "common/CaptureTypes.h"
 #include "platform/WindowSystem.h"
-#include "settings/KeyCombo.h"
+#include "common/KeyCombo.h"
 
 #include <QList>
 #include <QObject>
@@ -14,16 +15,6 @@ class QScreen;
 
 namespace zorv
 {
-
-// What a backend can do; a missing capability becomes a clear message to the
-// user, never a crash or a silent no-op.
-struct PlatformCapabilities {
-    bool windowList = false;
-    bool windowCapture = false;
-    bool globalHotKeys = false;
-    bool recording = false;
-    bool systemAudio = false;
-};
 
 // A top-level window as the window system reports it, before any filtering.
 struct PlatformWindow {

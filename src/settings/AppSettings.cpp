@@ -1,6 +1,6 @@
 #include "settings/AppSettings.h"
 
-#include "app/Log.h"
+#include "common/Log.h"
 #include "platform/KeychainSecretStore.h"
 
 #include <QCoreApplication>

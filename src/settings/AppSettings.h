@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/KeyCombo.h"
+#include "common/CaptureAction.h"
 #include "settings/Options.h"
 
 #include <QObject>

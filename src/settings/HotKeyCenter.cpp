@@ -1,6 +1,6 @@
 #include "settings/HotKeyCenter.h"
 
-#include "app/Log.h"
+#include "common/Log.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 

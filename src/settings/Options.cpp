@@ -1,35 +1,10 @@
 #include "settings/Options.h"
 
-#include <array>
 
 namespace zorv
 {
 namespace
 {
-
-struct ActionRow {
-    CaptureAction action;
-    const char *raw;
-    const char *title;
-    const char *symbol;
-};
-
-constexpr std::array<ActionRow, 9> actionRows{{
-    {CaptureAction::area, "area", "Capture Area", "rectangle.dashed"},
-    {CaptureAction::window, "window", "Capture Window", "macwindow"},
-    {CaptureAction::fullScreen, "fullScreen", "Capture Full Screen", "rectangle.inset.filled"},
-    {CaptureAction::scrolling, "scrolling", "Scrolling Capture", "scroll"},
-    {CaptureAction::recordVideo, "recordVideo", "Record Screen", "record.circle"},
-    {CaptureAction::recordGIF, "recordGIF", "Record GIF", "square.stack.3d.down.right"},
-    {CaptureAction::ocr, "ocr", "Capture Text (OCR)", "text.viewfinder"},
-    {CaptureAction::pinLast, "pinLast", "Pin Last Capture", "pin"},
-    {CaptureAction::repeatLastArea, "repeatLastArea", "Repeat Last Area", "arrow.clockwise"},
-}};
-
-const ActionRow &rowOf(CaptureAction action)
-{
-    return actionRows[static_cast<size_t>(action)];
-}
 
 // Looks a raw value up in a list of (case, raw) pairs; the enumerations below
 // share this so each keeps a single table.
@@ -44,36 +19,6 @@ std::optional<Enum> lookup(const QList<Enum> &cases, Raw rawOf, const QString &r
 }
 
 } // namespace
-
-namespace captureAction
-{
-const QList<CaptureAction> &all()
-{
-    static const QList<CaptureAction> cases = [] {
-        QList<CaptureAction> list;
-        for (const auto &row : actionRows)
-            list.append(row.action);
-        return list;
-    }();
-    return cases;
-}
-QString rawValue(CaptureAction action)
-{
-    return QString::fromLatin1(rowOf(action).raw);
-}
-std::optional<CaptureAction> fromRawValue(const QString &raw)
-{
-    return lookup(all(), rawValue, raw);
-}
-QString title(CaptureAction action)
-{
-    return QString::fromUtf8(rowOf(action).title);
-}
-QString symbol(CaptureAction action)
-{
-    return QString::fromLatin1(rowOf(action).symbol);
-}
-} // namespace captureAction
 
 namespace imageFormat
 {

@@ -7,32 +7,9 @@
 namespace zorv
 {
 
-// The nine user commands. Raw values equal the case names; they are what the
-// settings store and the command line use.
-enum class CaptureAction {
-    area,
-    window,
-    fullScreen,
-    scrolling,
-    recordVideo,
-    recordGIF,
-    ocr,
-    pinLast,
-    repeatLastArea,
-};
-
 enum class ImageFormat { png, jpeg, heic };
 enum class RecordingCodec { h264, hevc };
 enum class QuickAccessCorner { bottomTrailing, bottomLeading, topTrailing, topLeading };
-
-namespace captureAction
-{
-const QList<CaptureAction> &all();
-QString rawValue(CaptureAction action);
-std::optional<CaptureAction> fromRawValue(const QString &raw);
-QString title(CaptureAction action);
-QString symbol(CaptureAction action);
-} // namespace captureAction
 
 namespace imageFormat
 {

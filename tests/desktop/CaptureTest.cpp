@@ -35,7 +35,7 @@ int patternMismatches(const QImage &image, const QRect &at, QPoint origin)
 
 std::optional<WindowInfo> listed(uint32_t id)
 {
-    const QList<WindowInfo> windows = ScreenCaptureService::windowInfos(false).value();
+    const QList<WindowInfo> windows = desktop::captureService().windowInfos(false).value();
     for (const WindowInfo &w : windows) {
         if (w.id == id)
             return w;
@@ -59,8 +59,8 @@ TEST(Capture, OwnWindowsAreLeftOutOfDisplayCaptures)
     ASSERT_GT(countColour(shown, qRgb(255, 0, 255)), 300 * 200 / 2);
 
     // … and a display capture leaves it out, showing what lies beneath.
-    const uint32_t display = ScreenGeometry::displayID(screen);
-    const CaptureResult result = ScreenCaptureService::capture(display, QRectF(screen->geometry()),
+    const uint32_t display = desktop::geometry().displayID(screen);
+    const CaptureResult result = desktop::captureService().capture(display, QRectF(screen->geometry()),
                                                                screen->devicePixelRatio());
     ASSERT_TRUE(result) << result.error().description().toStdString();
     keep(result.value(), QStringLiteral("own-window-left-out"));
@@ -70,7 +70,7 @@ TEST(Capture, OwnWindowsAreLeftOutOfDisplayCaptures)
     EXPECT_EQ(result.value().pixel(middle) & 0xFFFFFF, green & 0xFFFFFF);
 
     // The area capture leaves it out too.
-    const CaptureResult area = ScreenCaptureService::capture(QRectF(own->frameGeometry()));
+    const CaptureResult area = desktop::captureService().capture(QRectF(own->frameGeometry()));
     ASSERT_TRUE(area);
     EXPECT_EQ(countColour(area.value(), qRgb(255, 0, 255)), 0);
 }
@@ -86,13 +86,13 @@ TEST(Capture, APatternComesBackAtItsPlace)
 
     // Exactly the client area, then a larger area around it.
     const CaptureResult exact =
-        ScreenCaptureService::capture(ScreenGeometry::displayID(screen), QRectF(client), 1.0);
+        desktop::captureService().capture(desktop::geometry().displayID(screen), QRectF(client), 1.0);
     ASSERT_TRUE(exact);
     EXPECT_EQ(exact.value().size(), client.size());
     EXPECT_EQ(patternMismatches(exact.value(), QRect(QPoint(0, 0), client.size()), {0, 0}), 0);
 
     const CaptureResult around =
-        ScreenCaptureService::capture(QRectF(client.adjusted(-10, -7, 0, 0)));
+        desktop::captureService().capture(QRectF(client.adjusted(-10, -7, 0, 0)));
     ASSERT_TRUE(around);
     keep(around.value(), QStringLiteral("pattern-at-its-place"));
     EXPECT_EQ(patternMismatches(around.value(), QRect(QPoint(10, 7), client.size()), {0, 0}), 0);
@@ -110,7 +110,7 @@ TEST(Capture, AnAreaAcrossTwoMonitorsIsCapturedWhole)
     ASSERT_LT(client.left(), edge);
     ASSERT_GT(client.right(), edge);
 
-    const CaptureResult result = ScreenCaptureService::capture(QRectF(client));
+    const CaptureResult result = desktop::captureService().capture(QRectF(client));
     ASSERT_TRUE(result);
     keep(result.value(), QStringLiteral("across-monitors"));
     EXPECT_EQ(result.value().size(), client.size());
@@ -129,7 +129,7 @@ TEST(Capture, ACoveredWindowIsCapturedWithItsOwnPixels)
     const std::optional<WindowInfo> info = listed(covered.id());
     ASSERT_TRUE(info);
 
-    const CaptureResult result = ScreenCaptureService::captureWindow(covered.id(), 1.0, false);
+    const CaptureResult result = desktop::captureService().captureWindow(covered.id(), 1.0, false);
     ::kill(pid_t(covered.pid()), SIGCONT);
     ASSERT_TRUE(result) << result.error().description().toStdString();
     keep(result.value(), QStringLiteral("covered-window"));
@@ -143,10 +143,10 @@ TEST(Capture, ACoveredWindowIsCapturedWithItsOwnPixels)
 TEST(Capture, AClosedWindowOrUnknownDisplayFailsClearly)
 {
     REQUIRE_DESKTOP();
-    EXPECT_EQ(ScreenCaptureService::captureWindow(0x7FFFFFF0, 1.0, true).error().code(),
+    EXPECT_EQ(desktop::captureService().captureWindow(0x7FFFFFF0, 1.0, true).error().code(),
               CaptureError::Code::noWindow);
     EXPECT_EQ(backend().grabWindow(0x7FFFFFF0, 1.0, true).error().code(),
               CaptureError::Code::noWindow);
-    EXPECT_EQ(ScreenCaptureService::capture(12345678, 1.0).error().code(),
+    EXPECT_EQ(desktop::captureService().capture(12345678, 1.0).error().code(),
               CaptureError::Code::noDisplay);
 }

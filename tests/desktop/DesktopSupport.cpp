@@ -38,6 +38,17 @@ X11ScreenBackend &backend()
     return *x11;
 }
 
+ScreenCaptureService &captureService()
+{
+    static ScreenCaptureService service(backend());
+    return service;
+}
+
+const ScreenGeometry &geometry()
+{
+    return captureService().geometry();
+}
+
 bool waitFor(const std::function<bool()> &condition, int ms)
 {
     QElapsedTimer timer;

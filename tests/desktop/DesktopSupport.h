@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/ScreenCaptureService.h"
 #include "platform/x11/X11ScreenBackend.h"
 
 #include <QImage>
@@ -24,6 +25,9 @@ namespace zorv::desktop
 bool available();
 // The running X11 screen backend (Platform::shared()).
 X11ScreenBackend &backend();
+// The capture service and geometry on that backend.
+ScreenCaptureService &captureService();
+const ScreenGeometry &geometry();
 // Polls `condition` while processing events, for at most `ms`.
 bool waitFor(const std::function<bool()> &condition, int ms = 5000);
 // Runs a short command (xdotool, xprop …) to completion; its standard output.

@@ -12,21 +12,21 @@ using namespace zorv::desktop;
 TEST(Geometry, DisplaysAreTheMonitorsMatchedToScreens)
 {
     REQUIRE_DESKTOP();
-    const auto displays = ScreenCaptureService::displayInfos();
+    const auto displays = desktop::captureService().displayInfos();
     ASSERT_TRUE(displays);
     const QList<QScreen *> screens = QGuiApplication::screens();
     ASSERT_EQ(displays.value().size(), screens.size());
     for (qsizetype i = 0; i < screens.size(); ++i) {
         EXPECT_EQ(displays.value()[i].frame, QRectF(screens[i]->geometry()));
-        EXPECT_EQ(ScreenGeometry::displayID(screens[i]), displays.value()[i].id);
-        EXPECT_EQ(ScreenGeometry::screenForDisplayID(displays.value()[i].id), screens[i]);
+        EXPECT_EQ(desktop::geometry().displayID(screens[i]), displays.value()[i].id);
+        EXPECT_EQ(desktop::geometry().screenForDisplayID(displays.value()[i].id), screens[i]);
         // The id is the atom that names the monitor.
         EXPECT_EQ(
             atomName(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection(),
                      displays.value()[i].id),
             screens[i]->name().toUtf8());
     }
-    EXPECT_EQ(ScreenGeometry::screenForDisplayID(1), nullptr);
+    EXPECT_EQ(desktop::geometry().screenForDisplayID(1), nullptr);
 }
 
 TEST(Geometry, TheSharedEdgeBelongsToTheRightHandScreen)

@@ -75,7 +75,7 @@ class DISABLED_ScaledChild : public ::testing::Test
         ASSERT_GE(QGuiApplication::screens().size(), 2);
         scaled = QGuiApplication::screens()[1];
         ASSERT_EQ(scaled->devicePixelRatio(), 2.0);
-        display = ScreenGeometry::displayID(scaled);
+        display = desktop::geometry().displayID(scaled);
     }
     QScreen *scaled = nullptr;
     uint32_t display = 0;
@@ -83,8 +83,8 @@ class DISABLED_ScaledChild : public ::testing::Test
 
 TEST_F(DISABLED_ScaledChild, DisplaysKeepTheScreensLogicalFrames)
 {
-    EXPECT_EQ(ScreenGeometry::screenForDisplayID(display), scaled);
-    const QList<DisplayInfo> displays = ScreenCaptureService::displayInfos().value();
+    EXPECT_EQ(desktop::geometry().screenForDisplayID(display), scaled);
+    const QList<DisplayInfo> displays = desktop::captureService().displayInfos().value();
     for (const DisplayInfo &info : displays) {
         if (info.id == display) {
             EXPECT_EQ(info.frame, QRectF(scaled->geometry()));
@@ -106,19 +106,19 @@ TEST_F(DISABLED_ScaledChild, ARegionOfTheScaledScreenHasTwicePixelsOfExactlyThat
                120);
     const QRectF logical = toLogical(scaled, part);
 
-    const CaptureResult full = ScreenCaptureService::capture(display, logical, 2.0);
+    const CaptureResult full = desktop::captureService().capture(display, logical, 2.0);
     ASSERT_TRUE(full);
     keep(full.value(), QStringLiteral("scaled-region"));
     EXPECT_EQ(full.value().size(), part.size());
     EXPECT_EQ(
         patternMismatches(full.value(), {0, 0}, part.size(), part.topLeft() - client.topLeft()), 0);
 
-    const CaptureResult half = ScreenCaptureService::capture(display, logical, 1.0);
+    const CaptureResult half = desktop::captureService().capture(display, logical, 1.0);
     ASSERT_TRUE(half);
     EXPECT_EQ(half.value().size(), part.size() / 2);
 
     const CaptureResult odd =
-        ScreenCaptureService::capture(display, QRectF(logical.topLeft(), QSizeF(50.25, 20.5)), 2.0);
+        desktop::captureService().capture(display, QRectF(logical.topLeft(), QSizeF(50.25, 20.5)), 2.0);
     ASSERT_TRUE(odd);
     EXPECT_EQ(odd.value().size(), QSize(101, 41));
 }
@@ -133,7 +133,7 @@ TEST_F(DISABLED_ScaledChild, AnAreaAcrossScreensUsesTheLargestScale)
     // 100 logical units on each side of the edge, over the helper's rows.
     const int top = client.y() + 2 + client.y() % 2;
     const QRectF rect(origin.x() - 100, top / 2, 200, 50);
-    const CaptureResult result = ScreenCaptureService::capture(rect);
+    const CaptureResult result = desktop::captureService().capture(rect);
     ASSERT_TRUE(result);
     keep(result.value(), QStringLiteral("scaled-across"));
     EXPECT_EQ(result.value().size(), QSize(400, 100));
@@ -153,7 +153,7 @@ TEST_F(DISABLED_ScaledChild, OwnWindowsAreLeftOutOnTheScaledScreen)
     auto own = showOwnWindow(QRect(origin + QPoint(100, 100), QSize(200, 150)), Qt::magenta);
     ASSERT_TRUE(own);
     const CaptureResult result =
-        ScreenCaptureService::capture(display, QRectF(scaled->geometry()), 2.0);
+        desktop::captureService().capture(display, QRectF(scaled->geometry()), 2.0);
     ASSERT_TRUE(result);
     keep(result.value(), QStringLiteral("scaled-own-left-out"));
     EXPECT_EQ(result.value().size(), scaled->geometry().size() * 2);

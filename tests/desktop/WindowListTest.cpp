@@ -11,7 +11,7 @@ namespace
 {
 std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn = false)
 {
-    const auto windows = ScreenCaptureService::windowInfos(excludingOwn);
+    const auto windows = desktop::captureService().windowInfos(excludingOwn);
     if (windows) {
         for (const WindowInfo &w : windows.value()) {
             if (w.id == id)
@@ -23,7 +23,7 @@ std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn = false)
 
 qsizetype rankOf(uint32_t id)
 {
-    const QList<WindowInfo> windows = ScreenCaptureService::windowInfos(false).value();
+    const QList<WindowInfo> windows = desktop::captureService().windowInfos(false).value();
     for (qsizetype i = 0; i < windows.size(); ++i) {
         if (windows[i].id == id)
             return i;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/KeychainSecretStore.h"
+#include "support/MemorySecretStore.h"
 #include "settings/AppSettings.h"
 
 #include <QSettings>

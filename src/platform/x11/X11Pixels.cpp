@@ -1,6 +1,6 @@
 #include "platform/x11/X11Pixels.h"
 
-#include "app/Log.h"
+#include "common/Log.h"
 
 #include <QPainter>
 #include <QRegion>

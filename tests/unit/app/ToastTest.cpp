@@ -1,4 +1,5 @@
 #include "app/Toast.h"
+#include "support/fake/FakeWindowSystem.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -17,28 +18,33 @@ int visibleToasts()
         count += qobject_cast<ToastView *>(widget) && widget->isVisible();
     return count;
 }
+
+struct ToastTest : ::testing::Test {
+    FakeWindowSystem windows;
+    Toast toast{windows};
+};
 } // namespace
 
-TEST(Toast, NewToastReplacesTheVisibleOne)
+TEST_F(ToastTest, NewToastReplacesTheVisibleOne)
 {
-    Toast::show("First", "checkmark", 5);
-    Toast::show("Second", "pin.slash", 0.05);
+    toast.show("First", "checkmark", 5);
+    toast.show("Second", "pin.slash", 0.05);
     QApplication::processEvents();
     EXPECT_EQ(visibleToasts(), 1);
-    ASSERT_TRUE(Toast::current());
-    EXPECT_EQ(Toast::current()->message(), "Second");
+    ASSERT_TRUE(toast.current());
+    EXPECT_EQ(toast.current()->message(), "Second");
     // The replaced toast's timer finds itself replaced and the second one ends on time.
     QTRY_COMPARE_WITH_TIMEOUT(visibleToasts(), 0, 2000);
-    EXPECT_EQ(Toast::current(), nullptr);
+    EXPECT_EQ(toast.current(), nullptr);
 }
 
-TEST(Toast, APillSizedToItsTextAtTopCentreThatNeverTakesFocusOrClicks)
+TEST_F(ToastTest, APillSizedToItsTextAtTopCentreThatNeverTakesFocusOrClicks)
 {
-    Toast::show("Short", "checkmark", 1);
-    const int shortWidth = Toast::current()->width();
-    Toast::show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable",
+    toast.show("Short", "checkmark", 1);
+    const int shortWidth = toast.current()->width();
+    toast.show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable",
                 "checkmark", 1);
-    ToastView *view = Toast::current();
+    ToastView *view = toast.current();
     ASSERT_TRUE(view);
     EXPECT_GT(view->width(), shortWidth);
     EXPECT_LE(view->width(), 720);

@@ -1,5 +1,5 @@
 #include "capture/ScreenCaptureService.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/fake/FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -12,36 +12,34 @@ class CaptureServiceTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        auto platform = std::make_unique<FakePlatform>();
-        fake = &platform->screen;
         fake->displayList = {{1, QRectF(0, 0, 800, 600)}, {2, QRectF(800, 0, 640, 480)}};
-        Platform::install(std::move(platform));
     }
-    void TearDown() override { Platform::install(nullptr); }
 
-    FakeScreenBackend *fake = nullptr;
+    FakeScreenBackend backend;
+    FakeScreenBackend *fake = &backend;
+    ScreenCaptureService service{backend};
 };
 } // namespace
 
 TEST_F(CaptureServiceTest, TooSmallAreaFailsBeforeAskingThePlatform)
 {
     for (const QRectF rect : {QRectF(0, 0, 0.4, 100), QRectF(0, 0, 100, 0.99), QRectF()}) {
-        const CaptureResult result = ScreenCaptureService::capture(rect);
+        const CaptureResult result = service.capture(rect);
         ASSERT_FALSE(result);
         EXPECT_EQ(result.error().code(), CaptureError::Code::imageUnavailable);
     }
     EXPECT_EQ(fake->grabCount, 0);
-    EXPECT_TRUE(ScreenCaptureService::capture(QRectF(5, 5, 1, 1)));
+    EXPECT_TRUE(service.capture(QRectF(5, 5, 1, 1)));
     EXPECT_EQ(fake->grabCount, 1);
 }
 
 TEST_F(CaptureServiceTest, CapturesAreRoundedToWholePixelsOfTheirDisplay)
 {
-    const CaptureResult region = ScreenCaptureService::capture(1, QRectF(10, 10, 100.5, 50.25), 2);
+    const CaptureResult region = service.capture(1, QRectF(10, 10, 100.5, 50.25), 2);
     ASSERT_TRUE(region);
     EXPECT_EQ(region.value().size(), QSize(201, 101));
 
-    const CaptureResult display = ScreenCaptureService::capture(2, 1.0);
+    const CaptureResult display = service.capture(2, 1.0);
     ASSERT_TRUE(display);
     EXPECT_EQ(display.value().size(), QSize(640, 480));
     // The fake paints each pixel with its global position.
@@ -52,13 +50,13 @@ TEST_F(CaptureServiceTest, CapturesAreRoundedToWholePixelsOfTheirDisplay)
 TEST_F(CaptureServiceTest, UnknownDisplayOrWindowIsReportedAsSuch)
 {
     fake->windowList = {PlatformWindow{5, QRectF(0, 0, 100, 100), "t", "a", 1, 0, true}};
-    EXPECT_EQ(ScreenCaptureService::capture(9, QRectF(0, 0, 10, 10), 1).error().code(),
+    EXPECT_EQ(service.capture(9, QRectF(0, 0, 10, 10), 1).error().code(),
               CaptureError::Code::noDisplay);
-    EXPECT_EQ(ScreenCaptureService::capture(9, 1.0).error().code(), CaptureError::Code::noDisplay);
-    EXPECT_EQ(ScreenCaptureService::captureWindow(6, 1, true).error().code(),
+    EXPECT_EQ(service.capture(9, 1.0).error().code(), CaptureError::Code::noDisplay);
+    EXPECT_EQ(service.captureWindow(6, 1, true).error().code(),
               CaptureError::Code::noWindow);
     EXPECT_EQ(fake->grabCount, 0);
-    const CaptureResult window = ScreenCaptureService::captureWindow(5, 2, false);
+    const CaptureResult window = service.captureWindow(5, 2, false);
     ASSERT_TRUE(window);
     EXPECT_EQ(window.value().size(), QSize(200, 200));
 }
@@ -67,6 +65,6 @@ TEST_F(CaptureServiceTest, PlatformFailuresPassThroughUnchanged)
 {
     const CaptureError failure(CaptureError::Code::platform, "server went away");
     fake->failure = failure;
-    EXPECT_EQ(ScreenCaptureService::capture(QRectF(0, 0, 10, 10)).error(), failure);
-    EXPECT_EQ(ScreenCaptureService::capture(1, QRectF(0, 0, 10, 10), 1).error(), failure);
+    EXPECT_EQ(service.capture(QRectF(0, 0, 10, 10)).error(), failure);
+    EXPECT_EQ(service.capture(1, QRectF(0, 0, 10, 10), 1).error(), failure);
 }

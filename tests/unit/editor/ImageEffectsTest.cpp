@@ -1,5 +1,5 @@
-#include "editor/ImageEffects.h"
-#include "editor/ImageFilters.h"
+#include "editor/effects/ImageEffects.h"
+#include "editor/effects/ImageFilters.h"
 #include "unit/editor/EditorTestSupport.h"
 
 #include <QPainter>

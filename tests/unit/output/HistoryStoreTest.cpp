@@ -1,6 +1,6 @@
-#include "output/HistoryStore.h"
+#include "output/history/HistoryStore.h"
 #include "OutputTestSupport.h"
-#include "output/ImageEncoder.h"
+#include "output/encoding/ImageEncoder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

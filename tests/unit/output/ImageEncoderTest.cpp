@@ -1,5 +1,5 @@
-#include "output/ImageEncoder.h"
-#include "output/HeicCodec.h"
+#include "output/encoding/ImageEncoder.h"
+#include "output/encoding/HeicCodec.h"
 
 #include <QBuffer>
 #include <QPainter>

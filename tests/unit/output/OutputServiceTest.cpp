@@ -1,8 +1,8 @@
 #include "output/OutputService.h"
 #include "OutputTestSupport.h"
 #include "output/FileWriter.h"
-#include "output/HeicCodec.h"
-#include "output/ImageEncoder.h"
+#include "output/encoding/HeicCodec.h"
+#include "output/encoding/ImageEncoder.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "app/CaptureCoordinator.h"
-#include "output/HistoryStore.h"
-#include "platform/fake/FakePlatform.h"
+#include "output/history/HistoryStore.h"
+#include "support/fake/FakePlatform.h"
 #include "unit/output/OutputTestSupport.h"
 
 #include <QFile>

@@ -1,6 +1,7 @@
-#include "output/PinContentView.h"
-#include "output/PinGeometry.h"
-#include "output/PinWindowController.h"
+#include "output/pins/PinContentView.h"
+#include "output/pins/PinGeometry.h"
+#include "output/pins/PinWindowController.h"
+#include "support/fake/FakeWindowSystem.h"
 
 #include <QEnterEvent>
 #include <QMouseEvent>
@@ -68,6 +69,7 @@ namespace
 {
 
 struct PinFixture : ::testing::Test {
+    FakeWindowSystem windows;
     void TearDown() override
     {
         for (PinWindowController *pin : PinWindowController::pins())
@@ -94,17 +96,17 @@ struct PinFixture : ::testing::Test {
 
 TEST_F(PinFixture, PinsCloseIndependentlyAndNeedAnImage)
 {
-    auto *a = PinWindowController::pin(image(400, 300));
-    auto *b = PinWindowController::pin(image(1800, 1000));
+    auto *a = PinWindowController::pin(image(400, 300), windows, {});
+    auto *b = PinWindowController::pin(image(1800, 1000), windows, {});
     b->close();
     EXPECT_EQ(PinWindowController::pins(), QList<PinWindowController *>{a});
     EXPECT_TRUE(a->window()->isVisible());
-    EXPECT_EQ(PinWindowController::pin(QImage()), nullptr);
+    EXPECT_EQ(PinWindowController::pin(QImage(), windows, {}), nullptr);
 }
 
 TEST_F(PinFixture, CloseButtonNeedsHoverElseTheClickMoves)
 {
-    auto *pin = PinWindowController::pin(image(400, 300));
+    auto *pin = PinWindowController::pin(image(400, 300), windows, {});
     PinContentView *view = pin->window();
     press(view, {15, 15});
     EXPECT_TRUE(std::holds_alternative<PinContentView::Moving>(view->dragMode()));

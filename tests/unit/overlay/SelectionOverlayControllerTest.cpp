@@ -1,7 +1,7 @@
-#include "capture/SelectionOverlayController.h"
-#include "capture/SelectionOverlayView.h"
-#include "capture/SelectionOverlayWindow.h"
-#include "platform/fake/FakePlatform.h"
+#include "capture/overlay/SelectionOverlayController.h"
+#include "capture/overlay/SelectionOverlayView.h"
+#include "capture/overlay/SelectionOverlayWindow.h"
+#include "support/fake/FakeWindowSystem.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -16,10 +16,7 @@ namespace
 struct ControllerFixture : ::testing::Test {
     void SetUp() override
     {
-        auto fake = std::make_unique<FakePlatform>();
-        windowSystem = &fake->windows;
         windowSystem->active = 0x4400001;
-        Platform::install(std::move(fake));
 
         SelectionOverlayController::Sources sources;
         sources.unionFrame = [] { return QRectF(QGuiApplication::primaryScreen()->geometry()); };
@@ -43,9 +40,8 @@ struct ControllerFixture : ::testing::Test {
             image.fill(Qt::darkGray);
             return image;
         };
-        controller = std::make_unique<SelectionOverlayController>(sources);
+        controller = std::make_unique<SelectionOverlayController>(sources, *windowSystem);
     }
-    void TearDown() override { Platform::install(nullptr); }
 
     SelectionOverlayController::Completion recorder(int &calls,
                                                     std::optional<SelectionOutcome> &outcome)
@@ -58,7 +54,8 @@ struct ControllerFixture : ::testing::Test {
 
     bool loaded() { return controller->view() && windowLists > 0; }
 
-    FakeWindowSystem *windowSystem = nullptr;
+    FakeWindowSystem windows;
+    FakeWindowSystem *windowSystem = &windows;
     std::unique_ptr<SelectionOverlayController> controller;
     int snapshots = 0;
     int windowLists = 0;

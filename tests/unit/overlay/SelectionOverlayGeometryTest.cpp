@@ -1,4 +1,4 @@
-#include "capture/SelectionOverlayGeometry.h"
+#include "capture/overlay/SelectionOverlayGeometry.h"
 
 #include <gtest/gtest.h>
 

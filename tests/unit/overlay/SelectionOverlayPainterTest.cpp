@@ -1,6 +1,6 @@
-#include "capture/SelectionOverlayPainter.h"
-#include "capture/SelectionOverlayGeometry.h"
-#include "capture/SelectionOverlayView.h"
+#include "capture/overlay/SelectionOverlayPainter.h"
+#include "capture/overlay/SelectionOverlayGeometry.h"
+#include "capture/overlay/SelectionOverlayView.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "capture/SelectionOverlayView.h"
-#include "capture/SelectionOverlayGeometry.h"
+#include "capture/overlay/SelectionOverlayView.h"
+#include "capture/overlay/SelectionOverlayGeometry.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

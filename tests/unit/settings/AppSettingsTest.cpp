@@ -16,7 +16,7 @@ class AppSettingsTest : public ::testing::Test
 {
   protected:
     QTemporaryDir dir;
-    MemorySecretStore keyring{true};
+    test::MemorySecretStore keyring{true};
     int files = 0;
 
     SettingsLocations locations() const
@@ -139,7 +139,7 @@ TEST_F(AppSettingsTest, PlainTokenMovesOnlyIntoAKeyringThatKeepsIt)
 {
     for (const bool persistent : {true, false}) {
         SCOPED_TRACE(persistent);
-        MemorySecretStore secrets(persistent);
+        test::MemorySecretStore secrets(persistent);
         const QString path = freshPath("[General]\nuploadToken=secret\n");
         auto s = load(path, &secrets);
         EXPECT_EQ(s->uploadToken(), "secret");

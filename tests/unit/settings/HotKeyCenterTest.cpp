@@ -1,5 +1,5 @@
 #include "settings/HotKeyCenter.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/fake/FakePlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "settings/KeyCombo.h"
+#include "common/KeyCombo.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
