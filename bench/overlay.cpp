@@ -34,7 +34,8 @@ double residentMB()
 SelectionOverlayController &controller()
 {
     static SelectionOverlayController instance(
-        SelectionOverlayController::desktopSources(ScreenCaptureService(Platform::shared().screens())),
+        SelectionOverlayController::desktopSources(
+            ScreenCaptureService(Platform::shared().screens())),
         Platform::shared().windowSystem());
     return instance;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "common/CaptureTypes.h"
 #include "capture/ScreenCaptureService.h"
 #include "capture/overlay/SelectionOverlayTypes.h"
-#include "common/CaptureKind.h"
 #include "common/CaptureAction.h"
+#include "common/CaptureKind.h"
+#include "common/CaptureTypes.h"
 #include "settings/Options.h"
 
 #include <QDateTime>

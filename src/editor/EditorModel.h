@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/CaptureKind.h"
 #include "editor/Annotation.h"
 #include "editor/AnnotationTool.h"
 #include "editor/Backdrop.h"
-#include "common/CaptureKind.h"
 
 #include <QImage>
 #include <QList>

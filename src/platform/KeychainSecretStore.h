@@ -2,7 +2,6 @@
 
 #include "platform/SecretStore.h"
 
-
 namespace zorv
 {
 

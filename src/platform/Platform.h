@@ -2,8 +2,8 @@
 
 #include "common/Capabilities.h"
 #include "common/CaptureTypes.h"
-#include "platform/WindowSystem.h"
 #include "common/KeyCombo.h"
+#include "platform/WindowSystem.h"
 
 #include <QList>
 #include <QObject>

@@ -14,7 +14,7 @@ namespace zorv::PlatformLoader
 // The backend that serves this session: forced by $ZORV_PLATFORM, otherwise
 // told by the session itself. Never inferred from Qt's platform plugin.
 struct Choice {
-    QString backend;                // "x11"
+    QString backend;                   // "x11"
     PlatformCapabilities capabilities; // what that backend can do, known without connecting
     std::optional<QString> problem;    // why it cannot serve, for the user
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/CaptureAction.h"
+#include "settings/Option.h"
 #include "settings/Options.h"
 
 #include <QObject>
@@ -25,10 +26,11 @@ struct SettingsLocations {
     static SettingsLocations standard();
 };
 
-// Every option of the application, loaded once from QSettings and written back
-// on every assignment. Observers connect to changed(key); the key is the
-// option's name, which is also its QSettings key.
-class AppSettings : public QObject
+// Every option of the application, each declared once below with its key (the
+// member's name, also its QSettings key), default and limits. Loaded once from
+// QSettings and written back on every assignment; observers connect to
+// changed(key).
+class AppSettings : public QObject, public OptionTable
 {
     Q_OBJECT
   public:
@@ -38,39 +40,47 @@ class AppSettings : public QObject
                 QObject *parent = nullptr);
     ~AppSettings() override;
 
-    QString saveDirectoryPath() const { return m_saveDirectoryPath; }
-    bool copyToClipboard() const { return m_copyToClipboard; }
-    bool playSound() const { return m_playSound; }
-    bool openEditorAfterCapture() const { return m_openEditorAfterCapture; }
-    bool showQuickAccess() const { return m_showQuickAccess; }
-    double quickAccessSeconds() const { return m_quickAccessSeconds; }
-    QuickAccessCorner quickAccessCorner() const { return m_quickAccessCorner; }
-    bool launchAtLogin() const { return m_launchAtLogin; }
-    QString nameTemplate() const { return m_nameTemplate; }
-    ImageFormat imageFormat() const { return m_imageFormat; }
-    double jpegQuality() const { return m_jpegQuality; }
-    bool saveScreenshotsAutomatically() const { return m_saveScreenshotsAutomatically; }
-    int historyLimit() const { return m_historyLimit; }
-    QString annotationColorHex() const { return m_annotationColorHex; }
-    double annotationLineWidth() const { return m_annotationLineWidth; }
-    double annotationFontSize() const { return m_annotationFontSize; }
-    double blurRadius() const { return m_blurRadius; }
-    double pixelateScale() const { return m_pixelateScale; }
-    bool autoIncrementNumbers() const { return m_autoIncrementNumbers; }
-    int recordingFPS() const { return m_recordingFPS; }
-    RecordingCodec recordingCodec() const { return m_recordingCodec; }
-    bool recordingShowsCursor() const { return m_recordingShowsCursor; }
-    bool recordingShowsClicks() const { return m_recordingShowsClicks; }
-    bool recordingCapturesSystemAudio() const { return m_recordingCapturesSystemAudio; }
-    bool recordingCapturesMicrophone() const { return m_recordingCapturesMicrophone; }
-    std::optional<QString> microphoneDeviceID() const { return m_microphoneDeviceID; }
-    int gifFPS() const { return m_gifFPS; }
-    int gifMaxWidth() const { return m_gifMaxWidth; }
-    QString uploadEndpoint() const { return m_uploadEndpoint; }
-    QString uploadToken() const { return m_uploadToken; }
-    QString uploadFieldName() const { return m_uploadFieldName; }
-    QString uploadHeadersJSON() const { return m_uploadHeadersJSON; }
-    HotKeyMap hotkeys() const { return m_hotkeys; }
+    // Options, in the order of the settings store. The save folder's default
+    // comes from the locations.
+    Option<QString> saveDirectoryPath{*this, "saveDirectoryPath", {}, {.maxLength = 4096}};
+    Option<bool> copyToClipboard{*this, "copyToClipboard", true};
+    Option<bool> playSound{*this, "playSound", true};
+    Option<bool> openEditorAfterCapture{*this, "openEditorAfterCapture", false};
+    Option<bool> showQuickAccess{*this, "showQuickAccess", true};
+    Option<double> quickAccessSeconds{*this, "quickAccessSeconds", 6.0, {2, 20, 1}};
+    Option<QuickAccessCorner> quickAccessCorner{*this, "quickAccessCorner",
+                                                QuickAccessCorner::bottomTrailing};
+    Option<bool> launchAtLogin{*this, "launchAtLogin", false};
+    Option<QString> nameTemplate{*this, "nameTemplate", QStringLiteral("Zorv {date} at {time}"),
+                                 {.maxLength = 1024}};
+    Option<ImageFormat> imageFormat{*this, "imageFormat", ImageFormat::png};
+    Option<double> jpegQuality{*this, "jpegQuality", 0.9, {0.4, 1.0}};
+    Option<bool> saveScreenshotsAutomatically{*this, "saveScreenshotsAutomatically", false};
+    Option<int> historyLimit{*this, "historyLimit", 500, {20, 5000, 20}};
+    Option<QString> annotationColorHex{*this, "annotationColorHex", QStringLiteral("#FF3B30"),
+                                       {.maxLength = 9}};
+    Option<double> annotationLineWidth{*this, "annotationLineWidth", 4.0, {1, 40}};
+    Option<double> annotationFontSize{*this, "annotationFontSize", 28.0, {8, 200}};
+    Option<double> blurRadius{*this, "blurRadius", 14.0, {2, 80}};
+    Option<double> pixelateScale{*this, "pixelateScale", 18.0, {4, 80}};
+    Option<bool> autoIncrementNumbers{*this, "autoIncrementNumbers", true};
+    Option<int> recordingFPS{*this, "recordingFPS", 60, {30, 60, 30}};
+    Option<RecordingCodec> recordingCodec{*this, "recordingCodec", RecordingCodec::h264};
+    Option<bool> recordingShowsCursor{*this, "recordingShowsCursor", true};
+    Option<bool> recordingShowsClicks{*this, "recordingShowsClicks", true};
+    Option<bool> recordingCapturesSystemAudio{*this, "recordingCapturesSystemAudio", true};
+    Option<bool> recordingCapturesMicrophone{*this, "recordingCapturesMicrophone", false};
+    Option<std::optional<QString>> microphoneDeviceID{*this, "microphoneDeviceID", std::nullopt,
+                                                      {.maxLength = 1024}};
+    Option<int> gifFPS{*this, "gifFPS", 12, {10, 20}};
+    Option<int> gifMaxWidth{*this, "gifMaxWidth", 900, {600, 1600}};
+    Option<QString> uploadEndpoint{*this, "uploadEndpoint", {}, {.maxLength = 4096}};
+    Option<QString> uploadToken{*this, "uploadToken", {}, {.maxLength = 4096},
+                                OptionStorage::keyring};
+    Option<QString> uploadFieldName{*this, "uploadFieldName", QStringLiteral("file"),
+                                    {.maxLength = 256}};
+    Option<QString> uploadHeadersJSON{*this, "uploadHeadersJSON", {}, {.maxLength = 65536}};
+    Option<HotKeyMap> hotkeys{*this, "hotkeys", KeyCombo::defaults()};
 
     // True when the endpoint holds more than white space.
     bool uploadConfigured() const;
@@ -79,40 +89,6 @@ class AppSettings : public QObject
     // False when no keyring answers: the token then lives for this session only.
     bool uploadTokenPersistent() const;
 
-    void setSaveDirectoryPath(const QString &value);
-    void setCopyToClipboard(bool value);
-    void setPlaySound(bool value);
-    void setOpenEditorAfterCapture(bool value);
-    void setShowQuickAccess(bool value);
-    void setQuickAccessSeconds(double value);
-    void setQuickAccessCorner(QuickAccessCorner value);
-    void setLaunchAtLogin(bool value);
-    void setNameTemplate(const QString &value);
-    void setImageFormat(ImageFormat value);
-    void setJpegQuality(double value);
-    void setSaveScreenshotsAutomatically(bool value);
-    void setHistoryLimit(int value);
-    void setAnnotationColorHex(const QString &value);
-    void setAnnotationLineWidth(double value);
-    void setAnnotationFontSize(double value);
-    void setBlurRadius(double value);
-    void setPixelateScale(double value);
-    void setAutoIncrementNumbers(bool value);
-    void setRecordingFPS(int value);
-    void setRecordingCodec(RecordingCodec value);
-    void setRecordingShowsCursor(bool value);
-    void setRecordingShowsClicks(bool value);
-    void setRecordingCapturesSystemAudio(bool value);
-    void setRecordingCapturesMicrophone(bool value);
-    void setMicrophoneDeviceID(const std::optional<QString> &value);
-    void setGifFPS(int value);
-    void setGifMaxWidth(int value);
-    void setUploadEndpoint(const QString &value);
-    void setUploadToken(const QString &value);
-    void setUploadFieldName(const QString &value);
-    void setUploadHeadersJSON(const QString &value);
-    void setHotkeys(const HotKeyMap &value);
-
     static QString defaultSaveDirectoryPath(const SettingsLocations &locations);
 
   Q_SIGNALS:
@@ -120,61 +96,14 @@ class AppSettings : public QObject
     void uploadTokenReady();
 
   private:
-    void load();
+    void optionChanged(OptionBase &option) override;
     void loadUploadToken();
     void applyLaunchAtLogin(bool enabled);
-    void persistHotkeys();
-    template <typename T> void assign(const char *key, T &field, const T &value);
-    void store(const char *key, const QVariant &value);
 
     std::unique_ptr<QSettings> m_store;
     SecretStore *m_secrets;
     SettingsLocations m_locations;
-
-    QString m_saveDirectoryPath;
-    bool m_copyToClipboard = true;
-    bool m_playSound = true;
-    bool m_openEditorAfterCapture = false;
-    bool m_showQuickAccess = true;
-    double m_quickAccessSeconds = 6.0;
-    QuickAccessCorner m_quickAccessCorner = QuickAccessCorner::bottomTrailing;
-    bool m_launchAtLogin = false;
-    QString m_nameTemplate = QStringLiteral("Zorv {date} at {time}");
-    ImageFormat m_imageFormat = ImageFormat::png;
-    double m_jpegQuality = 0.9;
-    bool m_saveScreenshotsAutomatically = false;
-    int m_historyLimit = 500;
-    QString m_annotationColorHex = QStringLiteral("#FF3B30");
-    double m_annotationLineWidth = 4.0;
-    double m_annotationFontSize = 28.0;
-    double m_blurRadius = 14.0;
-    double m_pixelateScale = 18.0;
-    bool m_autoIncrementNumbers = true;
-    int m_recordingFPS = 60;
-    RecordingCodec m_recordingCodec = RecordingCodec::h264;
-    bool m_recordingShowsCursor = true;
-    bool m_recordingShowsClicks = true;
-    bool m_recordingCapturesSystemAudio = true;
-    bool m_recordingCapturesMicrophone = false;
-    std::optional<QString> m_microphoneDeviceID;
-    int m_gifFPS = 12;
-    int m_gifMaxWidth = 900;
-    QString m_uploadEndpoint;
-    QString m_uploadToken;
-    QString m_uploadFieldName = QStringLiteral("file");
-    QString m_uploadHeadersJSON;
-    HotKeyMap m_hotkeys;
     bool m_uploadTokenLoaded = false;
 };
-
-// Strict readers of stored text: QSettings hands back strings after a restart,
-// and a value that does not parse in full gives nullopt.
-namespace storedValue
-{
-std::optional<bool> toBool(const QVariant &value);
-std::optional<int> toInt(const QVariant &value);
-std::optional<double> toDouble(const QVariant &value);
-std::optional<QString> toText(const QVariant &value);
-} // namespace storedValue
 
 } // namespace zorv

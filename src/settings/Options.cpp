@@ -1,6 +1,5 @@
 #include "settings/Options.h"
 
-
 namespace zorv
 {
 namespace

@@ -60,8 +60,8 @@ TEST(Capture, OwnWindowsAreLeftOutOfDisplayCaptures)
 
     // … and a display capture leaves it out, showing what lies beneath.
     const uint32_t display = desktop::geometry().displayID(screen);
-    const CaptureResult result = desktop::captureService().capture(display, QRectF(screen->geometry()),
-                                                               screen->devicePixelRatio());
+    const CaptureResult result = desktop::captureService().capture(
+        display, QRectF(screen->geometry()), screen->devicePixelRatio());
     ASSERT_TRUE(result) << result.error().description().toStdString();
     keep(result.value(), QStringLiteral("own-window-left-out"));
     EXPECT_EQ(result.value().size(), screen->geometry().size());
@@ -85,8 +85,8 @@ TEST(Capture, APatternComesBackAtItsPlace)
     ASSERT_EQ(screen->devicePixelRatio(), 1.0) << "run without scale factors";
 
     // Exactly the client area, then a larger area around it.
-    const CaptureResult exact =
-        desktop::captureService().capture(desktop::geometry().displayID(screen), QRectF(client), 1.0);
+    const CaptureResult exact = desktop::captureService().capture(
+        desktop::geometry().displayID(screen), QRectF(client), 1.0);
     ASSERT_TRUE(exact);
     EXPECT_EQ(exact.value().size(), client.size());
     EXPECT_EQ(patternMismatches(exact.value(), QRect(QPoint(0, 0), client.size()), {0, 0}), 0);

@@ -117,8 +117,8 @@ TEST_F(DISABLED_ScaledChild, ARegionOfTheScaledScreenHasTwicePixelsOfExactlyThat
     ASSERT_TRUE(half);
     EXPECT_EQ(half.value().size(), part.size() / 2);
 
-    const CaptureResult odd =
-        desktop::captureService().capture(display, QRectF(logical.topLeft(), QSizeF(50.25, 20.5)), 2.0);
+    const CaptureResult odd = desktop::captureService().capture(
+        display, QRectF(logical.topLeft(), QSizeF(50.25, 20.5)), 2.0);
     ASSERT_TRUE(odd);
     EXPECT_EQ(odd.value().size(), QSize(101, 41));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/MemorySecretStore.h"
 #include "settings/AppSettings.h"
+#include "support/MemorySecretStore.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

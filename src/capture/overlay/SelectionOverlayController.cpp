@@ -44,8 +44,8 @@ struct SelectionOverlayController::Session {
     bool loaded = false;
 };
 
-SelectionOverlayController::SelectionOverlayController(Sources sources,
-                                                       WindowSystem &windowSystem, QObject *parent)
+SelectionOverlayController::SelectionOverlayController(Sources sources, WindowSystem &windowSystem,
+                                                       QObject *parent)
     : QObject(parent), m_sources(std::move(sources)), m_windowSystem(windowSystem)
 {
 }
@@ -93,8 +93,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
 
     // Without compositing the windows cannot be see-through: freeze each
     // screen first and paint it under the dimming.
-    const bool frozen =
-        !m_windowSystem.compositingActive() && m_sources.frozenScreen;
+    const bool frozen = !m_windowSystem.compositingActive() && m_sources.frozenScreen;
     QScreen *pointerScreen = QGuiApplication::screenAt(QCursor::pos());
     SelectionOverlayWindow *keyWindow = nullptr;
     for (QScreen *screen : QGuiApplication::screens()) {

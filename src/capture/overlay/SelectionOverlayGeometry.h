@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/CaptureTypes.h"
 #include "capture/overlay/SelectionOverlayTypes.h"
+#include "common/CaptureTypes.h"
 
 #include <QList>
 #include <QPointF>

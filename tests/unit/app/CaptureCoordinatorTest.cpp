@@ -1,7 +1,7 @@
 #include "app/CaptureCoordinator.h"
 #include "output/history/HistoryStore.h"
-#include "support/fake/FakePlatform.h"
 #include "settings/AppSettings.h"
+#include "support/fake/FakePlatform.h"
 #include "unit/output/OutputTestSupport.h"
 
 #include <QClipboard>
@@ -90,23 +90,23 @@ TEST_F(CaptureCoordinatorTest, DeliveryServesClipboardSoundHistoryInOrder)
 
 TEST_F(CaptureCoordinatorTest, OptionsTurnStepsOffAndAMissingSoundBeeps)
 {
-    settings().setCopyToClipboard(false);
-    settings().setPlaySound(false);
+    settings().copyToClipboard.set(false);
+    settings().playSound.set(false);
     platform->player.available = false;
     deliverAndWait(test::solidImage());
     EXPECT_TRUE(pasted().isNull());
     EXPECT_EQ(platform->player.played, 0);
     EXPECT_EQ(beeps, 0);
     EXPECT_EQ(history->items().size(), 1);
-    settings().setPlaySound(true);
+    settings().playSound.set(true);
     deliverAndWait(test::solidImage());
     EXPECT_EQ(beeps, 1);
 }
 
 TEST_F(CaptureCoordinatorTest, AutomaticSaveFollowsTheFormatAndKeepsSameSecondCaptures)
 {
-    settings().setImageFormat(ImageFormat::jpeg);
-    settings().setSaveScreenshotsAutomatically(true);
+    settings().imageFormat.set(ImageFormat::jpeg);
+    settings().saveScreenshotsAutomatically.set(true);
     QSignalSpy finished(coordinator.get(), &CaptureCoordinator::deliveryFinished);
     coordinator->deliver(test::solidImage(), CaptureKind::screenshot);
     coordinator->deliver(test::solidImage({30, 20}), CaptureKind::screenshot);
@@ -124,8 +124,8 @@ TEST_F(CaptureCoordinatorTest, FailedAutomaticSaveIsToldButNothingElseIsLost)
     // The save folder is a file.
     const QString blocker = temp.dir.filePath("not-a-folder");
     ASSERT_TRUE(test::writeFile(blocker, "x"));
-    settings().setSaveDirectoryPath(blocker);
-    settings().setSaveScreenshotsAutomatically(true);
+    settings().saveDirectoryPath.set(blocker);
+    settings().saveScreenshotsAutomatically.set(true);
     deliverAndWait(test::solidImage());
     ASSERT_EQ(toasts.size(), 1);
     EXPECT_TRUE(toasts.first().message.startsWith("Couldn't save: "));

@@ -42,8 +42,8 @@ TEST_F(ToastTest, APillSizedToItsTextAtTopCentreThatNeverTakesFocusOrClicks)
 {
     toast.show("Short", "checkmark", 1);
     const int shortWidth = toast.current()->width();
-    toast.show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable",
-                "checkmark", 1);
+    toast.show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable", "checkmark",
+               1);
     ToastView *view = toast.current();
     ASSERT_TRUE(view);
     EXPECT_GT(view->width(), shortWidth);

@@ -53,8 +53,7 @@ TEST_F(CaptureServiceTest, UnknownDisplayOrWindowIsReportedAsSuch)
     EXPECT_EQ(service.capture(9, QRectF(0, 0, 10, 10), 1).error().code(),
               CaptureError::Code::noDisplay);
     EXPECT_EQ(service.capture(9, 1.0).error().code(), CaptureError::Code::noDisplay);
-    EXPECT_EQ(service.captureWindow(6, 1, true).error().code(),
-              CaptureError::Code::noWindow);
+    EXPECT_EQ(service.captureWindow(6, 1, true).error().code(), CaptureError::Code::noWindow);
     EXPECT_EQ(fake->grabCount, 0);
     const CaptureResult window = service.captureWindow(5, 2, false);
     ASSERT_TRUE(window);

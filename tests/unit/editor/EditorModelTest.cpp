@@ -51,8 +51,8 @@ TEST_F(EditorModelTest, ToolSettingsScaleWithWideImages)
 
 TEST_F(EditorModelTest, DefaultFileNameFollowsTemplateAndFormat)
 {
-    settings.settings->setNameTemplate(QStringLiteral("Shot {date}"));
-    settings.settings->setImageFormat(ImageFormat::jpeg);
+    settings.settings->nameTemplate.set(QStringLiteral("Shot {date}"));
+    settings.settings->imageFormat.set(ImageFormat::jpeg);
     auto model = makeModel(solidImage(10, 10, Qt::white), std::nullopt);
     EXPECT_TRUE(model->fileName().startsWith(QStringLiteral("Shot 2")));
     EXPECT_TRUE(model->fileName().endsWith(QStringLiteral(".jpg")));

@@ -154,7 +154,7 @@ TEST_F(HistoryStoreTest, TheNextInsertPrunesToTheLimitButNeverBelowTen)
         SCOPED_TRACE(c.limit);
         root = temp.dir.filePath(QStringLiteral("limit %1").arg(c.limit));
         writeIndex(c.stored);
-        temp.settings->setHistoryLimit(c.limit);
+        temp.settings->historyLimit.set(c.limit);
         const auto store = open();
         EXPECT_EQ(store->items().size(), c.stored); // a lowered limit waits for the next insert
         const std::optional<HistoryItem> added = record(*store, "new.png");
@@ -204,7 +204,7 @@ TEST_F(HistoryStoreTest, DeletesItsOwnFilesButNeverFilesOutsideTheMediaFolder)
             store.remove(item);
         EXPECT_TRUE(store.items().isEmpty());
     });
-    temp.settings->setHistoryLimit(0);
+    temp.settings->historyLimit.set(0);
     run([](HistoryStore &store) {
         for (int i = 0; i < 10; ++i)
             record(store, "s.png");

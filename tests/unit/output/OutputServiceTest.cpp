@@ -27,7 +27,7 @@ TEST(OutputService, SaveCreatesTheTildeFolderAndEncodesInTheChosenFormat)
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", fixture.dir.path().toUtf8());
     const auto restoreHome = qScopeGuard([&] { qputenv("HOME", oldHome); });
-    fixture.settings->setSaveDirectoryPath("~/Shots/2026");
+    fixture.settings->saveDirectoryPath.set("~/Shots/2026");
     const OutputService service(*fixture.settings);
     const QString folder = fixture.dir.filePath("Shots/2026");
 
@@ -40,7 +40,7 @@ TEST(OutputService, SaveCreatesTheTildeFolderAndEncodesInTheChosenFormat)
         {ImageFormat::heic, "shot.heic"},
     };
     for (const auto &c : cases) {
-        fixture.settings->setImageFormat(c.format);
+        fixture.settings->imageFormat.set(c.format);
         const auto result = service.save(test::solidImage(), std::nullopt, "shot.png");
         ASSERT_TRUE(result) << result.error().description().toStdString();
         EXPECT_EQ(result.value().url, QDir(folder).filePath(c.expectedName));
@@ -78,7 +78,7 @@ TEST(OutputService, SaveReportsFolderAndEncodingProblemsWritingNothing)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.folder.toStdString());
-        fixture.settings->setSaveDirectoryPath(c.folder);
+        fixture.settings->saveDirectoryPath.set(c.folder);
         const QImage image = c.reason == Reason::encodingFailed ? QImage() : test::solidImage();
         const auto result = OutputService(*fixture.settings).save(image, std::nullopt, c.fileName);
         ASSERT_FALSE(result);
@@ -97,7 +97,7 @@ TEST(OutputService, SaveIntoAnUnwritableFolderIsAPermissionError)
     const QString locked = fixture.dir.filePath("locked");
     ASSERT_TRUE(QDir().mkdir(locked));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    fixture.settings->setSaveDirectoryPath(locked);
+    fixture.settings->saveDirectoryPath.set(locked);
     const auto result =
         OutputService(*fixture.settings).save(test::solidImage(), std::nullopt, "a.png");
     QFile::setPermissions(locked,
@@ -200,8 +200,8 @@ QFileDialog *openSaveDialog()
 TEST(OutputService, SaveWithPanelWritesTheChosenFileInTheBackground)
 {
     test::TemporarySettings fixture;
-    fixture.settings->setImageFormat(ImageFormat::jpeg);
-    fixture.settings->setSaveDirectoryPath(fixture.dir.path());
+    fixture.settings->imageFormat.set(ImageFormat::jpeg);
+    fixture.settings->saveDirectoryPath.set(fixture.dir.path());
     const OutputService service(*fixture.settings);
     QGuiApplication::clipboard()->clear();
     std::optional<std::optional<QString>> answer;

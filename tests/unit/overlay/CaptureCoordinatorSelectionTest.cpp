@@ -32,7 +32,7 @@ struct CoordinatorFixture : ::testing::Test {
         fake->screen.windowList = {window};
         Platform::install(std::move(platform));
 
-        settings.settings->setPlaySound(false);
+        settings.settings->playSound.set(false);
         history = std::make_unique<HistoryStore>(settings.dir.filePath(QStringLiteral("history")),
                                                  *settings.settings);
         CoordinatorServices services;

@@ -92,13 +92,13 @@ TEST_F(AppSettingsTest, AssignmentsSurviveARestart)
     const QString path = freshPath("");
     {
         auto s = load(path);
-        s->setRecordingCodec(RecordingCodec::hevc);
-        s->setJpegQuality(0.75);
-        s->setCopyToClipboard(false);
-        s->setMicrophoneDeviceID(QString("usb-mic"));
+        s->recordingCodec.set(RecordingCodec::hevc);
+        s->jpegQuality.set(0.75);
+        s->copyToClipboard.set(false);
+        s->microphoneDeviceID.set(QString("usb-mic"));
         HotKeyMap keys = KeyCombo::defaults();
         keys[CaptureAction::area] = {0x10000 + 99, KeyCombo::shift};
-        s->setHotkeys(keys);
+        s->hotkeys.set(keys);
     }
     auto s = reloadFrom(path);
     EXPECT_EQ(s->recordingCodec(), RecordingCodec::hevc);
@@ -107,8 +107,69 @@ TEST_F(AppSettingsTest, AssignmentsSurviveARestart)
     EXPECT_EQ(s->microphoneDeviceID(), QString("usb-mic"));
     EXPECT_EQ(s->hotkeys()[CaptureAction::area], (KeyCombo{0x10000 + 99, KeyCombo::shift}));
 
-    load(path)->setMicrophoneDeviceID(std::nullopt);
+    load(path)->microphoneDeviceID.set(std::nullopt);
     EXPECT_FALSE(reloadFrom(path)->microphoneDeviceID().has_value());
+}
+
+// Every option of the table survives a restart with a value other than its
+// default, and a fresh store gives every default.
+TEST_F(AppSettingsTest, EveryOptionOfTheTableRoundTrips)
+{
+    const QString path = freshPath("");
+    QHash<QString, QVariant> written;
+    {
+        auto s = load(path);
+        for (OptionBase *option : s->options()) {
+            EXPECT_EQ(option->variant(), option->defaultVariant()) << qPrintable(option->key());
+            QVariant other;
+            const QVariant fallback = option->defaultVariant();
+            switch (option->kind()) {
+            case OptionKind::boolean:
+                other = !fallback.toBool();
+                break;
+            case OptionKind::integer:
+                other = fallback.toInt() + 7;
+                break;
+            case OptionKind::real:
+                other = fallback.toDouble() + 0.25;
+                break;
+            case OptionKind::text:
+            case OptionKind::optionalText:
+                other = QStringLiteral("✓%1").arg(fallback.toString());
+                if (const int most = option->limits().maxLength)
+                    other = other.toString().left(most);
+                break;
+            case OptionKind::choice:
+                other = option->choices().last();
+                break;
+            case OptionKind::shortcuts: {
+                HotKeyMap keys = KeyCombo::defaults();
+                keys[CaptureAction::ocr] = {0x10000 + 99, KeyCombo::shift};
+                other = encodeHotKeys(keys);
+                break;
+            }
+            }
+            ASSERT_NE(other, fallback) << qPrintable(option->key());
+            ASSERT_TRUE(option->setVariant(other)) << qPrintable(option->key());
+            written.insert(option->key(), option->variant());
+        }
+    }
+    auto s = reloadFrom(path);
+    for (OptionBase *option : s->options()) {
+        if (option->storage() == OptionStorage::settingsFile) {
+            EXPECT_EQ(option->variant(), written.value(option->key())) << qPrintable(option->key());
+        }
+    }
+}
+
+TEST_F(AppSettingsTest, HugeStoredTextsAreCutWhenRead)
+{
+    QSettings seed(freshPath(""), QSettings::IniFormat);
+    seed.setValue("nameTemplate", QString(10 * 1024 * 1024, QLatin1Char('x')));
+    seed.sync();
+    auto s = reloadFrom(seed.fileName());
+    EXPECT_EQ(s->nameTemplate().size(), s->nameTemplate.limits().maxLength);
+    EXPECT_GT(s->nameTemplate.limits().maxLength, 0);
 }
 
 TEST_F(AppSettingsTest, StoredHotKeysMergeWithDefaultsUnlessUndecodable)
@@ -158,12 +219,12 @@ TEST_F(AppSettingsTest, TokenNeverReachesThePlainFile)
 {
     const QString path = freshPath("");
     auto s = load(path);
-    s->setUploadToken("tok");
-    s->setUploadEndpoint("  \n");
+    s->uploadToken.set("tok");
+    s->uploadEndpoint.set("  \n");
     EXPECT_FALSE(s->uploadConfigured());
     EXPECT_FALSE(test::readFile(path).contains("tok"));
     EXPECT_TRUE(keyring.contains("uploadToken"));
-    s->setUploadToken("");
+    s->uploadToken.set("");
     EXPECT_FALSE(keyring.contains("uploadToken"));
 }
 
@@ -171,9 +232,9 @@ TEST_F(AppSettingsTest, LaunchAtLoginWritesAndRemovesTheAutostartEntry)
 {
     auto s = load(freshPath(""));
     const QString entry = dir.filePath("autostart/zorv.desktop");
-    s->setLaunchAtLogin(true);
+    s->launchAtLogin.set(true);
     EXPECT_TRUE(test::readFile(entry).contains("Exec=\"/usr/bin/zorv\""));
-    s->setLaunchAtLogin(false);
+    s->launchAtLogin.set(false);
     EXPECT_FALSE(QFile::exists(entry));
 }
 
