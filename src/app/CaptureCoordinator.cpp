@@ -1,27 +1,14 @@
 #include "app/CaptureCoordinator.h"
 
-#include "app/Toast.h"
+#include "app/StandardServices.h"
 #include "capture/Permissions.h"
-#include "capture/ScreenCaptureService.h"
 #include "capture/ScreenGeometry.h"
-#include "capture/overlay/SelectionOverlayController.h"
-#include "common/Trace.h"
-#include "output/Naming.h"
-#include "output/OutputService.h"
-#include "output/encoding/ImageEncoder.h"
-#include "output/history/HistoryStore.h"
-#include "output/pins/PinWindowController.h"
 #include "platform/Platform.h"
-#include "settings/AppSettings.h"
 
 #include <QApplication>
-#include <QFuture>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
-#include <QtConcurrent>
 
 namespace zorv
 {
@@ -29,45 +16,18 @@ namespace zorv
 namespace
 {
 const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
-} // namespace
 
-CoordinatorServices CoordinatorServices::standard()
+void report(const CommandFinished &finished, CommandResult result)
 {
-    CoordinatorServices services;
-    services.platform = &Platform::shared();
-    services.settings = &AppSettings::shared();
-    services.history = &HistoryStore::shared();
-    services.toast = [](const QString &message, const QString &symbol, double seconds) {
-        Toast::shared().show(message, symbol, seconds);
-    };
-    services.beep = &QApplication::beep;
-    services.now = &QDateTime::currentDateTime;
-    services.selectArea = [](SelectionMode mode, bool windowMode,
-                             std::function<void(std::optional<SelectionOutcome>)> completion) {
-        SelectionOverlayController::shared().begin(mode, windowMode, std::move(completion));
-    };
-    services.pin = [](const QImage &image) {
-        PinActions actions;
-        actions.copy = &OutputService::copy;
-        actions.saveWithPanel = [](const QImage &image, const QString &suggestedName) {
-            OutputService::shared().saveWithPanel(image, suggestedName);
-        };
-        actions.toast = [](const QString &message, const QString &symbol, double seconds) {
-            Toast::shared().show(message, symbol, seconds);
-        };
-        actions.naming = [] {
-            const AppSettings &settings = AppSettings::shared();
-            return std::pair(settings.nameTemplate(), settings.imageFormat());
-        };
-        PinWindowController::pin(image, Platform::shared().windowSystem(), std::move(actions));
-    };
-    return services;
+    if (finished)
+        finished(result);
 }
+} // namespace
 
 CaptureCoordinator &CaptureCoordinator::shared()
 {
     static CaptureCoordinator *instance =
-        new CaptureCoordinator(CoordinatorServices::standard(), qApp);
+        new CaptureCoordinator(standardServices::coordinator(), qApp);
     return *instance;
 }
 
@@ -76,182 +36,156 @@ CaptureCoordinator::CaptureCoordinator(CoordinatorServices services, QObject *pa
 {
 }
 
-QList<CaptureAction> CaptureCoordinator::availableActions()
+std::optional<QString> CaptureCoordinator::unavailableReason(CaptureAction action) const
 {
-    return {CaptureAction::area, CaptureAction::window, CaptureAction::fullScreen,
-            CaptureAction::pinLast, CaptureAction::repeatLastArea};
+    return captureAction::unavailableReason(action, m_services.platform->capabilities());
 }
 
-bool CaptureCoordinator::isAvailable(CaptureAction action)
+void CaptureCoordinator::perform(CaptureAction action, CommandFinished finished)
 {
-    return availableActions().contains(action);
-}
-
-void CaptureCoordinator::perform(CaptureAction action)
-{
+    if (const auto reason = unavailableReason(action)) {
+        // Callers refuse these first; a stray one is reported, never faked.
+        report(finished, {CommandResult::Status::failed, *reason, std::nullopt});
+        return;
+    }
     switch (action) {
     case CaptureAction::area:
-        captureArea();
+        captureArea(std::move(finished));
         return;
     case CaptureAction::window:
-        captureWindow();
+        captureWindow(std::move(finished));
         return;
     case CaptureAction::fullScreen:
-        captureFullScreen();
+        captureFullScreen(std::move(finished));
         return;
     case CaptureAction::pinLast:
-        pinLast();
+        pinLast(std::move(finished));
         return;
     case CaptureAction::repeatLastArea:
         if (m_lastArea) {
             // No overlay and no permission gate: the area was granted before.
-            QTimer::singleShot(
-                0, this, [this, rect = *m_lastArea] { capture(rect, CaptureKind::screenshot); });
+            QTimer::singleShot(0, this, [this, rect = *m_lastArea, finished = std::move(finished)] {
+                capture(rect, CaptureKind::screenshot, finished);
+            });
         } else {
-            captureArea();
+            captureArea(std::move(finished));
         }
         return;
-    default:
-        // Refused earlier by the command line and never registered as a shortcut.
-        return;
+    case CaptureAction::scrolling:
+    case CaptureAction::recordVideo:
+    case CaptureAction::recordGIF:
+    case CaptureAction::ocr:
+        break; // not built: refused above
     }
 }
 
-bool CaptureCoordinator::passPermissionGate()
+bool CaptureCoordinator::passPermissionGate(const CommandFinished &finished)
 {
     Platform &platform = *m_services.platform;
     if (platform.screenCaptureGranted() || platform.requestScreenCapture())
         return true;
-    m_services.toast(QStringLiteral("Allow Screen Recording, then try again"),
-                     QStringLiteral("lock.shield.fill"), toastSeconds);
+    fail(QStringLiteral("Allow Screen Recording, then try again"),
+         QStringLiteral("lock.shield.fill"), finished);
     Permissions::open(Permissions::screenRecordingLink());
     return false;
 }
 
-void CaptureCoordinator::captureArea()
+void CaptureCoordinator::captureArea(CommandFinished finished)
 {
-    selectAndCapture(false);
+    selectAndCapture(false, std::move(finished));
 }
 
-void CaptureCoordinator::captureWindow()
+void CaptureCoordinator::captureWindow(CommandFinished finished)
 {
-    selectAndCapture(true);
+    selectAndCapture(true, std::move(finished));
 }
 
-void CaptureCoordinator::selectAndCapture(bool windowMode)
+void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finished)
 {
-    if (!passPermissionGate())
+    if (!passPermissionGate(finished))
         return;
     QPointer<CaptureCoordinator> self(this);
     m_services.selectArea(
-        SelectionMode::screenshot, windowMode, [self](std::optional<SelectionOutcome> outcome) {
-            if (!self || !outcome)
+        SelectionMode::screenshot, windowMode,
+        [self, finished = std::move(finished)](std::optional<SelectionOutcome> outcome) {
+            if (!self)
                 return;
-            if (outcome->isArea()) {
-                self->m_lastArea = outcome->areaRect();
-                QTimer::singleShot(0, self.data(), [self, rect = outcome->areaRect()] {
-                    self->capture(rect, CaptureKind::screenshot);
-                });
-            } else {
-                QTimer::singleShot(0, self.data(),
-                                   [self, info = outcome->windowInfo()] { self->capture(info); });
+            if (!outcome) {
+                report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+                return;
             }
+            if (outcome->isArea())
+                self->m_lastArea = outcome->areaRect();
+            QTimer::singleShot(0, self.data(), [self, outcome = *outcome, finished] {
+                if (outcome.isArea())
+                    self->capture(outcome.areaRect(), CaptureKind::screenshot, finished);
+                else
+                    self->capture(outcome.windowInfo(), finished);
+            });
         });
 }
 
-void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind)
+void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind, CommandFinished finished)
 {
-    const CaptureResult image = m_capture.captureArea(rect);
-    if (!image) {
-        showError(image.error().description());
-        return;
-    }
-    deliver(image.value(), kind);
+    deliverCapture(m_capture.captureArea(rect), kind, std::move(finished));
 }
 
-void CaptureCoordinator::capture(const WindowInfo &info)
+void CaptureCoordinator::capture(const WindowInfo &info, CommandFinished finished)
 {
-    const CaptureResult image = m_capture.captureWindow(info);
-    if (!image) {
-        showError(image.error().description());
-        return;
-    }
-    deliver(image.value(), CaptureKind::screenshot);
+    deliverCapture(m_capture.captureWindow(info), CaptureKind::screenshot, std::move(finished));
 }
 
-void CaptureCoordinator::pinLast()
+void CaptureCoordinator::captureFullScreen(CommandFinished finished)
+{
+    if (!passPermissionGate(finished))
+        return;
+    deliverCapture(m_capture.captureScreen(ScreenGeometry::screenUnderMouse()),
+                   CaptureKind::screenshot, std::move(finished));
+}
+
+void CaptureCoordinator::deliverCapture(const CaptureResult &image, CaptureKind kind,
+                                        CommandFinished finished)
+{
+    if (!image) {
+        fail(image.error().description(), warningSymbol, finished);
+        return;
+    }
+    deliver(image.value(), kind, std::move(finished));
+}
+
+void CaptureCoordinator::pinLast(CommandFinished finished)
 {
     QImage image;
-    if (m_lastCaptureURL) {
-        QImageReader reader(m_lastCaptureURL->toLocalFile());
-        image = reader.read();
-    }
+    if (m_lastCaptureURL)
+        image = QImageReader(m_lastCaptureURL->toLocalFile()).read();
     if (image.isNull()) {
-        m_services.toast(QStringLiteral("Nothing captured yet"), QStringLiteral("pin.slash"),
-                         toastSeconds);
+        fail(QStringLiteral("Nothing captured yet"), QStringLiteral("pin.slash"), finished);
         return;
     }
     m_services.pin(image);
+    report(finished, {});
 }
 
-void CaptureCoordinator::captureFullScreen()
+void CaptureCoordinator::deliver(const QImage &image, CaptureKind kind, CommandFinished finished)
 {
-    if (!passPermissionGate())
-        return;
-    const CaptureResult image = m_capture.captureScreen(ScreenGeometry::screenUnderMouse());
-    if (!image) {
-        showError(image.error().description());
-        return;
-    }
-    deliver(image.value(), CaptureKind::screenshot);
+    QPointer<CaptureCoordinator> self(this);
+    m_services.delivery->deliver(
+        image, kind, [self, finished = std::move(finished)](const Delivery &delivery) {
+            if (self) {
+                const auto &item = delivery.historyItem;
+                self->m_lastCaptureURL =
+                    item ? std::optional<QUrl>(QUrl::fromLocalFile(item->filePath)) : std::nullopt;
+                Q_EMIT self->deliveryFinished(item ? item->filePath : QString());
+            }
+            report(finished, {CommandResult::Status::done, {}, delivery});
+        });
 }
 
-void CaptureCoordinator::deliver(const QImage &image, CaptureKind kind)
+void CaptureCoordinator::fail(const QString &message, const QString &symbol,
+                              const CommandFinished &finished)
 {
-    AppSettings &settings = *m_services.settings;
-    if (settings.copyToClipboard()) {
-        OutputService::copy(image);
-        Trace::mark("clipboard-set");
-    }
-    if (settings.playSound() && !m_services.platform->sound().playCaptureSound())
-        m_services.beep();
-
-    const ImageFormat format = settings.imageFormat();
-    const double quality = settings.jpegQuality();
-    const QString fileName = Naming::fileName(settings.nameTemplate(), m_services.now(),
-                                              imageFormat::fileExtension(format));
-    QtConcurrent::run([image, format, quality] {
-        return ImageEncoder::encode(image, format, quality);
-    }).then(this, [this, image, kind, fileName](std::optional<QByteArray> data) {
-        finishDelivery(image, kind, fileName, data);
-    });
-}
-
-void CaptureCoordinator::finishDelivery(const QImage &image, CaptureKind kind,
-                                        const QString &fileName,
-                                        const std::optional<QByteArray> &data)
-{
-    AppSettings &settings = *m_services.settings;
-    if (data && data->startsWith("\x89PNG") && settings.copyToClipboard())
-        OutputService::offerClipboardPng(image, *data);
-    const std::optional<HistoryItem> item =
-        m_services.history->recordImage(image, data, kind, fileName);
-    m_lastCaptureURL =
-        item ? std::optional<QUrl>(QUrl::fromLocalFile(item->filePath)) : std::nullopt;
-    Trace::mark("history-written");
-
-    if (settings.saveScreenshotsAutomatically()) {
-        const auto saved = OutputService(settings).save(image, data, fileName);
-        if (!saved)
-            m_services.toast(QStringLiteral("Couldn't save: ") + saved.error().description(),
-                             warningSymbol, toastSeconds);
-    }
-    Q_EMIT deliveryFinished(item ? item->filePath : QString());
-}
-
-void CaptureCoordinator::showError(const QString &description)
-{
-    m_services.toast(description, warningSymbol, toastSeconds);
+    m_services.toast(message, symbol, toastSeconds);
+    report(finished, {CommandResult::Status::failed, message, std::nullopt});
 }
 
 } // namespace zorv

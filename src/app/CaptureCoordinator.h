@@ -1,13 +1,10 @@
 #pragma once
 
+#include "app/DeliveryPipeline.h"
 #include "capture/ScreenCaptureService.h"
 #include "capture/overlay/SelectionOverlayTypes.h"
 #include "common/CaptureAction.h"
-#include "common/CaptureKind.h"
-#include "common/CaptureTypes.h"
-#include "settings/Options.h"
 
-#include <QDateTime>
 #include <QImage>
 #include <QObject>
 #include <QRectF>
@@ -18,31 +15,32 @@
 namespace zorv
 {
 
-class AppSettings;
-class HistoryStore;
 class Platform;
-struct HistoryItem;
 
 // Everything the coordinator works with, injectable for tests.
 struct CoordinatorServices {
-    Platform *platform = nullptr;
-    AppSettings *settings = nullptr;
-    HistoryStore *history = nullptr;
-    std::function<void(const QString &message, const QString &symbol, double seconds)> toast;
-    std::function<void()> beep;
-    std::function<QDateTime()> now;
+    Platform *platform = nullptr; // the screens to capture and the permission to do so
+    DeliveryPipeline *delivery = nullptr;
+    ToastFunction toast;
     // The selection overlay and pins, replaceable so that tests need no windows.
     std::function<void(SelectionMode, bool windowMode,
                        std::function<void(std::optional<SelectionOutcome>)>)>
         selectArea;
     std::function<void(const QImage &)> pin;
-
-    static CoordinatorServices standard();
 };
 
-// Turns every capture command into a capture and runs every still image
-// through one pipeline: clipboard, sound, name, encoding (off the GUI thread),
-// history copy, automatic save.
+// How one command ended, for a caller that waits for it (the command line's
+// --output). Captures end when their delivery has finished.
+struct CommandResult {
+    enum class Status { done, cancelled, failed };
+    Status status = Status::done;
+    QString message; // why it failed, as the user was told
+    std::optional<Delivery> delivery;
+};
+using CommandFinished = std::function<void(const CommandResult &)>;
+
+// Turns every capture command into a capture and hands every still image to
+// the delivery pipeline.
 class CaptureCoordinator : public QObject
 {
     Q_OBJECT
@@ -52,16 +50,16 @@ class CaptureCoordinator : public QObject
     static CaptureCoordinator &shared();
     explicit CaptureCoordinator(CoordinatorServices services, QObject *parent = nullptr);
 
-    // The actions this build can carry out; the others are refused, not faked.
-    static bool isAvailable(CaptureAction action);
-    static QList<CaptureAction> availableActions();
+    // Why the action cannot run here (not built yet, or the platform cannot do
+    // it); nullopt when it can.
+    std::optional<QString> unavailableReason(CaptureAction action) const;
 
-    void perform(CaptureAction action);
-    void captureArea();
-    void captureWindow();
-    void captureFullScreen();
-    void pinLast();
-    void deliver(const QImage &image, CaptureKind kind);
+    void perform(CaptureAction action, CommandFinished finished = {});
+    void captureArea(CommandFinished finished = {});
+    void captureWindow(CommandFinished finished = {});
+    void captureFullScreen(CommandFinished finished = {});
+    void pinLast(CommandFinished finished = {});
+    void deliver(const QImage &image, CaptureKind kind, CommandFinished finished = {});
 
     std::optional<QUrl> lastCaptureURL() const { return m_lastCaptureURL; }
     std::optional<QRectF> lastArea() const { return m_lastArea; }
@@ -71,13 +69,12 @@ class CaptureCoordinator : public QObject
     void deliveryFinished(const QString &historyPath);
 
   private:
-    bool passPermissionGate();
-    void selectAndCapture(bool windowMode);
-    void capture(const QRectF &rect, CaptureKind kind);
-    void capture(const WindowInfo &info);
-    void finishDelivery(const QImage &image, CaptureKind kind, const QString &fileName,
-                        const std::optional<QByteArray> &data);
-    void showError(const QString &description);
+    bool passPermissionGate(const CommandFinished &finished);
+    void selectAndCapture(bool windowMode, CommandFinished finished);
+    void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);
+    void capture(const WindowInfo &info, CommandFinished finished);
+    void deliverCapture(const CaptureResult &image, CaptureKind kind, CommandFinished finished);
+    void fail(const QString &message, const QString &symbol, const CommandFinished &finished);
 
     CoordinatorServices m_services;
     ScreenCaptureService m_capture;

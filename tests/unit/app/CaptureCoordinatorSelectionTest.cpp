@@ -1,6 +1,4 @@
-#include "app/CaptureCoordinator.h"
-#include "output/history/HistoryStore.h"
-#include "support/fake/FakePlatform.h"
+#include "unit/app/AppTestSupport.h"
 #include "unit/output/OutputTestSupport.h"
 
 #include <QFile>
@@ -14,43 +12,12 @@ using namespace zorv;
 namespace
 {
 
-struct SelectionRequest {
-    SelectionMode mode;
-    bool windowMode;
-    std::function<void(std::optional<SelectionOutcome>)> completion;
-};
-
-struct CoordinatorFixture : ::testing::Test {
+struct CoordinatorFixture : test::CaptureWorld {
     void SetUp() override
     {
-        auto platform = std::make_unique<FakePlatform>();
-        fake = platform.get();
-        PlatformWindow window;
-        window.id = 5;
-        window.frame = QRectF(40, 30, 200, 120);
-        window.title = QStringLiteral("Notes");
-        fake->screen.windowList = {window};
-        Platform::install(std::move(platform));
-
-        settings.settings->playSound.set(false);
-        history = std::make_unique<HistoryStore>(settings.dir.filePath(QStringLiteral("history")),
-                                                 *settings.settings);
-        CoordinatorServices services;
-        services.platform = fake;
-        services.settings = settings.settings.get();
-        services.history = history.get();
-        services.toast = [this](const QString &message, const QString &, double) {
-            toasts.append(message);
-        };
-        services.beep = [] {};
-        services.now = [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); };
-        services.selectArea = [this](SelectionMode mode, bool windowMode, auto completion) {
-            requests.append({mode, windowMode, std::move(completion)});
-        };
-        services.pin = [this](const QImage &image) { pinned.append(image); };
-        coordinator = std::make_unique<CaptureCoordinator>(services);
+        CaptureWorld::SetUp();
+        settings().playSound.set(false);
     }
-    void TearDown() override { Platform::install(nullptr); }
 
     // Answers the last overlay request and waits for the capture to be delivered.
     QImage answer(std::optional<SelectionOutcome> outcome)
@@ -62,13 +29,13 @@ struct CoordinatorFixture : ::testing::Test {
         return QImageReader(delivered.first().first().toString()).read();
     }
 
-    test::TemporarySettings settings;
-    FakePlatform *fake = nullptr;
-    std::unique_ptr<HistoryStore> history;
-    std::unique_ptr<CaptureCoordinator> coordinator;
-    QList<SelectionRequest> requests;
-    QStringList toasts;
-    QList<QImage> pinned;
+    QStringList toastMessages() const
+    {
+        QStringList messages;
+        for (const auto &toast : toasts)
+            messages.append(toast.message);
+        return messages;
+    }
 };
 
 } // namespace
@@ -96,7 +63,8 @@ TEST_F(CoordinatorFixture, WindowsAndCancelsLeaveTheAreaThatIsRepeatedWithoutThe
     gone.id = 77;
     requests.last().completion(SelectionOutcome::window(gone));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !toasts.isEmpty(); }, 2000));
-    EXPECT_EQ(toasts, QStringList{CaptureError(CaptureError::Code::noWindow).description()});
+    EXPECT_EQ(toastMessages(),
+              QStringList{CaptureError(CaptureError::Code::noWindow).description()});
     coordinator->perform(CaptureAction::area);
     requests.last().completion(std::nullopt);
     QTest::qWait(20);
@@ -114,7 +82,7 @@ TEST_F(CoordinatorFixture, WindowsAndCancelsLeaveTheAreaThatIsRepeatedWithoutThe
 TEST_F(CoordinatorFixture, PinLastNeedsAReadableCapture)
 {
     coordinator->perform(CaptureAction::pinLast);
-    EXPECT_EQ(toasts, QStringList{QStringLiteral("Nothing captured yet")});
+    EXPECT_EQ(toastMessages(), QStringList{QStringLiteral("Nothing captured yet")});
 
     coordinator->perform(CaptureAction::area);
     answer(SelectionOutcome::area(QRectF(0, 0, 64, 48)));
@@ -126,5 +94,5 @@ TEST_F(CoordinatorFixture, PinLastNeedsAReadableCapture)
     coordinator->perform(CaptureAction::pinLast);
     EXPECT_EQ(pinned.size(), 1);
     EXPECT_EQ(toasts.size(), 2);
-    EXPECT_EQ(toasts.last(), QStringLiteral("Nothing captured yet"));
+    EXPECT_EQ(toasts.last().message, QStringLiteral("Nothing captured yet"));
 }

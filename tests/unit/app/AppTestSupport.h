@@ -1,0 +1,106 @@
+#pragma once
+
+#include "app/CaptureCoordinator.h"
+#include "app/DeliveryPipeline.h"
+#include "output/history/HistoryStore.h"
+#include "settings/AppSettings.h"
+#include "support/TemporarySettings.h"
+#include "support/fake/FakePlatform.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace zorv::test
+{
+
+struct ToastRecord {
+    QString message;
+    QString symbol;
+    double seconds;
+};
+
+struct SelectionRequest {
+    SelectionMode mode;
+    bool windowMode;
+    std::function<void(std::optional<SelectionOutcome>)> completion;
+};
+
+// The coordinator and its delivery on synthetic screens, temporary settings and
+// history; overlay requests, pins, toasts and beeps are recorded.
+struct CaptureWorld : ::testing::Test {
+    void SetUp() override
+    {
+        platform.screen.displayList = {{1, QRectF(0, 0, 800, 600)}};
+        PlatformWindow window;
+        window.id = 5;
+        window.frame = QRectF(40, 30, 200, 120);
+        window.title = QStringLiteral("Notes");
+        platform.screen.windowList = {window};
+        history = std::make_unique<HistoryStore>(temp.dir.filePath(QStringLiteral("history")),
+                                                 settings());
+
+        DeliveryServices delivery;
+        delivery.settings = &settings();
+        delivery.history = history.get();
+        delivery.sound = &platform.player;
+        delivery.copy = [this](const QImage &image) { copied.append(image); };
+        delivery.offerPng = [this](const QImage &, const QByteArray &png) { offered.append(png); };
+        delivery.beep = [this] { ++beeps; };
+        delivery.toast = recordToast();
+        delivery.now = [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); };
+        pipeline = std::make_unique<DeliveryPipeline>(delivery);
+
+        CoordinatorServices services;
+        services.platform = &platform;
+        services.delivery = pipeline.get();
+        services.toast = recordToast();
+        services.selectArea = [this](SelectionMode mode, bool windowMode, auto completion) {
+            requests.append({mode, windowMode, std::move(completion)});
+        };
+        services.pin = [this](const QImage &image) { pinned.append(image); };
+        coordinator = std::make_unique<CaptureCoordinator>(services);
+    }
+
+    ToastFunction recordToast()
+    {
+        return [this](const QString &message, const QString &symbol, double seconds) {
+            toasts.append({message, symbol, seconds});
+        };
+    }
+
+    AppSettings &settings() { return *temp.settings; }
+
+    // Runs one delivery to its end (encoding happens off the main thread).
+    Delivery deliverAndWait(const QImage &image)
+    {
+        std::optional<Delivery> done;
+        pipeline->deliver(image, CaptureKind::screenshot, [&done](const Delivery &d) { done = d; });
+        EXPECT_TRUE(QTest::qWaitFor([&done] { return done.has_value(); }, 5000));
+        return done.value_or(Delivery{});
+    }
+
+    // Performs a command and waits for its end.
+    CommandResult performAndWait(CaptureAction action)
+    {
+        std::optional<CommandResult> result;
+        coordinator->perform(action, [&result](const CommandResult &r) { result = r; });
+        EXPECT_TRUE(QTest::qWaitFor([&result] { return result.has_value(); }, 5000));
+        return result.value_or(CommandResult{});
+    }
+
+    TemporarySettings temp;
+    FakePlatform platform;
+    std::unique_ptr<HistoryStore> history;
+    std::unique_ptr<DeliveryPipeline> pipeline;
+    std::unique_ptr<CaptureCoordinator> coordinator;
+    QList<SelectionRequest> requests;
+    QList<ToastRecord> toasts;
+    QList<QImage> copied;
+    QList<QByteArray> offered;
+    QList<QImage> pinned;
+    int beeps = 0;
+};
+
+} // namespace zorv::test
