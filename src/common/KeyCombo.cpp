@@ -106,15 +106,16 @@ QString KeyCombo::keyName(uint32_t code)
 
 QString KeyCombo::displayString() const
 {
+    // Linux labels, in the fixed order Control, Option (Alt), Shift, Command (Super).
     QString text;
     if (modifiers & control)
-        text += QStringLiteral("⌃");
+        text += QStringLiteral("Ctrl+");
     if (modifiers & option)
-        text += QStringLiteral("⌥");
+        text += QStringLiteral("Alt+");
     if (modifiers & shift)
-        text += QStringLiteral("⇧");
+        text += QStringLiteral("Shift+");
     if (modifiers & command)
-        text += QStringLiteral("⌘");
+        text += QStringLiteral("Super+");
     return text + keyName(keyCode);
 }
 

@@ -30,7 +30,8 @@ struct KeyCombo {
 
     friend bool operator==(const KeyCombo &, const KeyCombo &) = default;
 
-    // Modifier symbols in the order ⌃⌥⇧⌘, then the key's name ("⌃⇧4").
+    // Modifiers in the order Ctrl, Alt, Shift, Super, then the key's name
+    // ("Ctrl+Shift+4").
     QString displayString() const;
     static QString keyName(uint32_t code);
 

@@ -30,14 +30,16 @@ void HotKeyCenter::reload(const HotKeyMap &hotkeys, Dispatch dispatch)
         m_installed = true;
     }
     unregisterAll();
+    m_refusals.clear();
     for (CaptureAction action : captureAction::all()) {
         const auto it = hotkeys.constFind(action);
         if (it == hotkeys.cend())
             continue;
         const uint32_t id = m_nextID++;
-        if (const auto refusal = m_backend.grab(id, *it)) {
+        if (const auto reason = m_backend.grab(id, *it)) {
             logLine(QStringLiteral("could not register hot key %1 for %2")
                         .arg(it->displayString(), captureAction::rawValue(action)));
+            m_refusals.append({action, *it, *reason});
             continue;
         }
         m_refs.insert(id, id);

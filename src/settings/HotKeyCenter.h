@@ -19,6 +19,13 @@ class HotKeyCenter : public QObject
     Q_OBJECT
   public:
     using Dispatch = std::function<void(CaptureAction)>;
+    // A combination the platform would not register, and why.
+    struct Refusal {
+        CaptureAction action;
+        KeyCombo combo;
+        QString reason;
+        friend bool operator==(const Refusal &, const Refusal &) = default;
+    };
     static constexpr uint32_t signature = 0x5A4F5256; // "ZORV"
 
     static HotKeyCenter &shared();
@@ -35,6 +42,8 @@ class HotKeyCenter : public QObject
     int registrationCount() const { return int(m_refs.size()); }
     uint32_t nextID() const { return m_nextID; }
     QHash<uint32_t, CaptureAction> actionIDs() const { return m_actionIDs; }
+    // The combinations refused at the last reload, in action order.
+    const QList<Refusal> &refusals() const { return m_refusals; }
 
   Q_SIGNALS:
     // After every reload; `registered` counts the accepted shortcuts.
@@ -47,6 +56,7 @@ class HotKeyCenter : public QObject
     QHash<uint32_t, std::function<void()>> m_handlers;
     QHash<uint32_t, uint32_t> m_refs; // id → platform handle (the id itself on X11)
     QHash<uint32_t, CaptureAction> m_actionIDs;
+    QList<Refusal> m_refusals;
     uint32_t m_nextID = 1;
     bool m_installed = false;
 };

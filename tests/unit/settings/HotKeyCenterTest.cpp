@@ -48,7 +48,7 @@ TEST_F(HotKeyCenterTest, RefusedCombinationIsLoggedOnceAndTheRestRegister)
     testing::internal::CaptureStderr();
     reload();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Zorv: could not register hot key ⌃⇧5 for window\n");
+              "Zorv: could not register hot key Ctrl+Shift+5 for window\n");
     EXPECT_EQ(center.registrationCount(), 8);
     backend.press(KeyCombo::defaults()[CaptureAction::repeatLastArea]);
     EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::repeatLastArea});

@@ -13,14 +13,15 @@ TEST(KeyCombo, DisplayStrings)
         const char *text;
     };
     const Case cases[] = {
-        {{21, KeyCombo::control | KeyCombo::shift}, "⌃⇧4"},
-        {{35, KeyCombo::control | KeyCombo::shift}, "⌃⇧P"},
-        {{0, KeyCombo::command | KeyCombo::option | KeyCombo::shift | KeyCombo::control}, "⌃⌥⇧⌘A"},
-        {{49, KeyCombo::option}, "⌥Space"},
+        {{21, KeyCombo::control | KeyCombo::shift}, "Ctrl+Shift+4"},
+        {{35, KeyCombo::control | KeyCombo::shift}, "Ctrl+Shift+P"},
+        {{0, KeyCombo::command | KeyCombo::option | KeyCombo::shift | KeyCombo::control},
+         "Ctrl+Alt+Shift+Super+A"},
+        {{49, KeyCombo::option}, "Alt+Space"},
         {{53, 0}, "⎋"},
-        {{65, KeyCombo::control}, "⌃Key65"},
+        {{65, KeyCombo::control}, "Ctrl+Key65"},
         {{KeyCombo::extendedKeyBase + KEY_SYSRQ, 0}, "Print"},
-        {{KeyCombo::extendedKeyBase + KEY_KP5, KeyCombo::shift}, "⇧Keypad 5"},
+        {{KeyCombo::extendedKeyBase + KEY_KP5, KeyCombo::shift}, "Shift+Keypad 5"},
         {{KeyCombo::extendedKeyBase + 999, 0}, "Key66535"},
         {{90, 0}, "F20"},
     };

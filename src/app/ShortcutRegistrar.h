@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/DeliveryPipeline.h"
+#include "common/CaptureAction.h"
+
+#include <QObject>
+#include <QSet>
+#include <functional>
+
+namespace zorv
+{
+
+class AppSettings;
+class HotKeyCenter;
+
+// Keeps the global shortcuts registered for the actions this desktop can carry
+// out, registers them again whenever the user changes them, and tells the user
+// once about each shortcut that another program holds (it is tried again at the
+// next change and the next start).
+class ShortcutRegistrar : public QObject
+{
+    Q_OBJECT
+  public:
+    using Dispatch = std::function<void(CaptureAction)>;
+    static constexpr double noticeSeconds = 6.0;
+
+    ShortcutRegistrar(HotKeyCenter &center, AppSettings &settings,
+                      PlatformCapabilities capabilities, Dispatch dispatch, ToastFunction toast,
+                      QObject *parent = nullptr);
+
+    void registerAll();
+
+  private:
+    void tellAboutRefusals();
+
+    HotKeyCenter &m_center;
+    AppSettings &m_settings;
+    PlatformCapabilities m_capabilities;
+    Dispatch m_dispatch;
+    ToastFunction m_toast;
+    QSet<QString> m_told; // "action combo" already reported
+};
+
+} // namespace zorv

@@ -1,0 +1,69 @@
+#include "app/ShortcutRegistrar.h"
+#include "settings/HotKeyCenter.h"
+#include "support/TemporarySettings.h"
+#include "support/fake/FakePlatform.h"
+
+#include <gtest/gtest.h>
+
+using namespace zorv;
+
+namespace
+{
+struct ShortcutRegistrarTest : ::testing::Test {
+    std::unique_ptr<ShortcutRegistrar> make(PlatformCapabilities caps)
+    {
+        return std::make_unique<ShortcutRegistrar>(
+            center, *temp.settings, caps, [this](CaptureAction a) { pressed.append(a); },
+            [this](const QString &message, const QString &, double) { notices.append(message); });
+    }
+
+    test::TemporarySettings temp;
+    FakeHotKeyBackend backend;
+    HotKeyCenter center{backend};
+    QList<CaptureAction> pressed;
+    QStringList notices;
+    PlatformCapabilities all{true, true, true, false, false};
+};
+} // namespace
+
+TEST_F(ShortcutRegistrarTest, OnlyActionsThisDesktopCanDoGetShortcuts)
+{
+    PlatformCapabilities noWindows = all;
+    noWindows.windowCapture = false;
+    auto registrar = make(noWindows);
+    registrar->registerAll();
+    QSet<CaptureAction> registered;
+    for (CaptureAction action : center.actionIDs())
+        registered.insert(action);
+    EXPECT_EQ(registered,
+              QSet<CaptureAction>({CaptureAction::area, CaptureAction::fullScreen,
+                                   CaptureAction::pinLast, CaptureAction::repeatLastArea}));
+
+    PlatformCapabilities noKeys = all;
+    noKeys.globalHotKeys = false;
+    make(noKeys)->registerAll();
+    EXPECT_TRUE(backend.grabbed.isEmpty());
+}
+
+TEST_F(ShortcutRegistrarTest, ATakenShortcutIsToldOnceAndTriedAgainWhenTheShortcutsChange)
+{
+    const KeyCombo taken = KeyCombo::defaults()[CaptureAction::area];
+    backend.refused.insert(taken);
+    auto registrar = make(all);
+    testing::internal::CaptureStderr();
+    registrar->registerAll();
+    registrar->registerAll();
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices.first(), "No shortcut for Capture Area (Ctrl+Shift+4): already grabbed by "
+                               "another program");
+
+    // The other program lets go; the user changes any shortcut: area registers now.
+    backend.refused.clear();
+    HotKeyMap keys = temp.settings->hotkeys();
+    keys[CaptureAction::pinLast] = {35, KeyCombo::control | KeyCombo::option};
+    temp.settings->hotkeys.set(keys);
+    backend.press(taken);
+    EXPECT_EQ(pressed, QList<CaptureAction>{CaptureAction::area});
+    EXPECT_EQ(notices.size(), 1);
+}
