@@ -21,7 +21,9 @@ constexpr int symbolSize = 18;
 constexpr int spacing = 8;
 constexpr int horizontalPadding = 18;
 constexpr int pillHeight = 40;
-constexpr int maxTextWidth = 860;
+constexpr int verticalPadding = 11;
+// A message longer than this is cut in the middle before it is laid out at all.
+constexpr int longestMessage = 600;
 constexpr int fadeInMs = 160;
 constexpr int fadeOutMs = 250;
 constexpr int afterFadeMs = 260;
@@ -32,6 +34,44 @@ QFont toastFont()
     font.setPointSizeF(12);
     font.setWeight(QFont::Medium);
     return font;
+}
+
+// Whole words while they fit, else as many characters as fit.
+int fittingLength(const QString &text, const QFontMetricsF &metrics, qreal maxWidth)
+{
+    int fit = 0;
+    int lastSpace = -1;
+    qreal width = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        width += metrics.horizontalAdvance(text.at(i));
+        if (width > maxWidth)
+            return lastSpace > 0 ? lastSpace + 1 : std::max(fit, 1);
+        if (text.at(i) == QLatin1Char(' '))
+            lastSpace = i;
+        fit = i + 1;
+    }
+    return fit;
+}
+
+QStringList wrap(QString text, const QFontMetricsF &metrics, qreal maxWidth)
+{
+    QStringList lines;
+    while (!text.isEmpty()) {
+        const int length = fittingLength(text, metrics, maxWidth);
+        lines.append(text.left(length).trimmed());
+        text = text.mid(length);
+    }
+    return lines;
+}
+
+QString cutMiddle(const QString &text, int keep)
+{
+    const QString ellipsis = QStringLiteral("…");
+    if (text.size() <= keep)
+        return text;
+    const int head = keep / 2;
+    const int tail = keep - head - 1;
+    return text.left(head) + ellipsis + text.right(tail);
 }
 
 void fade(ToastView *view, double to, int ms, std::function<void()> then = {})
@@ -45,6 +85,23 @@ void fade(ToastView *view, double to, int ms, std::function<void()> then = {})
 }
 } // namespace
 
+ToastText layOutToastText(const QString &message, const QFontMetricsF &metrics, qreal maxWidth,
+                          int maxLines)
+{
+    // One line of text: breaks and tabs would only make holes in the pill.
+    QString text = message.simplified();
+    text = cutMiddle(text, longestMessage);
+    QStringList lines = wrap(text, metrics, maxWidth);
+    for (int keep = int(text.size()); lines.size() > maxLines && keep > 1;) {
+        keep = std::max(1, keep * 9 / 10);
+        lines = wrap(cutMiddle(text, keep), metrics, maxWidth);
+    }
+    ToastText result{lines, 0};
+    for (const QString &line : lines)
+        result.width = std::max(result.width, metrics.horizontalAdvance(line));
+    return result;
+}
+
 ToastView::ToastView(QString message, QString symbol, bool translucent)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput |
@@ -57,6 +114,8 @@ ToastView::ToastView(QString message, QString symbol, bool translucent)
     setAttribute(Qt::WA_TranslucentBackground, translucent);
     setFocusPolicy(Qt::NoFocus);
     setFont(toastFont());
+    // Measured for this window's screen, as the text will be painted.
+    m_text = layOutToastText(m_message, QFontMetricsF(toastFont(), this), maxTextWidth, maxLines);
     resize(sizeHint());
     if (!translucent) // without a compositor, cut the window to the pill itself
         setMask(QRegion(pillPath().toFillPolygon().toPolygon()));
@@ -64,18 +123,20 @@ ToastView::ToastView(QString message, QString symbol, bool translucent)
 
 QSize ToastView::sizeHint() const
 {
-    // Measured for this window's screen, as the text will be painted.
-    const QFontMetricsF metrics(toastFont(), this);
-    const int text =
-        std::min(int(std::ceil(metrics.horizontalAdvance(m_message))) + 1, maxTextWidth);
+    const int text = int(std::ceil(m_text.width)) + 1;
     const int symbol = Symbols::contains(m_symbol) ? symbolSize + spacing : 0;
-    return {horizontalPadding * 2 + symbol + text, pillHeight};
+    const int lineHeight = int(std::ceil(QFontMetricsF(toastFont(), this).lineSpacing()));
+    const int lines = int(std::max<qsizetype>(m_text.lines.size(), 1));
+    const int height = std::max(pillHeight, lines * lineHeight + 2 * verticalPadding);
+    return {horizontalPadding * 2 + symbol + text, height};
 }
 
 QPainterPath ToastView::pillPath() const
 {
+    // Round ends for one line; a few lines get corners as round as one line's ends.
+    const qreal radius = pillHeight / 2.0;
     QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), pillHeight / 2.0, pillHeight / 2.0);
+    path.addRoundedRect(QRectF(rect()), radius, radius);
     return path;
 }
 
@@ -88,8 +149,8 @@ void ToastView::paintEvent(QPaintEvent *)
     painter.drawPath(pillPath());
     painter.setPen(QPen(QColor(255, 255, 255, 40), 1));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), pillHeight / 2.0 - 0.5,
-                            pillHeight / 2.0 - 0.5);
+    const qreal radius = pillHeight / 2.0 - 0.5;
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
 
     int x = horizontalPadding;
     if (Symbols::contains(m_symbol)) {
@@ -99,10 +160,13 @@ void ToastView::paintEvent(QPaintEvent *)
     }
     painter.setPen(Qt::white);
     painter.setFont(toastFont());
-    const QRect textRect(x, 0, width() - x - horizontalPadding, pillHeight);
-    const QString text =
-        QFontMetricsF(toastFont(), this).elidedText(m_message, Qt::ElideRight, textRect.width());
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
+    const QFontMetricsF metrics(toastFont(), this);
+    const qreal lineHeight = std::ceil(metrics.lineSpacing());
+    const qreal top = (height() - lineHeight * m_text.lines.size()) / 2.0;
+    for (qsizetype i = 0; i < m_text.lines.size(); ++i) {
+        const QRectF line(x, top + i * lineHeight, width() - x - horizontalPadding, lineHeight);
+        painter.drawText(line, Qt::AlignVCenter | Qt::AlignLeft, m_text.lines[i]);
+    }
 }
 
 Toast &Toast::shared()

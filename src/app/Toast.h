@@ -1,21 +1,37 @@
 #pragma once
 
+#include <QFontMetricsF>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 namespace zorv
 {
 
-// The pill inside a toast: a symbol and one line of text on a dark rounded
-// background.
+// How a message fits a toast: up to `maxLines` lines of at most `maxWidth`,
+// wrapped at spaces where it can be; what does not fit is cut from the middle,
+// so that both the start (what failed) and the end (why) stay readable.
+struct ToastText {
+    QStringList lines;
+    qreal width = 0; // of the widest line
+};
+ToastText layOutToastText(const QString &message, const QFontMetricsF &metrics, qreal maxWidth,
+                          int maxLines);
+
+// The pill inside a toast: a symbol and a line or a few of text on a dark
+// rounded background.
 class ToastView : public QWidget
 {
     Q_OBJECT
   public:
+    static constexpr int maxTextWidth = 560;
+    static constexpr int maxLines = 3;
+
     ToastView(QString message, QString symbol, bool translucent);
     QSize sizeHint() const override;
     QString message() const { return m_message; }
+    const QStringList &lines() const { return m_text.lines; }
     // The pill's outline in widget coordinates (also the window's shape
     // when no compositor makes the corners see-through).
     QPainterPath pillPath() const;
@@ -27,6 +43,7 @@ class ToastView : public QWidget
     QString m_message;
     QString m_symbol;
     bool m_translucent;
+    ToastText m_text;
 };
 
 class WindowSystem;

@@ -41,17 +41,43 @@ TEST_F(ToastTest, NewToastReplacesTheVisibleOne)
 TEST_F(ToastTest, APillSizedToItsTextAtTopCentreThatNeverTakesFocusOrClicks)
 {
     toast.show("Short", "checkmark", 1);
-    const int shortWidth = toast.current()->width();
-    toast.show("Couldn't save: The folder /home/someone/Pictures/Zorv is not writable", "checkmark",
-               1);
+    const QSize shortSize = toast.current()->size();
+    toast.show("Copied to Clipboard, and a little more", "checkmark", 1);
     ToastView *view = toast.current();
     ASSERT_TRUE(view);
-    EXPECT_GT(view->width(), shortWidth);
-    EXPECT_LE(view->width(), 720);
-    EXPECT_EQ(view->height(), view->sizeHint().height()); // one line
+    EXPECT_GT(view->width(), shortSize.width());
+    EXPECT_EQ(view->height(), shortSize.height()); // one line
     EXPECT_TRUE(view->windowFlags().testFlag(Qt::WindowTransparentForInput));
     EXPECT_FALSE(view->isActiveWindow());
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_NEAR(view->geometry().center().x(), screen.center().x(), 1);
     EXPECT_EQ(view->y(), screen.top() + Toast::topMargin);
+}
+
+TEST_F(ToastTest, LongMessagesWrapAndLoseTheirMiddleNeverTheirCause)
+{
+    const QString folder = "/home/someone/" + QString("long folder/").repeated(4);
+    const QString cause = "(No space left on device)";
+    const QString huge = "Couldn't save: " + QString(10 * 1024 * 1024, QChar('x')) + " " + cause;
+    const struct {
+        QString message;
+        bool cut;
+    } cases[] = {
+        {"Couldn't save: The file “" + folder + "shot.png” couldn't be written " + cause, false},
+        {"Couldn't save:\nline\tbreaks " + cause, false},
+        {huge, true},
+    };
+    for (const auto &c : cases) {
+        toast.show(c.message, "exclamationmark.triangle.fill", 1);
+        ToastView *view = toast.current();
+        ASSERT_TRUE(view);
+        const QString shown = view->lines().join(' ');
+        EXPECT_LE(view->lines().size(), ToastView::maxLines);
+        EXPECT_GT(view->width(), 100);
+        EXPECT_LE(view->width(), ToastView::maxTextWidth + 100);
+        EXPECT_TRUE(shown.startsWith("Couldn't save:")) << qPrintable(shown.left(80));
+        EXPECT_TRUE(shown.endsWith(cause)) << qPrintable(shown.right(80));
+        EXPECT_EQ(shown.contains(QChar(0x2026)), c.cut);
+        EXPECT_FALSE(shown.contains('\n'));
+    }
 }
