@@ -2,11 +2,15 @@
 
 #include "app/CaptureCoordinator.h"
 #include "app/CommandLine.h"
+#include "app/CommandRequests.h"
 #include "app/InstanceChannel.h"
 #include "app/MemoryTuning.h"
+#include "app/ShortcutRegistrar.h"
 #include "app/SignalWatcher.h"
+#include "app/StandardServices.h"
 #include "common/Log.h"
 #include "common/Trace.h"
+#include "output/FileWriter.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLoader.h"
 #include "settings/AppSettings.h"
@@ -14,10 +18,12 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 #include <cstdio>
+#include <unistd.h>
 
 namespace zorv
 {
@@ -33,42 +39,10 @@ void print(FILE *stream, const QString &text)
         std::fputc('\n', stream);
 }
 
-// Runs a request inside the resident instance.
-InstanceReply handleRequest(const QString &request)
+void printReply(const InstanceReply &reply)
 {
-    if (request == QLatin1String("--quit")) {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        return {true, {}};
-    }
-    if (request.isEmpty())
-        return {true, QStringLiteral("Zorv is already running.")};
-    const auto action = captureAction::fromRawValue(request);
-    if (!action)
-        return {false, QStringLiteral("zorv: unknown action '%1'.").arg(request)};
-    if (!CaptureCoordinator::isAvailable(*action))
-        return {false, QStringLiteral("zorv: %1 is not available yet.").arg(request)};
-    CaptureCoordinator::shared().perform(*action);
-    return {true, {}};
-}
-
-HotKeyMap availableHotKeys(const HotKeyMap &all)
-{
-    HotKeyMap map;
-    for (auto it = all.cbegin(); it != all.cend(); ++it) {
-        if (CaptureCoordinator::isAvailable(it.key()))
-            map.insert(it.key(), it.value());
-    }
-    return map;
-}
-
-void registerHotKeys()
-{
-    HotKeyCenter::shared().reload(availableHotKeys(AppSettings::shared().hotkeys()),
-                                  [](CaptureAction action) {
-                                      Trace::mark("hotkey-pressed");
-                                      CaptureCoordinator::shared().perform(action);
-                                  });
-    Trace::mark("hotkeys-registered");
+    if (!reply.message.isEmpty())
+        print(reply.ok ? stdout : stderr, reply.message);
 }
 
 int runResident(int argc, char **argv, const Command &command)
@@ -77,8 +51,11 @@ int runResident(int argc, char **argv, const Command &command)
     const PlatformLoader::Choice backend = PlatformLoader::prepare();
     if (backend.problem) {
         print(stderr, *backend.problem);
-        return 1;
+        return exitStatus::failed;
     }
+    // Started in the background by a command: nobody reads standard error.
+    if (command.detached && !logToFile(defaultLogFile()))
+        print(stderr, QStringLiteral("zorv: cannot write the log file %1.").arg(defaultLogFile()));
     memoryTuning::returnLargeBuffers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zorv"));
@@ -87,24 +64,33 @@ int runResident(int argc, char **argv, const Command &command)
     QApplication::setDesktopFileName(QStringLiteral("zorv"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    CommandRequests *requests = nullptr;
+    InstanceServer server(
+        [&requests](const InstanceRequest &request, const InstanceServer::Respond &respond) {
+            if (requests)
+                requests->handle(request, respond);
+            else
+                respond({false, QStringLiteral("zorv: Zorv is still starting."), 1, {}});
+        });
     QString error;
-    InstanceServer server(&handleRequest);
     if (!server.listen(&error)) {
         // Lost a start-up race: hand the request to the winner instead.
-        if (const auto reply = InstanceClient::send(
-                command.action ? captureAction::rawValue(*command.action) : QString())) {
-            if (!reply->message.isEmpty())
-                print(reply->ok ? stdout : stderr, reply->message);
-            return reply->ok ? 0 : 1;
+        InstanceRequest forwarded;
+        if (command.action)
+            forwarded.command = captureAction::rawValue(*command.action);
+        const auto reply = InstanceClient::send(forwarded);
+        if (reply) {
+            printReply(reply.value());
+            return reply.value().status;
         }
         print(stderr, QStringLiteral("zorv: ") + error);
-        return 1;
+        return exitStatus::failed;
     }
 
     auto platform = PlatformLoader::load(backend);
     if (!platform) {
         print(stderr, platform.error());
-        return 1;
+        return exitStatus::failed;
     }
     Platform::install(std::move(platform.value()));
 
@@ -115,21 +101,45 @@ int runResident(int argc, char **argv, const Command &command)
         HotKeyCenter::shared().clearTables();
     });
 
-    registerHotKeys();
+    CaptureCoordinator &coordinator = CaptureCoordinator::shared();
+    CommandRequests commandRequests(coordinator, [] {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    requests = &commandRequests;
+
+    ShortcutRegistrar shortcuts(
+        HotKeyCenter::shared(), AppSettings::shared(), Platform::shared().capabilities(),
+        [&coordinator](CaptureAction action) {
+            Trace::mark("hotkey-pressed");
+            coordinator.perform(action);
+        },
+        standardServices::toast());
+    shortcuts.registerAll();
+    Trace::mark("hotkeys-registered");
+
     if (command.action) {
         const auto action = *command.action;
         QMetaObject::invokeMethod(
-            &app, [action] { CaptureCoordinator::shared().perform(action); }, Qt::QueuedConnection);
+            &app, [&coordinator, action] { coordinator.perform(action); }, Qt::QueuedConnection);
     }
     const int status = QApplication::exec();
+    requests = nullptr;
     Platform::shutDown();
     return status;
 }
 
 // Starts a resident instance in the background and waits until it answers.
+// It gets none of this command's standard streams, so that a caller reading
+// them (`out=$(zorv fullScreen)`) sees their end when this command exits.
 bool startResident(const QString &program)
 {
-    if (!QProcess::startDetached(program, {QStringLiteral("--resident")}))
+    QProcess resident;
+    resident.setProgram(program);
+    resident.setArguments({QStringLiteral("--resident")});
+    resident.setStandardInputFile(QProcess::nullDevice());
+    resident.setStandardOutputFile(QProcess::nullDevice());
+    resident.setStandardErrorFile(QProcess::nullDevice());
+    if (!resident.startDetached())
         return false;
     QElapsedTimer clock;
     clock.start();
@@ -141,36 +151,69 @@ bool startResident(const QString &program)
     return false;
 }
 
+// Writes what --output asked for: standard output, or the file, replaced in one step.
+int writeOutput(const QString &output, const QByteArray &data)
+{
+    if (output == QLatin1String("-")) {
+        if (std::fwrite(data.constData(), 1, size_t(data.size()), stdout) != size_t(data.size()) ||
+            std::fflush(stdout) != 0) {
+            print(stderr, QStringLiteral("zorv: cannot write to standard output."));
+            return exitStatus::failed;
+        }
+        return exitStatus::done;
+    }
+    if (const auto error = FileWriter::replaceFile(output, data)) {
+        print(stderr, QStringLiteral("zorv: ") + error->description());
+        return exitStatus::failed;
+    }
+    return exitStatus::done;
+}
+
 int runClient(int argc, char **argv, const Command &command)
 {
     QCoreApplication app(argc, argv);
-    const QString request = command.kind == Command::Kind::quit
-                                ? QStringLiteral("--quit")
-                                : captureAction::rawValue(*command.action);
-    auto reply = InstanceClient::send(request);
+    InstanceRequest request;
+    request.command = command.kind == Command::Kind::quit
+                          ? QStringLiteral("--quit")
+                          : captureAction::rawValue(*command.action);
+    request.wantsImage = command.output.has_value();
+    if (command.outputFormat)
+        request.format = imageFormat::rawValue(*command.outputFormat);
+    // A capture the user still has to choose may take any time.
+    const int answerTimeout = request.wantsImage ? -1 : 5000;
+
+    auto reply = InstanceClient::send(request, answerTimeout);
+    if (!reply && reply.error() == InstanceClient::Failure::noAnswer) {
+        print(stderr, QStringLiteral("zorv: Zorv is running but did not answer (is it stopped "
+                                     "or busy?)."));
+        return exitStatus::failed;
+    }
     if (!reply && command.kind == Command::Kind::quit) {
         print(stderr, QStringLiteral("zorv: Zorv is not running."));
-        return 1;
+        return exitStatus::failed;
     }
     if (!reply) {
         // Say why before starting a resident that could not work.
         if (const auto problem = PlatformLoader::prepare().problem) {
             print(stderr, *problem);
-            return 1;
+            return exitStatus::failed;
         }
         if (!startResident(QCoreApplication::applicationFilePath())) {
             print(stderr, QStringLiteral("zorv: could not start Zorv."));
-            return 1;
+            return exitStatus::failed;
         }
-        reply = InstanceClient::send(request);
+        reply = InstanceClient::send(request, answerTimeout);
     }
     if (!reply) {
         print(stderr, QStringLiteral("zorv: Zorv did not answer."));
-        return 1;
+        return exitStatus::failed;
     }
-    if (!reply->message.isEmpty())
-        print(reply->ok ? stdout : stderr, reply->message);
-    return reply->ok ? 0 : 2;
+    printReply(reply.value());
+    if (!reply.value().ok)
+        return reply.value().status != exitStatus::done ? reply.value().status : exitStatus::failed;
+    if (command.output)
+        return writeOutput(*command.output, reply.value().data);
+    return exitStatus::done;
 }
 
 } // namespace
@@ -185,19 +228,20 @@ int runApplication(int argc, char **argv)
 
     switch (command.kind) {
     case Command::Kind::help:
-        print(stdout, helpText(CaptureCoordinator::availableActions()));
-        return 0;
+        print(stdout, helpText(PlatformLoader::choose().capabilities));
+        return exitStatus::done;
     case Command::Kind::version:
         print(stdout, QStringLiteral("zorv " ZORV_VERSION));
-        return 0;
+        return exitStatus::done;
     case Command::Kind::invalid:
         print(stderr, command.error);
-        return 2;
+        return exitStatus::usage;
     case Command::Kind::action:
-        if (!CaptureCoordinator::isAvailable(*command.action)) {
-            print(stderr, QStringLiteral("zorv: %1 is not available yet.")
-                              .arg(captureAction::rawValue(*command.action)));
-            return 2;
+        if (const auto reason = captureAction::unavailableReason(
+                *command.action, PlatformLoader::choose().capabilities)) {
+            print(stderr, QStringLiteral("zorv: %1 is not available: %2.")
+                              .arg(captureAction::rawValue(*command.action), *reason));
+            return exitStatus::usage;
         }
         if (command.detached)
             return runResident(argc, argv, command);
@@ -207,11 +251,11 @@ int runApplication(int argc, char **argv)
     case Command::Kind::resident:
         if (!command.detached && InstanceClient::isRunning()) {
             print(stdout, QStringLiteral("Zorv is already running."));
-            return 0;
+            return exitStatus::done;
         }
         return runResident(argc, argv, command);
     }
-    return 0;
+    return exitStatus::done;
 }
 
 } // namespace zorv

@@ -1,11 +1,13 @@
 #include "app/InstanceChannel.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QPointer>
 #include <unistd.h>
 
 namespace zorv
@@ -13,6 +15,9 @@ namespace zorv
 
 namespace
 {
+// Requests and answers are one line of JSON; an answer's bytes follow its line.
+constexpr int connectTimeoutMs = 1000;
+
 QString runtimeDirectory()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
@@ -24,6 +29,20 @@ QString runtimeDirectory()
 QByteArray encodeLine(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// Waits for more bytes; false when the peer went away or the time is up.
+bool waitForData(QLocalSocket &socket, const QElapsedTimer &clock, int timeoutMs)
+{
+    if (socket.state() != QLocalSocket::ConnectedState && socket.bytesAvailable() == 0)
+        return false;
+    const int left = timeoutMs < 0 ? 1000 : int(timeoutMs - clock.elapsed());
+    if (timeoutMs >= 0 && left <= 0)
+        return false;
+    if (socket.waitForReadyRead(left))
+        return true;
+    // Waiting without a limit goes on as long as the connection holds.
+    return timeoutMs < 0 && socket.state() == QLocalSocket::ConnectedState;
 }
 } // namespace
 
@@ -70,37 +89,69 @@ void InstanceServer::serve()
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine())
+            if (!socket->canReadLine() || socket->property("answered").isValid())
                 return;
-            const QJsonObject request = QJsonDocument::fromJson(socket->readLine()).object();
-            const InstanceReply reply =
-                m_handler(request.value(QStringLiteral("request")).toString());
-            socket->write(encodeLine(
-                {{QStringLiteral("ok"), reply.ok}, {QStringLiteral("message"), reply.message}}));
-            socket->flush();
-            socket->disconnectFromServer();
+            socket->setProperty("answered", true);
+            const QJsonObject line = QJsonDocument::fromJson(socket->readLine()).object();
+            // A command that gave up waiting (this instance was stopped or busy)
+            // was told it failed: its request must not run later.
+            socket->waitForReadyRead(0);
+            if (socket->state() != QLocalSocket::ConnectedState)
+                return;
+            InstanceRequest request;
+            request.command = line.value(QStringLiteral("request")).toString();
+            request.wantsImage = line.value(QStringLiteral("wantsImage")).toBool();
+            request.format = line.value(QStringLiteral("format")).toString();
+            QPointer<QLocalSocket> guard(socket);
+            m_handler(request, [guard](const InstanceReply &reply) {
+                if (!guard) // the command gave up waiting
+                    return;
+                guard->write(encodeLine({{QStringLiteral("ok"), reply.ok},
+                                         {QStringLiteral("message"), reply.message},
+                                         {QStringLiteral("status"), reply.status},
+                                         {QStringLiteral("size"), double(reply.data.size())}}));
+                guard->write(reply.data);
+                guard->flush();
+                guard->disconnectFromServer();
+            });
         });
     }
 }
 
 namespace InstanceClient
 {
-std::optional<InstanceReply> send(const QString &request, int timeoutMs)
+Expected<InstanceReply, Failure> send(const InstanceRequest &request, int answerTimeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(instanceSocketPath());
-    if (!socket.waitForConnected(timeoutMs))
-        return std::nullopt;
-    socket.write(encodeLine({{QStringLiteral("request"), request}}));
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return std::nullopt;
+    if (!socket.waitForConnected(connectTimeoutMs))
+        return Failure::notRunning;
+    QElapsedTimer clock;
+    clock.start();
+    QJsonObject line{{QStringLiteral("request"), request.command}};
+    if (request.wantsImage) {
+        line.insert(QStringLiteral("wantsImage"), true);
+        line.insert(QStringLiteral("format"), request.format);
+    }
+    socket.write(encodeLine(line));
+    if (!socket.waitForBytesWritten(connectTimeoutMs))
+        return Failure::noAnswer;
     while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(timeoutMs))
-            return std::nullopt;
+        if (!waitForData(socket, clock, answerTimeoutMs))
+            return Failure::noAnswer;
     }
     const QJsonObject answer = QJsonDocument::fromJson(socket.readLine()).object();
-    return InstanceReply{answer.value(QStringLiteral("ok")).toBool(),
-                         answer.value(QStringLiteral("message")).toString()};
+    InstanceReply reply{answer.value(QStringLiteral("ok")).toBool(),
+                        answer.value(QStringLiteral("message")).toString(),
+                        answer.value(QStringLiteral("status")).toInt(),
+                        {}};
+    const qint64 size = qint64(answer.value(QStringLiteral("size")).toDouble());
+    while (reply.data.size() < size) {
+        reply.data += socket.read(size - reply.data.size());
+        if (reply.data.size() < size && !waitForData(socket, clock, answerTimeoutMs))
+            return Failure::noAnswer;
+    }
+    return reply;
 }
 
 bool isRunning()

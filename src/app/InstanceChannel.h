@@ -1,9 +1,13 @@
 #pragma once
 
+#include "common/Expected.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 class QLockFile;
@@ -11,10 +15,19 @@ class QLockFile;
 namespace zorv
 {
 
-// The answer of the running instance to a forwarded request.
+// What a `zorv` command asks of the running instance.
+struct InstanceRequest {
+    QString command;         // an action's raw value, "--quit", or empty (just find it)
+    bool wantsImage = false; // answer when the capture is delivered, with its bytes
+    QString format;          // the bytes' format (raw value); empty: the user's format
+};
+
+// The running instance's answer.
 struct InstanceReply {
     bool ok = false;
     QString message;
+    int status = 0; // the command's exit status
+    QByteArray data;
 };
 
 // One resident Zorv per user login. The resident instance holds a lock and
@@ -24,7 +37,9 @@ class InstanceServer : public QObject
 {
     Q_OBJECT
   public:
-    using Handler = std::function<InstanceReply(const QString &request)>;
+    using Respond = std::function<void(const InstanceReply &)>;
+    // Answers now or later, by calling `respond` once.
+    using Handler = std::function<void(const InstanceRequest &, Respond respond)>;
 
     explicit InstanceServer(Handler handler, QObject *parent = nullptr);
     ~InstanceServer() override;
@@ -41,8 +56,13 @@ class InstanceServer : public QObject
 
 namespace InstanceClient
 {
-// Sends `request` to the running instance; nullopt when none answers.
-std::optional<InstanceReply> send(const QString &request, int timeoutMs = 5000);
+enum class Failure {
+    notRunning, // nothing listens
+    noAnswer,   // something listens but did not answer in time (stopped, hung)
+};
+// Sends a request and waits for the answer: `answerTimeoutMs` < 0 waits as long
+// as the instance keeps the connection (a capture the user is still choosing).
+Expected<InstanceReply, Failure> send(const InstanceRequest &request, int answerTimeoutMs = 5000);
 // Whether an instance is listening.
 bool isRunning();
 } // namespace InstanceClient

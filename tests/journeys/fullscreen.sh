@@ -22,7 +22,7 @@ check "the pasted image equals the history copy" \
 
 # Two captures in the same second keep both files under unique names.
 "$ZORV_BINARY" fullScreen && "$ZORV_BINARY" fullScreen
-check "three entries after two more captures" wait_until 10 test "$(history_count)" = 3
+check "three entries after two more captures" wait_output 10 3 history_count
 names=$(python3 -c 'import json,sys; print("\n".join(i["fileName"] for i in json.load(open(sys.argv[1]))))' \
   "$XDG_DATA_HOME/Zorv/history.json")
 check "names are unique" test "$(echo "$names" | sort -u | wc -l)" = 3
@@ -34,6 +34,33 @@ check "every named file exists" \
 out=$("$ZORV_BINARY" scrolling 2>&1) && fail "scrolling refused" || pass "scrolling refused"
 check "refusal is one line" test "$(echo "$out" | wc -l)" = 1
 
+# Scriptable captures: the command waits for the file and says how it went.
+"$ZORV_BINARY" fullScreen --output "$journey_dir/out.png" && rc=0 || rc=$?
+check "--output exits 0" test "$rc" = 0
+check "--output wrote a 1920x1080 PNG" test "$(identify -format %m%wx%h "$journey_dir/out.png")" = PNG1920x1080
+check "the capture is in the history too" wait_output 10 4 history_count
+"$ZORV_BINARY" fullScreen --output "$journey_dir/out.jpg"
+check "the extension picks the format" test "$(identify -format %m "$journey_dir/out.jpg")" = JPEG
+check "--output - writes the PNG to standard output" \
+  sh -c "timeout 20 '$ZORV_BINARY' fullScreen --output - | head -c 8 | grep -q PNG"
+"$ZORV_BINARY" area --output "$journey_dir/cancelled.png" & area_cmd=$!
+wait_until 5 xdotool search --onlyvisible --name '^Zorv Selection$'
+xdotool key Escape
+wait "$area_cmd" && rc=0 || rc=$?
+check "a cancelled selection exits 3 and writes nothing" \
+  test "$rc" = 3 -a ! -e "$journey_dir/cancelled.png"
+"$ZORV_BINARY" fullScreen --output /proc/forbidden.png 2>"$journey_dir/err.txt" && rc=0 || rc=$?
+check "an unwritable output exits 1 with the reason" \
+  sh -c "test $rc = 1 && grep -q 'zorv: ' '$journey_dir/err.txt'"
+
+# A stopped instance is not mistaken for none.
+kill -STOP "$zorv_pid"
+out=$(timeout 20 "$ZORV_BINARY" --quit 2>&1) && rc=0 || rc=$?
+kill -CONT "$zorv_pid"
+check "--quit to a stopped instance says it did not answer" \
+  sh -c "test $rc = 1 && echo '$out' | grep -q 'did not answer'"
+check "the history is still consistent" wait_output 10 7 history_count
+
 # A second plain start finds the running instance.
 check "second start forwards and exits" \
   sh -c "timeout 5 '$ZORV_BINARY' | grep -q 'already running'"
@@ -44,7 +71,16 @@ check "instance ended after --quit" wait_until 5 sh -c "! kill -0 $zorv_pid"
 zorv_pid=""
 xdotool key ctrl+shift+3
 sleep 0.5
-check "no capture after quit" test "$(history_count)" = 3
+check "no capture after quit" test "$(history_count)" = 7
+
+# A command that has to start Zorv returns to a caller reading its output:
+# the started instance holds none of its descriptors and logs to a file.
+check "out=\$(zorv fullScreen --output -) returns" \
+  sh -c "out=\$(timeout 20 '$ZORV_BINARY' fullScreen --output - | wc -c); test \"\$out\" -gt 1000"
+check "zorv fullScreen | cat returns" sh -c "timeout 20 '$ZORV_BINARY' fullScreen | cat"
+check "the started instance logs to its file" test -f "$XDG_STATE_HOME/Zorv/zorv.log"
+"$ZORV_BINARY" --quit
+check "the started instance ended" wait_until 10 sh -c "! '$ZORV_BINARY' --quit 2>/dev/null"
 
 # SIGTERM ends it cleanly as well.
 start_zorv

@@ -31,6 +31,7 @@ drag() { # drag X1 Y1 X2 Y2
   xdotool mousemove --sync "$3" "$4" mouseup 1
 }
 active_window() { xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}'; }
+active_window_hex() { printf '0x%x' "$(active_window)"; }
 
 xterm -geometry 40x8+900+500 -title journey-xterm -e sleep 120 >/dev/null 2>&1 &
 term_pid=$!
@@ -48,14 +49,14 @@ xdotool key ctrl+shift+4
 check "the overlay appears" wait_until 5 overlay_up
 import -window root "$journey_dir/overlay-area.png"
 drag "$px" "$py" $((px + 200)) $((py + 120))
-check "the area is captured into the history" wait_until 10 test "$(history_count)" = 1
+check "the area is captured into the history" wait_output 10 1 history_count
 check "the captured pixels are the pattern" wait_until 5 clip_matches_pattern
 check "the overlay is gone" overlay_gone
-check "the user's window has the focus again" wait_until 3 test "$(active_window)" = "$before_active"
+check "the user's window has the focus again" wait_output 3 "$before_active" active_window
 
 # 2. Repeat the last area: no overlay, same pixels.
 xdotool key ctrl+shift+r
-check "repeat-last-area captures again" wait_until 10 test "$(history_count)" = 2
+check "repeat-last-area captures again" wait_output 10 2 history_count
 check "without showing the overlay" overlay_gone
 check "the same area again" clip_matches_pattern
 
@@ -75,7 +76,7 @@ check "nothing was captured by cancelling" test "$(history_count)" = 2
 # The grabs are released: a click reaches the terminal again.
 xdotool mousemove --sync 950 560 click 1
 check "pointer and keyboard are free after cancelling" \
-  wait_until 3 test "$(printf '0x%x' "$(active_window)")" = "$(printf '0x%x' "$term")"
+  wait_output 3 "$(printf '0x%x' "$term")" active_window_hex
 
 # 4. Keys: a drag ten points off the pattern is nudged back with Shift+Left
 #    (ten) and Left (one), after Space went to window picking and back, and
@@ -89,7 +90,7 @@ import -window root "$journey_dir/overlay-window-mode.png"
 xdotool key space
 xdotool key shift+Left Left
 xdotool key Return
-check "Return delivers the nudged selection" wait_until 10 test "$(history_count)" = 3
+check "Return delivers the nudged selection" wait_output 10 3 history_count
 check "nudged back onto the pattern" wait_until 5 clip_matches_pattern
 xdotool mouseup 1 2>/dev/null || true
 
@@ -103,7 +104,7 @@ check "window mode overlay" wait_until 5 overlay_up
 sleep 0.5
 import -window root "$journey_dir/overlay-window.png"
 xdotool click 1
-check "the window is captured" wait_until 10 test "$(history_count)" = 4
+check "the window is captured" wait_output 10 4 history_count
 xclip -selection clipboard -t image/png -o > "$journey_dir/window.png"
 # The capture holds the window manager's frame; the client sits inside it.
 read -r fl fr ft fb < <(xprop -id "$(xdotool search --name '^zpattern$' | head -1)" _NET_FRAME_EXTENTS |
@@ -133,7 +134,7 @@ if [ "$(xrandr --listmonitors | sed -n 's/^Monitors: //p')" -ge 2 ]; then
   xdotool key ctrl+shift+4
   wait_until 5 overlay_up
   drag "$ax" "$ay" $((ax + 200)) $((ay + 120))
-  check "a capture across the monitors" wait_until 10 test "$(history_count)" = 5
+  check "a capture across the monitors" wait_output 10 5 history_count
   check "holds both halves of the pattern" wait_until 5 clip_matches_pattern
 fi
 

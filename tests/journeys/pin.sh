@@ -21,11 +21,11 @@ start_zorv
 xdotool key ctrl+shift+4
 sleep 0.5
 xdotool mousemove --sync 500 400 mousedown 1 mousemove --sync 650 500 mousemove --sync 800 580 mouseup 1
-check "an area was captured" wait_until 10 test "$(history_count)" = 1
+check "an area was captured" wait_output 10 1 history_count
 
 xdotool windowactivate --sync "$term"
 xdotool key ctrl+shift+p
-check "the pin appears" wait_until 5 test "$(pin_count)" = 1
+check "the pin appears" wait_output 5 1 pin_count
 pin=$(pins | head -1)
 sleep 0.3
 read -r x y w h < <(geometry "$pin")
@@ -58,14 +58,14 @@ import -window root "$journey_dir/pin-over-window.png"
 
 # Any number of pins; closing one from its menu leaves the other.
 xdotool key ctrl+shift+p
-check "a second pin" wait_until 5 test "$(pin_count)" = 2
+check "a second pin" wait_output 5 2 pin_count
 second=$(pins | grep -v "^$pin\$" | head -1)
 read -r sx sy sw sh < <(geometry "$second")
 xdotool mousemove --sync $((sx + 60)) $((sy + 60)) click 3
 sleep 0.5
 import -window root "$journey_dir/pin-menu.png"
 xdotool key Up Return
-check "Close from the menu closes that pin only" wait_until 5 test "$(pin_count)" = 1
+check "Close from the menu closes that pin only" wait_output 5 1 pin_count
 check "the first pin is still there" test "$(pins)" = "$pin"
 
 # The history copy is gone: nothing to pin.

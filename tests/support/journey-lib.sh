@@ -6,7 +6,8 @@ set -euo pipefail
 
 # Each journey gets folders of its own inside the desktop's state.
 journey_dir=$(mktemp -d "${ZORV_DESKTOP_STATE:-/tmp}/journey.XXXXXX")
-export XDG_DATA_HOME="$journey_dir/data" XDG_CONFIG_HOME="$journey_dir/config"
+export XDG_DATA_HOME="$journey_dir/data" XDG_CONFIG_HOME="$journey_dir/config" \
+  XDG_STATE_HOME="$journey_dir/state"
 mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 export ZORV_TRACE_FILE="$journey_dir/trace.log"
 zorv_pid=""
@@ -19,6 +20,15 @@ check() { local what="$1"; shift; if "$@"; then pass "$what"; else fail "$what";
 wait_until() { # wait_until SECONDS COMMAND…
   local limit=$(( $1 * 20 )); shift
   for _ in $(seq "$limit"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
+  return 1
+}
+
+wait_output() { # wait_output SECONDS EXPECTED COMMAND…: until COMMAND prints EXPECTED
+  local limit=$(( $1 * 20 )) expected="$2"; shift 2
+  for _ in $(seq "$limit"); do
+    [ "$("$@" 2>/dev/null)" = "$expected" ] && return 0
+    sleep 0.05
+  done
   return 1
 }
 

@@ -36,11 +36,44 @@ TEST(CommandLine, ParsesActionsAndOptions)
               "zorv: unknown action 'bogus'. Try 'zorv --help'.");
 }
 
-TEST(CommandLine, HelpListsEveryActionAndMarksUnbuiltOnes)
+TEST(CommandLine, OutputNamesAFileOrStandardOutputForImageActionsOnly)
 {
-    const QString help = helpText({CaptureAction::fullScreen});
+    struct Case {
+        QStringList args;
+        std::optional<QString> output;
+        std::optional<ImageFormat> format;
+        bool valid;
+    };
+    const Case cases[] = {
+        {{"fullScreen", "--output", "shot.png"}, "shot.png", ImageFormat::png, true},
+        {{"--output", "a.JPEG", "area"}, "a.JPEG", ImageFormat::jpeg, true},
+        {{"window", "-o", "/tmp/w.heic"}, "/tmp/w.heic", ImageFormat::heic, true},
+        {{"fullScreen", "--output", "-"}, "-", std::nullopt, true},
+        {{"repeatLastArea", "--output", "noext"}, "noext", std::nullopt, true},
+        {{"fullScreen", "--output", "a.webp"}, "a.webp", std::nullopt, false},
+        {{"fullScreen", "--output"}, std::nullopt, std::nullopt, false},
+        {{"pinLast", "--output", "a.png"}, "a.png", ImageFormat::png, false},
+        {{"--output", "a.png"}, "a.png", ImageFormat::png, false},
+    };
+    for (const Case &c : cases) {
+        const Command command = parseCommandLine(c.args);
+        const std::string args = c.args.join(' ').toStdString();
+        EXPECT_EQ(command.kind != Command::Kind::invalid, c.valid) << args;
+        EXPECT_EQ(command.output, c.output) << args;
+        EXPECT_EQ(command.outputFormat, c.format) << args;
+        EXPECT_EQ(command.error.isEmpty(), c.valid) << args;
+    }
+}
+
+TEST(CommandLine, HelpListsEveryActionWithTheReasonForThoseThisDesktopCannotDo)
+{
+    PlatformCapabilities caps;
+    caps.windowList = true;
+    const QString help = helpText(caps);
     for (CaptureAction action : captureAction::all())
         EXPECT_TRUE(help.contains(captureAction::rawValue(action)));
     EXPECT_TRUE(help.contains(QRegularExpression("fullScreen +Capture Full Screen\n")));
-    EXPECT_TRUE(help.contains(QRegularExpression("area +Capture Area \\(not available yet\\)")));
+    EXPECT_TRUE(help.contains(QRegularExpression("window +Capture Window \\(this desktop does "
+                                                 "not let Zorv capture single windows\\)")));
+    EXPECT_TRUE(help.contains("--output FILE"));
 }

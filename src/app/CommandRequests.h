@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/InstanceChannel.h"
+
+#include <QObject>
+#include <functional>
+
+namespace zorv
+{
+
+class CaptureCoordinator;
+
+// The running instance's side of the command line: refuses what this desktop
+// cannot do, with the reason; performs the rest; and for a command that waits
+// (--output) answers once the capture is delivered, with its bytes.
+class CommandRequests : public QObject
+{
+    Q_OBJECT
+  public:
+    CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
+                    QObject *parent = nullptr);
+
+    void handle(const InstanceRequest &request, const InstanceServer::Respond &respond);
+
+  private:
+    CaptureCoordinator &m_coordinator;
+    std::function<void()> m_quit;
+};
+
+} // namespace zorv
