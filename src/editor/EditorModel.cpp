@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -17,97 +16,72 @@ namespace zorv
 
 namespace
 {
+// The only reads of the settings: a change in how they are read stays here.
 QString defaultFileName(const AppSettings &settings)
 {
     return Naming::fileName(settings.nameTemplate(), QDateTime::currentDateTime(),
                             imageFormat::fileExtension(settings.imageFormat()));
 }
+
+ToolSettings::Configured configuredTools(const AppSettings &settings)
+{
+    return {settings.annotationColorHex(), settings.annotationLineWidth(),
+            settings.annotationFontSize(), settings.blurRadius(), settings.pixelateScale()};
+}
 } // namespace
 
 EditorModel::EditorModel(QImage image, CaptureKind kind, std::optional<QString> fileName,
-                         AppSettings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings), m_image(std::move(image)), m_kind(kind),
-      m_fileName(fileName ? *fileName : defaultFileName(settings)),
-      m_colorHex(settings.annotationColorHex())
+                         const AppSettings &settings, QObject *parent)
+    : QObject(parent), m_image(std::move(image)), m_kind(kind),
+      m_tools(configuredTools(settings), ToolSettings::toolScale(m_image)),
+      m_fileName(fileName ? *fileName : defaultFileName(settings))
 {
-    const double scale = toolScale(m_image);
-    m_lineWidth = settings.annotationLineWidth() * scale;
-    m_fontSize = settings.annotationFontSize() * scale;
-    m_blurRadius = settings.blurRadius() * scale;
-    m_pixelScale = settings.pixelateScale() * scale;
 }
 
-double EditorModel::toolScale(const QImage &image)
-{
-    return std::max(image.width() / 1600.0, 1.0);
-}
-
-template <typename T, typename Signal>
-void EditorModel::assign(T &field, const T &value, Signal signal)
+template <typename T> void EditorModel::assign(T &field, const T &value)
 {
     if (field == value)
         return;
     field = value;
-    Q_EMIT(this->*signal)();
+    m_changed = true;
+}
+
+void EditorModel::reportChange()
+{
+    if (!m_changed)
+        return;
+    m_changed = false;
+    Q_EMIT changed();
 }
 
 void EditorModel::setFileName(const QString &value)
 {
-    assign(m_fileName, value, &EditorModel::fileNameChanged);
+    assign(m_fileName, value);
+    reportChange();
 }
 
 void EditorModel::setAnnotations(const QList<Annotation> &value)
 {
-    assign(m_annotations, value, &EditorModel::annotationsChanged);
+    assign(m_annotations, value);
+    reportChange();
 }
 
 bool EditorModel::replaceAnnotation(const Annotation &annotation)
 {
     for (Annotation &existing : m_annotations) {
         if (existing.id == annotation.id) {
-            if (!(existing == annotation)) {
-                existing = annotation;
-                Q_EMIT annotationsChanged();
-            }
+            assign(existing, annotation);
+            reportChange();
             return true;
         }
     }
     return false;
 }
 
-void EditorModel::setTool(AnnotationTool value)
-{
-    assign(m_tool, value, &EditorModel::toolChanged);
-}
-
-void EditorModel::setColorHex(const QString &value)
-{
-    assign(m_colorHex, value, &EditorModel::colorHexChanged);
-}
-
-void EditorModel::setLineWidth(double value)
-{
-    assign(m_lineWidth, value, &EditorModel::lineWidthChanged);
-}
-
-void EditorModel::setFontSize(double value)
-{
-    assign(m_fontSize, value, &EditorModel::fontSizeChanged);
-}
-
-void EditorModel::setBlurRadius(double value)
-{
-    assign(m_blurRadius, value, &EditorModel::blurRadiusChanged);
-}
-
-void EditorModel::setPixelScale(double value)
-{
-    assign(m_pixelScale, value, &EditorModel::pixelScaleChanged);
-}
-
 void EditorModel::setSelectedID(std::optional<QUuid> value)
 {
-    assign(m_selectedID, value, &EditorModel::selectedIDChanged);
+    assign(m_selectedID, value);
+    reportChange();
 }
 
 std::optional<Annotation> EditorModel::selectedAnnotation() const
@@ -123,27 +97,32 @@ std::optional<Annotation> EditorModel::selectedAnnotation() const
 
 void EditorModel::setEditingTextID(std::optional<QUuid> value)
 {
-    assign(m_editingTextID, value, &EditorModel::editingTextIDChanged);
+    assign(m_editingTextID, value);
+    reportChange();
 }
 
 void EditorModel::setCropRect(std::optional<QRectF> value)
 {
-    assign(m_cropRect, value, &EditorModel::cropRectChanged);
+    assign(m_cropRect, value);
+    reportChange();
 }
 
 void EditorModel::setNextNumber(qint64 value)
 {
-    assign(m_nextNumber, value, &EditorModel::nextNumberChanged);
+    assign(m_nextNumber, value);
+    reportChange();
 }
 
 void EditorModel::setSaveCount(int value)
 {
-    assign(m_saveCount, value, &EditorModel::saveCountChanged);
+    assign(m_saveCount, value);
+    reportChange();
 }
 
 void EditorModel::setLastSavedURL(std::optional<QUrl> value)
 {
-    assign(m_lastSavedURL, value, &EditorModel::lastSavedURLChanged);
+    assign(m_lastSavedURL, value);
+    reportChange();
 }
 
 void EditorModel::setBackdrop(const Backdrop &value)
@@ -151,7 +130,8 @@ void EditorModel::setBackdrop(const Backdrop &value)
     if (m_backdrop == value)
         return;
     m_backdrop = value;
-    Q_EMIT backdropChanged();
+    m_changed = true;
+    reportChange();
     bump();
 }
 
@@ -161,13 +141,12 @@ void EditorModel::setImage(const QImage &value)
     if (m_image.cacheKey() == value.cacheKey())
         return;
     m_image = value;
-    Q_EMIT imageChanged();
+    m_changed = true;
 }
 
 void EditorModel::bump()
 {
     ++m_revision;
-    Q_EMIT revisionChanged();
     if (onNeedsDisplay)
         onNeedsDisplay();
 }
@@ -177,79 +156,63 @@ EditorModel::Snapshot EditorModel::snapshot() const
     return {m_image, m_annotations, m_nextNumber};
 }
 
-void EditorModel::pushUndo()
+void EditorModel::pushUndo(const QString &mergeKey)
 {
-    m_undoStack.append(snapshot());
-    trimUndoStack();
-    m_redoStack.clear();
-    Q_EMIT undoStateChanged();
+    m_history.record(snapshot(), mergeKey);
 }
 
-void EditorModel::trimUndoStack()
+void EditorModel::beginGesture()
 {
-    // At most maxUndoImages distinct base images: the snapshot holding the next
-    // older distinct image and everything before it go.
-    QSet<qint64> seen;
-    for (qsizetype i = m_undoStack.size() - 1; i >= 0; --i) {
-        seen.insert(m_undoStack[i].image.cacheKey());
-        if (seen.size() > maxUndoImages) {
-            m_undoStack.remove(0, i + 1);
-            break;
-        }
-    }
-    if (m_undoStack.size() > maxUndoEntries)
-        m_undoStack.remove(0, m_undoStack.size() - maxUndoEntries);
+    m_history.beginGesture(snapshot());
+}
+
+void EditorModel::endGesture()
+{
+    m_history.endGesture(snapshot());
 }
 
 void EditorModel::apply(const Snapshot &snapshot)
 {
     setImage(snapshot.image);
-    setAnnotations(snapshot.annotations);
-    setNextNumber(snapshot.nextNumber);
-    setSelectedID(std::nullopt);
-    setEditingTextID(std::nullopt);
-    setCropRect(std::nullopt);
+    assign(m_annotations, snapshot.annotations);
+    assign(m_nextNumber, snapshot.nextNumber);
+    assign(m_selectedID, std::optional<QUuid>());
+    assign(m_editingTextID, std::optional<QUuid>());
+    assign(m_cropRect, std::optional<QRectF>());
+    reportChange();
     bump();
 }
 
 void EditorModel::undo()
 {
-    if (m_undoStack.isEmpty())
-        return;
-    const Snapshot previous = m_undoStack.takeLast();
-    m_redoStack.append(snapshot());
-    Q_EMIT undoStateChanged();
-    apply(previous);
+    if (const std::optional<Snapshot> previous = m_history.undo(snapshot()))
+        apply(*previous);
 }
 
 void EditorModel::redo()
 {
-    if (m_redoStack.isEmpty())
-        return;
-    const Snapshot next = m_redoStack.takeLast();
-    m_undoStack.append(snapshot());
-    Q_EMIT undoStateChanged();
-    apply(next);
+    if (const std::optional<Snapshot> next = m_history.redo(snapshot()))
+        apply(*next);
 }
 
 void EditorModel::add(const Annotation &annotation)
 {
     m_annotations.append(annotation);
-    Q_EMIT annotationsChanged();
-    setSelectedID(annotation.id);
+    m_changed = true;
+    assign(m_selectedID, std::optional(annotation.id));
+    reportChange();
     bump();
 }
 
 void EditorModel::remove(const QUuid &id)
 {
-    const qsizetype removed =
-        m_annotations.removeIf([&id](const Annotation &annotation) { return annotation.id == id; });
-    if (removed > 0)
-        Q_EMIT annotationsChanged();
+    if (m_annotations.removeIf([&id](const Annotation &a) { return a.id == id; }) > 0)
+        m_changed = true;
     if (m_selectedID == id)
-        setSelectedID(std::nullopt);
+        assign(m_selectedID, std::optional<QUuid>());
     if (m_editingTextID == id)
-        setEditingTextID(std::nullopt);
+        assign(m_editingTextID, std::optional<QUuid>());
+    reportChange();
     bump();
 }
 
@@ -258,8 +221,21 @@ void EditorModel::clearAll()
     if (m_annotations.isEmpty())
         return;
     pushUndo();
-    setAnnotations({});
-    setSelectedID(std::nullopt);
+    assign(m_annotations, QList<Annotation>());
+    assign(m_selectedID, std::optional<QUuid>());
+    reportChange();
+    bump();
+}
+
+void EditorModel::nudgeSelected(QPointF delta)
+{
+    std::optional<Annotation> moved = selectedAnnotation();
+    if (!moved)
+        return;
+    // Keyed by the annotation, so nudging another one starts a new step.
+    pushUndo(QStringLiteral("nudge ") + moved->id.toString());
+    moved->translate(delta);
+    replaceAnnotation(*moved);
     bump();
 }
 
@@ -273,8 +249,7 @@ void EditorModel::applyCrop()
     if (r.width() >= 4 && r.height() >= 4)
         cropped = m_image.copy(r);
     if (cropped.isNull()) {
-        setCropRect(std::nullopt);
-        bump();
+        cancelCrop();
         return;
     }
 
@@ -287,9 +262,10 @@ void EditorModel::applyCrop()
             kept.append(annotation);
     }
     setImage(cropped);
-    setAnnotations(kept);
-    setCropRect(std::nullopt);
-    setSelectedID(std::nullopt);
+    assign(m_annotations, kept);
+    assign(m_cropRect, std::optional<QRectF>());
+    assign(m_selectedID, std::optional<QUuid>());
+    reportChange();
     bump();
 }
 

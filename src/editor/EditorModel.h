@@ -2,12 +2,14 @@
 
 #include "common/CaptureKind.h"
 #include "editor/Annotation.h"
-#include "editor/AnnotationTool.h"
 #include "editor/Backdrop.h"
+#include "editor/ToolSettings.h"
+#include "editor/UndoHistory.h"
 
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QRectF>
 #include <QUrl>
 #include <QUuid>
@@ -19,33 +21,24 @@ namespace zorv
 
 class AppSettings;
 
-// The document of one editor window: the capture, its annotations, the current
-// tool and its settings, selection, a pending crop, the backdrop, and undo.
-// Main thread only. Every property reports changes through its signal; changes
-// to the picture as a whole also bump `revision` and call onNeedsDisplay.
+// The document of one editor window: the capture, its annotations, selection,
+// a pending crop and the backdrop, with its undo history and tool settings.
+// Main thread only. A change of the document emits `changed` once per call;
+// changes to the picture also bump `revision` and call onNeedsDisplay.
 class EditorModel : public QObject
 {
     Q_OBJECT
   public:
-    // What undo restores. Images are shared, so a snapshot costs little more
-    // than its annotation list.
-    struct Snapshot {
-        QImage image;
-        QList<Annotation> annotations;
-        qint64 nextNumber = 1;
-    };
-
-    static constexpr int maxUndoEntries = 40;
-    static constexpr int maxUndoImages = 8;
+    using Snapshot = UndoHistory::Snapshot;
 
     // fileName nullopt: a name from the settings' template and image format.
+    // The settings are read here only, for that name and the tools' start values.
     EditorModel(QImage image, CaptureKind kind, std::optional<QString> fileName,
-                AppSettings &settings, QObject *parent = nullptr);
+                const AppSettings &settings, QObject *parent = nullptr);
 
-    // Tool settings start larger on wide captures: image width / 1600, at least 1.
-    static double toolScale(const QImage &image);
-
-    AppSettings &settings() const { return m_settings; }
+    const UndoHistory &history() const { return m_history; }
+    ToolSettings &tools() { return m_tools; }
+    const ToolSettings &tools() const { return m_tools; }
 
     const QImage &image() const { return m_image; }
     CaptureKind kind() const { return m_kind; }
@@ -56,19 +49,6 @@ class EditorModel : public QObject
     void setAnnotations(const QList<Annotation> &value);
     // Replaces the annotation with the same id; false when there is none.
     bool replaceAnnotation(const Annotation &annotation);
-
-    AnnotationTool tool() const { return m_tool; }
-    void setTool(AnnotationTool value);
-    QString colorHex() const { return m_colorHex; }
-    void setColorHex(const QString &value);
-    double lineWidth() const { return m_lineWidth; }
-    void setLineWidth(double value);
-    double fontSize() const { return m_fontSize; }
-    void setFontSize(double value);
-    double blurRadius() const { return m_blurRadius; }
-    void setBlurRadius(double value);
-    double pixelScale() const { return m_pixelScale; }
-    void setPixelScale(double value);
 
     std::optional<QUuid> selectedID() const { return m_selectedID; }
     void setSelectedID(std::optional<QUuid> value);
@@ -86,22 +66,23 @@ class EditorModel : public QObject
     void setLastSavedURL(std::optional<QUrl> value);
 
     const Backdrop &backdrop() const { return m_backdrop; }
-    // A change bumps.
+    // A change bumps; it is not undoable.
     void setBackdrop(const Backdrop &value);
 
     qint64 revision() const { return m_revision; }
-    const QList<Snapshot> &undoStack() const { return m_undoStack; }
-    const QList<Snapshot> &redoStack() const { return m_redoStack; }
-    bool canUndo() const { return !m_undoStack.isEmpty(); }
-    bool canRedo() const { return !m_redoStack.isEmpty(); }
 
     // Set by the canvas; called on every bump.
     std::function<void()> onNeedsDisplay;
 
     // revision + 1, then onNeedsDisplay.
     void bump();
-    // Remembers the current state before a change; empties redo.
-    void pushUndo();
+    // Remembers the current state before a change; empties redo. Steps with the
+    // same non-empty merge key in a row are one step (see UndoHistory::record).
+    void pushUndo(const QString &mergeKey = {});
+    // Between these, changes need no pushUndo: the end records one step when the
+    // document differs from its state at the beginning.
+    void beginGesture();
+    void endGesture();
     void undo();
     void redo();
     // Appends and selects; the caller pushes undo first.
@@ -110,6 +91,9 @@ class EditorModel : public QObject
     void remove(const QUuid &id);
     // Undoable; nothing happens when there are no annotations.
     void clearAll();
+    // Moves the selected annotation by delta; a run of nudges of one annotation
+    // is one undo step. Nothing happens without a selection.
+    void nudgeSelected(QPointF delta);
     // Crops the image to cropRect rounded outward (undoable). A crop narrower
     // or shorter than 4 pixels is dropped instead.
     void applyCrop();
@@ -120,43 +104,22 @@ class EditorModel : public QObject
     QImage flattenedImage() const;
 
   Q_SIGNALS:
-    void imageChanged();
-    void fileNameChanged();
-    void annotationsChanged();
-    void toolChanged();
-    void colorHexChanged();
-    void lineWidthChanged();
-    void fontSizeChanged();
-    void blurRadiusChanged();
-    void pixelScaleChanged();
-    void selectedIDChanged();
-    void editingTextIDChanged();
-    void cropRectChanged();
-    void nextNumberChanged();
-    void saveCountChanged();
-    void lastSavedURLChanged();
-    void backdropChanged();
-    void revisionChanged();
-    void undoStateChanged();
+    // Any stored document value above changed; emitted once per call.
+    void changed();
 
   private:
     Snapshot snapshot() const;
     void apply(const Snapshot &snapshot);
+    template <typename T> void assign(T &field, const T &value);
     void setImage(const QImage &value);
-    void trimUndoStack();
-    template <typename T, typename Signal> void assign(T &field, const T &value, Signal signal);
+    void reportChange();
 
-    AppSettings &m_settings;
     QImage m_image;
     CaptureKind m_kind;
+    ToolSettings m_tools;
+    UndoHistory m_history;
     QString m_fileName;
     QList<Annotation> m_annotations;
-    AnnotationTool m_tool = AnnotationTool::arrow;
-    QString m_colorHex;
-    double m_lineWidth;
-    double m_fontSize;
-    double m_blurRadius;
-    double m_pixelScale;
     std::optional<QUuid> m_selectedID;
     std::optional<QUuid> m_editingTextID;
     std::optional<QRectF> m_cropRect;
@@ -165,8 +128,7 @@ class EditorModel : public QObject
     std::optional<QUrl> m_lastSavedURL;
     Backdrop m_backdrop;
     qint64 m_revision = 0;
-    QList<Snapshot> m_undoStack;
-    QList<Snapshot> m_redoStack;
+    bool m_changed = false; // a value changed since `changed` was last emitted
 };
 
 } // namespace zorv

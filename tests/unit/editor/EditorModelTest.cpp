@@ -3,6 +3,7 @@
 
 #include <QColorSpace>
 #include <QPainter>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace zorv;
@@ -21,6 +22,26 @@ class EditorModelTest : public ::testing::Test
     {
         return std::make_unique<EditorModel>(image, CaptureKind::screenshot, name,
                                              *settings.settings);
+    }
+
+    static QPointF startOf(const EditorModel &model, const QUuid &id)
+    {
+        for (const Annotation &annotation : model.annotations()) {
+            if (annotation.id == id)
+                return annotation.start;
+        }
+        return {-1, -1};
+    }
+
+    static void moveTo(EditorModel &model, const QUuid &id, QPointF start)
+    {
+        for (Annotation moved : model.annotations()) {
+            if (moved.id == id) {
+                moved.translate(start - moved.start);
+                model.replaceAnnotation(moved);
+                return;
+            }
+        }
     }
 
     // One undoable change: a new annotation.
@@ -42,10 +63,11 @@ TEST_F(EditorModelTest, ToolSettingsScaleWithWideImages)
     for (const Row &row : {Row{3200, 2.0}, Row{1600, 1.0}, Row{800, 1.0}, Row{4000, 2.5}}) {
         SCOPED_TRACE(row.width);
         auto model = makeModel(solidImage(row.width, 100, Qt::white));
-        EXPECT_DOUBLE_EQ(model->lineWidth(), settings.settings->annotationLineWidth() * row.scale);
-        EXPECT_DOUBLE_EQ(model->fontSize(), settings.settings->annotationFontSize() * row.scale);
-        EXPECT_DOUBLE_EQ(model->blurRadius(), settings.settings->blurRadius() * row.scale);
-        EXPECT_DOUBLE_EQ(model->pixelScale(), settings.settings->pixelateScale() * row.scale);
+        const ToolSettings &tools = model->tools();
+        EXPECT_DOUBLE_EQ(tools.lineWidth(), settings.settings->annotationLineWidth() * row.scale);
+        EXPECT_DOUBLE_EQ(tools.fontSize(), settings.settings->annotationFontSize() * row.scale);
+        EXPECT_DOUBLE_EQ(tools.blurRadius(), settings.settings->blurRadius() * row.scale);
+        EXPECT_DOUBLE_EQ(tools.pixelScale(), settings.settings->pixelateScale() * row.scale);
     }
 }
 
@@ -64,10 +86,10 @@ TEST_F(EditorModelTest, UndoKeepsTheNewestFortyChanges)
     auto model = makeModel(solidImage(200, 200, Qt::white));
     for (int i = 0; i < 45; ++i)
         change(*model);
-    ASSERT_EQ(model->undoStack().size(), 40);
+    ASSERT_EQ(model->history().undoStack().size(), 40);
     // The oldest five (with 0 … 4 annotations) are gone.
-    EXPECT_EQ(model->undoStack().first().annotations.size(), 5);
-    EXPECT_EQ(model->undoStack().last().annotations.size(), 44);
+    EXPECT_EQ(model->history().undoStack().first().annotations.size(), 5);
+    EXPECT_EQ(model->history().undoStack().last().annotations.size(), 44);
 }
 
 TEST_F(EditorModelTest, UndoKeepsAtMostEightDistinctImages)
@@ -81,14 +103,14 @@ TEST_F(EditorModelTest, UndoKeepsAtMostEightDistinctImages)
         images.append(model->image().cacheKey());
     }
     QSet<qint64> distinct;
-    for (const auto &snapshot : model->undoStack())
+    for (const auto &snapshot : model->history().undoStack())
         distinct.insert(snapshot.image.cacheKey());
     EXPECT_EQ(distinct.size(), 8);
     // The snapshots left are those of the newest eight images before the last crop.
-    EXPECT_EQ(model->undoStack().first().image.cacheKey(), images[2]);
-    EXPECT_EQ(model->undoStack().last().image.cacheKey(), images[9]);
+    EXPECT_EQ(model->history().undoStack().first().image.cacheKey(), images[2]);
+    EXPECT_EQ(model->history().undoStack().last().image.cacheKey(), images[9]);
     // Each image appears in two snapshots (the change, then the crop).
-    EXPECT_EQ(model->undoStack().size(), 2 * 8);
+    EXPECT_EQ(model->history().undoStack().size(), 2 * 8);
 }
 
 TEST_F(EditorModelTest, UndoAfterCropRestoresEverything)
@@ -109,13 +131,153 @@ TEST_F(EditorModelTest, UndoAfterCropRestoresEverything)
     EXPECT_EQ(model->image().cacheKey(), original);
     EXPECT_EQ(model->annotations(), (QList<Annotation>{inside, outside}));
     EXPECT_EQ(model->selectedID(), std::nullopt);
-    EXPECT_TRUE(model->canRedo());
+    EXPECT_TRUE(model->history().canRedo());
 
     model->redo();
     EXPECT_EQ(model->image().size(), QSize(60, 60));
     model->undo();
     change(*model);
-    EXPECT_FALSE(model->canRedo());
+    EXPECT_FALSE(model->history().canRedo());
+}
+
+TEST_F(EditorModelTest, GestureIsOneStepWhenItChangedSomething)
+{
+    struct Row {
+        const char *name;
+        QList<QPointF> moves; // positions during the gesture, or step or undo
+        int steps;
+        QPointF afterUndo;
+    };
+    const QPointF step(-1, -1), undo(-2, -2);
+    const Row rows[] = {
+        {"click", {}, 0, {10, 10}},
+        {"drag", {{15, 12}, {30, 40}, {50, 20}}, 1, {10, 10}},
+        {"drag back to the start", {{15, 12}, {10, 10}}, 0, {10, 10}},
+        // The gesture's part before the step stays undoable on its own.
+        {"step inside", {{15, 12}, step, {50, 20}}, 2, {15, 12}},
+        // Undo takes back what the gesture did so far; its end adds nothing.
+        {"undo inside", {{15, 12}, undo}, 0, {10, 10}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto model = makeModel(solidImage(100, 100, Qt::white));
+        const Annotation box = makeAnnotation(AnnotationTool::rectangle, {10, 10}, {20, 20});
+        model->setAnnotations({box});
+        model->setSelectedID(box.id);
+        model->beginGesture();
+        for (const QPointF &position : row.moves) {
+            if (position == step)
+                model->pushUndo();
+            else if (position == undo)
+                model->undo();
+            else
+                moveTo(*model, box.id, position);
+        }
+        model->endGesture();
+        EXPECT_EQ(model->history().undoStack().size(), row.steps);
+        model->undo();
+        EXPECT_EQ(startOf(*model, box.id), row.afterUndo);
+    }
+}
+
+TEST_F(EditorModelTest, NudgesInARowAreOneStep)
+{
+    using Between = std::function<void(EditorModel &, const QUuid &other)>;
+    struct Row {
+        const char *name;
+        Between between; // after the first nudge; the box is selected again after it
+        int steps;
+        QPointF afterUndo;
+    };
+    const Row rows[] = {
+        {"nothing between", [](EditorModel &, const QUuid &) {}, 1, {10, 10}},
+        {"another step between",
+         [](EditorModel &model, const QUuid &) {
+             model.pushUndo();
+             model.setNextNumber(5);
+         },
+         3,
+         {11, 10}},
+        {"undo between", [](EditorModel &model, const QUuid &) { model.undo(); }, 1, {10, 10}},
+        {"another annotation nudged between",
+         [](EditorModel &model, const QUuid &other) {
+             model.setSelectedID(other);
+             model.nudgeSelected({0, 10});
+         },
+         3,
+         {11, 10}},
+        {"another annotation dragged between",
+         [](EditorModel &model, const QUuid &other) {
+             model.setSelectedID(other);
+             model.beginGesture();
+             moveTo(model, other, {70, 70});
+             model.endGesture();
+         },
+         3,
+         {11, 10}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto model = makeModel(solidImage(100, 100, Qt::white));
+        const Annotation box = makeAnnotation(AnnotationTool::rectangle, {10, 10}, {20, 20});
+        const Annotation other = makeAnnotation(AnnotationTool::rectangle, {50, 50}, {60, 60});
+        model->setAnnotations({box, other});
+        model->setSelectedID(box.id);
+        model->nudgeSelected({1, 0});
+        row.between(*model, other.id);
+        model->setSelectedID(box.id);
+        model->nudgeSelected({0, 1});
+        model->nudgeSelected({10, 0});
+        EXPECT_EQ(model->history().undoStack().size(), row.steps);
+        model->undo();
+        EXPECT_EQ(startOf(*model, box.id), row.afterUndo);
+    }
+}
+
+TEST_F(EditorModelTest, AvailabilitySignalFollowsEachChange)
+{
+    auto model = makeModel(solidImage(100, 100, Qt::white));
+    QSignalSpy spy(&model->history(), &UndoHistory::availabilityChanged);
+    struct Row {
+        const char *name;
+        std::function<void(EditorModel &)> action;
+        std::optional<std::pair<bool, bool>> emitted; // (canUndo, canRedo)
+    };
+    const Row rows[] = {
+        {"clearAll with nothing", [](EditorModel &m) { m.clearAll(); }, std::nullopt},
+        {"first step", [](EditorModel &m) { change(m); }, {{true, false}}},
+        {"second step",
+         [](EditorModel &m) {
+             m.nudgeSelected({1, 1});
+         },
+         std::nullopt},
+        {"merged nudge",
+         [](EditorModel &m) {
+             m.nudgeSelected({1, 1});
+         },
+         std::nullopt},
+        {"undo one of two", [](EditorModel &m) { m.undo(); }, {{true, true}}},
+        {"undo the last", [](EditorModel &m) { m.undo(); }, {{false, true}}},
+        {"undo with none left", [](EditorModel &m) { m.undo(); }, std::nullopt},
+        {"redo", [](EditorModel &m) { m.redo(); }, {{true, true}}},
+        {"click",
+         [](EditorModel &m) {
+             m.beginGesture();
+             m.endGesture();
+         },
+         std::nullopt},
+        {"new step empties redo", [](EditorModel &m) { m.clearAll(); }, {{true, false}}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        spy.clear();
+        row.action(*model);
+        ASSERT_EQ(spy.count(), row.emitted ? 1 : 0);
+        if (row.emitted) {
+            EXPECT_EQ(spy.first().at(0).toBool(), row.emitted->first);
+            EXPECT_EQ(spy.first().at(1).toBool(), row.emitted->second);
+        }
+    }
 }
 
 TEST_F(EditorModelTest, CropRoundsOutwardAndDropsSmallAreas)
@@ -141,15 +303,17 @@ TEST_F(EditorModelTest, CropRoundsOutwardAndDropsSmallAreas)
         model->setAnnotations({mark});
         model->setCropRect(row.crop);
         const qint64 revision = model->revision();
+        QSignalSpy changed(model.get(), &EditorModel::changed);
         model->applyCrop();
         EXPECT_EQ(model->revision(), revision + 1);
+        EXPECT_EQ(changed.count(), 1);
         EXPECT_EQ(model->cropRect(), std::nullopt);
         if (row.size) {
             EXPECT_EQ(model->image().size(), *row.size);
-            EXPECT_EQ(model->undoStack().size(), 1);
+            EXPECT_EQ(model->history().undoStack().size(), 1);
         } else {
             EXPECT_EQ(model->image().size(), QSize(100, 80));
-            EXPECT_TRUE(model->undoStack().isEmpty());
+            EXPECT_TRUE(model->history().undoStack().isEmpty());
             EXPECT_EQ(model->annotations(), QList<Annotation>{mark});
         }
     }
@@ -193,8 +357,9 @@ TEST_F(EditorModelTest, CropMovesAnnotationsAndDropsThoseOutside)
 TEST_F(EditorModelTest, RemovingAndClearingDropTheSelection)
 {
     auto model = makeModel(solidImage(50, 50, Qt::white));
-    model->clearAll(); // nothing to clear: no undo step
-    EXPECT_TRUE(model->undoStack().isEmpty());
+    model->clearAll(); // nothing to clear: no undo step, no redraw
+    EXPECT_TRUE(model->history().undoStack().isEmpty());
+    EXPECT_EQ(model->revision(), 0);
     Annotation text = makeAnnotation(AnnotationTool::text, {5, 5}, {5, 5});
     model->add(text);
     model->add(makeAnnotation(AnnotationTool::line, {1, 1}, {9, 9}));
