@@ -234,10 +234,10 @@ void CaptureCoordinator::finishDelivery(const QImage &image, CaptureKind kind,
     AppSettings &settings = *m_services.settings;
     if (data && data->startsWith("\x89PNG") && settings.copyToClipboard())
         OutputService::offerClipboardPng(image, *data);
-    const std::optional<HistoryItem> item =
+    const FileResult<HistoryItem> item =
         m_services.history->recordImage(image, data, kind, fileName);
     m_lastCaptureURL =
-        item ? std::optional<QUrl>(QUrl::fromLocalFile(item->filePath)) : std::nullopt;
+        item ? std::optional<QUrl>(QUrl::fromLocalFile(item.value().filePath)) : std::nullopt;
     Trace::mark("history-written");
 
     if (settings.saveScreenshotsAutomatically()) {
@@ -246,7 +246,7 @@ void CaptureCoordinator::finishDelivery(const QImage &image, CaptureKind kind,
             m_services.toast(QStringLiteral("Couldn't save: ") + saved.error().description(),
                              warningSymbol, toastSeconds);
     }
-    Q_EMIT deliveryFinished(item ? item->filePath : QString());
+    Q_EMIT deliveryFinished(item ? item.value().filePath : QString());
 }
 
 void CaptureCoordinator::showError(const QString &description)
