@@ -11,6 +11,8 @@
 #include "common/Log.h"
 #include "common/Trace.h"
 #include "output/FileWriter.h"
+#include "output/OutputService.h"
+#include "output/history/HistoryStore.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLoader.h"
 #include "settings/AppSettings.h"
@@ -22,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <unistd.h>
 
@@ -116,6 +119,13 @@ int runResident(int argc, char **argv, const Command &command)
         standardServices::toast());
     shortcuts.registerAll();
     Trace::mark("hotkeys-registered");
+
+    // Once running: open the history (it tidies its folder and takes up captures
+    // a crash left unlisted) and clear what killed writes left in the save folder.
+    QTimer::singleShot(0, &app, [] {
+        HistoryStore::shared();
+        FileWriter::removeStaleTemporaryFiles(OutputService::shared().saveDirectory());
+    });
 
     if (command.action) {
         const auto action = *command.action;

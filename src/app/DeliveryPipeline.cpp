@@ -83,9 +83,18 @@ void DeliveryPipeline::offerEncodedToClipboard(const Delivery &delivery) const
 
 void DeliveryPipeline::keepInHistory(Delivery &delivery) const
 {
-    delivery.historyItem = m_services.history->recordImage(delivery.image, delivery.data,
-                                                           delivery.kind, delivery.fileName);
+    const FileResult<HistoryItem> item = m_services.history->recordImage(
+        delivery.image, delivery.data, delivery.kind, delivery.fileName);
     Trace::mark("history-written");
+    if (item) {
+        delivery.historyItem = item.value();
+        return;
+    }
+    // The history is where every capture is kept: losing one (a full disk) must
+    // not go unnoticed. The store has logged it too.
+    m_services.toast(QStringLiteral("Couldn't keep the capture in the history: ") +
+                         item.error().description(),
+                     warningSymbol, toastSeconds);
 }
 
 void DeliveryPipeline::saveAutomatically(Delivery &delivery) const

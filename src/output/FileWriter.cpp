@@ -5,11 +5,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zorv
@@ -60,6 +62,16 @@ bool writeAll(int fd, const char *data, qsizetype size)
     return true;
 }
 
+constexpr int temporaryNameDigits = 16;
+
+// The names TemporaryFile makes: ".zorv-" + 16 lower-case hex digits + ".tmp".
+bool isTemporaryName(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("\\A\\.zorv-[0-9a-f]{%1}\\.tmp\\z").arg(temporaryNameDigits));
+    return pattern.match(name).hasMatch();
+}
+
 // A hidden file in the target folder that is removed again unless it was
 // given its final name.
 class TemporaryFile
@@ -68,9 +80,9 @@ class TemporaryFile
     explicit TemporaryFile(const QString &directory)
     {
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const QString name =
-                QStringLiteral(".zorv-%1.tmp")
-                    .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+            const QString name = QStringLiteral(".zorv-%1.tmp")
+                                     .arg(QRandomGenerator::global()->generate64(),
+                                          temporaryNameDigits, 16, QLatin1Char('0'));
             m_path = QDir(directory).filePath(name);
             // Mode 0666 lets the umask decide the final file's permissions.
             m_fd = ::open(nativePath(m_path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
@@ -115,20 +127,27 @@ class TemporaryFile
     bool m_released = false;
 };
 
+enum class NameRule {
+    unique, // a taken name moves on to the next free one
+    exact,  // a taken name is a failure
+};
+
 // Gives the file at `from` a free name like `fileName` in `directory` without
 // ever replacing a file. `consumed` tells whether `from` was renamed away.
-FileResult<QString> placeUnique(const QString &from, const QString &directory,
-                                const QString &fileName, bool &consumed)
+FileResult<QString> placeNew(const QString &from, const QString &directory, const QString &fileName,
+                             NameRule rule, bool &consumed)
 {
     consumed = false;
     const QByteArray fromPath = nativePath(from);
     for (int attempt = 0; attempt < 10000; ++attempt) {
-        const QString candidate = OutputService::uniqueURL(directory, fileName);
+        const QString candidate = rule == NameRule::unique
+                                      ? OutputService::uniqueURL(directory, fileName)
+                                      : QDir(directory).filePath(fileName);
         const QByteArray target = nativePath(candidate);
         if (::link(fromPath.constData(), target.constData()) == 0)
             return candidate;
         const int linkError = errno;
-        if (linkError == EEXIST)
+        if (linkError == EEXIST && rule == NameRule::unique)
             continue;
         if (!linksUnsupported(linkError))
             return FileError::fromErrno(linkError, candidate, FileError::Reason::writeFailed);
@@ -137,7 +156,7 @@ FileResult<QString> placeUnique(const QString &from, const QString &directory,
         // rename over that empty placeholder.
         const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
-            if (errno == EEXIST)
+            if (errno == EEXIST && rule == NameRule::unique)
                 continue;
             return FileError::fromErrno(errno, candidate, FileError::Reason::writeFailed);
         }
@@ -154,13 +173,13 @@ FileResult<QString> placeUnique(const QString &from, const QString &directory,
 }
 
 FileResult<QString> placeTemporary(TemporaryFile &temp, const QString &directory,
-                                   const QString &fileName)
+                                   const QString &fileName, NameRule rule = NameRule::unique)
 {
     if (!temp.finish())
         return FileError::fromErrno(errno, QDir(directory).filePath(fileName),
                                     FileError::Reason::writeFailed);
     bool consumed = false;
-    FileResult<QString> placed = placeUnique(temp.path(), directory, fileName, consumed);
+    FileResult<QString> placed = placeNew(temp.path(), directory, fileName, rule, consumed);
     if (consumed)
         temp.release();
     return placed;
@@ -272,8 +291,10 @@ std::optional<FileError> ensureDirectory(const QString &directory)
     return std::nullopt;
 }
 
-FileResult<QString> writeNewFile(const QString &directory, const QString &fileName,
-                                 const QByteArray &bytes)
+namespace
+{
+FileResult<QString> writeNew(const QString &directory, const QString &fileName,
+                             const QByteArray &bytes, NameRule rule)
 {
     TemporaryFile temp(directory);
     if (!temp.isOpen())
@@ -281,7 +302,20 @@ FileResult<QString> writeNewFile(const QString &directory, const QString &fileNa
     if (!writeAll(temp.fd(), bytes.constData(), bytes.size()))
         return FileError::fromErrno(errno, QDir(directory).filePath(fileName),
                                     FileError::Reason::writeFailed);
-    return placeTemporary(temp, directory, fileName);
+    return placeTemporary(temp, directory, fileName, rule);
+}
+} // namespace
+
+FileResult<QString> writeNewFile(const QString &directory, const QString &fileName,
+                                 const QByteArray &bytes)
+{
+    return writeNew(directory, fileName, bytes, NameRule::unique);
+}
+
+FileResult<QString> writeNewFileAt(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo info(path);
+    return writeNew(info.absolutePath(), info.fileName(), bytes, NameRule::exact);
 }
 
 FileResult<QString> moveNewFile(const QString &source, const QString &directory,
@@ -290,7 +324,7 @@ FileResult<QString> moveNewFile(const QString &source, const QString &directory,
     if (!QFileInfo(source).isFile())
         return FileError(FileError::Reason::sourceUnreadable, source, ENOENT);
     bool consumed = false;
-    FileResult<QString> placed = placeUnique(source, directory, fileName, consumed);
+    FileResult<QString> placed = placeNew(source, directory, fileName, NameRule::unique, consumed);
     if (!placed && placed.error().errorNumber() == EXDEV) {
         // Another file system: copy into the folder, then let go of the source.
         const int from = ::open(nativePath(source).constData(), O_RDONLY | O_CLOEXEC);
@@ -326,6 +360,28 @@ std::optional<FileError> replaceFile(const QString &path, const QByteArray &byte
         return FileError::fromErrno(errno, path, FileError::Reason::writeFailed);
     temp.release();
     return std::nullopt;
+}
+
+int removeStaleTemporaryFiles(const QString &directory)
+{
+    int removed = 0;
+    const QDir dir(directory);
+    const QStringList names =
+        dir.entryList({QStringLiteral(".zorv-*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!isTemporaryName(name))
+            continue;
+        const QByteArray path = nativePath(dir.filePath(name));
+        // Only our own regular files: never a link's target, nor another user's write.
+        struct stat status {
+        };
+        if (::lstat(path.constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != ::geteuid())
+            continue;
+        if (::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace FileWriter

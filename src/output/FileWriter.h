@@ -68,5 +68,15 @@ FileResult<QString> moveNewFile(const QString &source, const QString &directory,
 // the old or the new content.
 std::optional<FileError> replaceFile(const QString &path, const QByteArray &bytes);
 
+// Writes `bytes` as a new file at exactly `path`; fails (EEXIST) when the name
+// is taken.
+FileResult<QString> writeNewFileAt(const QString &path, const QByteArray &bytes);
+
+// Removes the temporary files that writers killed mid-write left in
+// `directory`: only regular files of this user named exactly as the writers
+// name them. Returns how many went. Call it only while no write into
+// `directory` is under way.
+int removeStaleTemporaryFiles(const QString &directory);
+
 } // namespace FileWriter
 } // namespace zorv

@@ -4,7 +4,17 @@ source "$(dirname "$0")/../support/journey-lib.sh"
 
 xterm -geometry 60x10+300+200 -title journey-xterm -e sleep 60 &
 term=$!
+# What a killed write left behind goes at start; nothing else does.
+mkdir -p "$XDG_CONFIG_HOME/Zorv" "$journey_dir/saved" "$XDG_DATA_HOME/Zorv/History"
+printf '[General]\nsaveDirectoryPath=%s\n' "$journey_dir/saved" > "$XDG_CONFIG_HOME/Zorv/Zorv.conf"
+for d in "$journey_dir/saved" "$XDG_DATA_HOME/Zorv/History"; do
+  : > "$d/.zorv-0123456789abcdef.tmp"; : > "$d/.zorv-notmine.tmp"
+done
 start_zorv
+check "stale temporary files are removed from the save and media folders" wait_until 5 \
+  sh -c "! ls -A '$journey_dir/saved' '$XDG_DATA_HOME/Zorv/History' | grep -q 0123456789abcdef"
+check "look-alikes stay" test -e "$journey_dir/saved/.zorv-notmine.tmp"
+rm -f "$journey_dir/saved/.zorv-notmine.tmp" "$XDG_DATA_HOME/Zorv/History/.zorv-notmine.tmp"
 xdotool key ctrl+shift+3
 check "history.json written after the shortcut" wait_until 10 test -f "$XDG_DATA_HOME/Zorv/history.json"
 check "one history entry" test "$(history_count)" = 1

@@ -140,20 +140,20 @@ QByteArray encode(const QList<HistoryItem> &items)
     return json;
 }
 
-std::optional<QList<HistoryItem>> decode(const QByteArray &json)
+std::optional<Decoded> decode(const QByteArray &json)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
-    QList<HistoryItem> items;
+    Decoded decoded;
     for (const QJsonValue &value : document.array()) {
-        std::optional<HistoryItem> item = decodeItem(value);
-        if (!item)
-            return std::nullopt;
-        items.append(std::move(*item));
+        if (std::optional<HistoryItem> item = decodeItem(value))
+            decoded.items.append(std::move(*item));
+        else
+            ++decoded.dropped;
     }
-    return items;
+    return decoded;
 }
 
 } // namespace zorv::HistoryIndex

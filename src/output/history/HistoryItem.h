@@ -32,9 +32,15 @@ namespace HistoryIndex
 {
 
 QByteArray encode(const QList<HistoryItem> &items);
-// Nothing when any entry lacks a required member, has a wrong type or an
-// unknown kind: the index is read whole or not at all.
-std::optional<QList<HistoryItem>> decode(const QByteArray &json);
+
+struct Decoded {
+    QList<HistoryItem> items;
+    // Entries left out for a missing required member, a wrong type or an unknown kind.
+    int dropped = 0;
+};
+// Every entry that decodes, in file order; nothing when the bytes are not a
+// JSON array at all. One bad entry never costs the others.
+std::optional<Decoded> decode(const QByteArray &json);
 
 } // namespace HistoryIndex
 } // namespace zorv

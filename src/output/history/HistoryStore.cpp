@@ -9,11 +9,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <cstdio>
+#include <cerrno>
+#include <map>
+#include <sys/stat.h>
+#include <utility>
 
 namespace zorv
 {
@@ -36,6 +42,74 @@ QThreadPool &thumbnailPool()
     }();
     return *pool;
 }
+
+// The kind of a capture file by its extension; nothing for files that are
+// not captures.
+std::optional<CaptureKind> kindOfFile(const QFileInfo &info)
+{
+    const QString ext = info.suffix().toLower();
+    if (ext == QLatin1String("gif"))
+        return CaptureKind::gif;
+    if (ext == QLatin1String("mp4") || ext == QLatin1String("mov"))
+        return CaptureKind::recording;
+    for (const char *image : {"png", "jpg", "jpeg", "heic", "heif"}) {
+        if (ext == QLatin1String(image))
+            return CaptureKind::screenshot;
+    }
+    return std::nullopt;
+}
+
+// Tells whether any of a list of entries names a file, by whatever spelling:
+// the same cleaned path, or the same canonical path (links, "..").
+class NamedFiles
+{
+  public:
+    explicit NamedFiles(const QList<HistoryItem> &items) : m_items(items)
+    {
+        for (const HistoryItem &item : items)
+            m_paths.insert(QDir::cleanPath(item.filePath));
+    }
+
+    bool names(const QString &path)
+    {
+        if (m_paths.contains(QDir::cleanPath(path)))
+            return true;
+        const std::optional<Identity> identity = identityOf(path);
+        if (!identity)
+            return false;
+        // One stat per entry finds the few that may name the file; only those
+        // pay for resolving their whole path.
+        if (!m_identities) {
+            m_identities.emplace();
+            for (qsizetype i = 0; i < m_items.size(); ++i) {
+                if (const auto id = identityOf(m_items[i].filePath))
+                    m_identities->emplace(*id, i);
+            }
+        }
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        const auto [first, last] = m_identities->equal_range(*identity);
+        for (auto it = first; it != last; ++it) {
+            if (QFileInfo(m_items[it->second].filePath).canonicalFilePath() == canonical)
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    using Identity = std::pair<dev_t, ino_t>;
+    static std::optional<Identity> identityOf(const QString &path)
+    {
+        struct stat status {
+        };
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+            return std::nullopt;
+        return Identity{status.st_dev, status.st_ino};
+    }
+
+    const QList<HistoryItem> &m_items;
+    QSet<QString> m_paths;
+    std::optional<std::multimap<Identity, qsizetype>> m_identities;
+};
 
 QString withPngExtension(const QString &fileName)
 {
@@ -80,32 +154,148 @@ QString HistoryStore::mediaDirectory() const
 
 void HistoryStore::load()
 {
+    FileWriter::removeStaleTemporaryFiles(mediaDirectory());
+    bool rewrite = false;
     QFile file(indexPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const std::optional<QList<HistoryItem>> decoded = HistoryIndex::decode(file.readAll());
-    file.close();
-    if (!decoded) {
-        // Keep the damaged index for inspection; the next change writes a fresh one.
-        const QString aside = indexPath() + QStringLiteral(".corrupt");
-        std::rename(QFile::encodeName(indexPath()).constData(),
-                    QFile::encodeName(aside).constData());
-        return;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        file.close();
+        const std::optional<HistoryIndex::Decoded> decoded = HistoryIndex::decode(bytes);
+        bool keptAside = true;
+        if (!decoded || decoded->dropped > 0) {
+            keptAside = keepDamagedIndex(bytes, decoded ? decoded->dropped : -1);
+            if (keptAside && !decoded)
+                QFile::remove(indexPath());
+            rewrite = keptAside && decoded;
+        }
+        if (decoded) {
+            for (const HistoryItem &item : decoded->items) {
+                if (QFileInfo(item.filePath).isFile())
+                    m_items.append(item);
+            }
+        }
+        // Without a copy of the damaged index, nothing at start may replace it.
+        if (!keptAside)
+            return;
+    } else if (file.exists()) {
+        return; // unreadable for now: neither replace it nor adopt its files
     }
-    for (const HistoryItem &item : *decoded) {
-        if (QFileInfo(item.filePath).isFile())
-            m_items.append(item);
+    if (adoptUnlistedFiles() > 0 || rewrite)
+        persist();
+}
+
+bool HistoryStore::keepDamagedIndex(const QByteArray &bytes, int droppedEntries)
+{
+    // Copies are numbered history.json.corrupt, history.json.corrupt.2, … in
+    // the order they were made; the newest few are kept.
+    constexpr int keptCopies = 5;
+    const QString base = QFileInfo(indexPath()).fileName() + QStringLiteral(".corrupt");
+    const QDir root(m_root);
+    std::map<int, QString> copies;
+    for (const QString &name : root.entryList({base + QLatin1Char('*')}, QDir::Files)) {
+        if (name == base) {
+            copies[1] = name;
+            continue;
+        }
+        static const QRegularExpression numbered(QStringLiteral("\\A\\.([1-9][0-9]{0,8})\\z"));
+        const QRegularExpressionMatch match = numbered.match(name.mid(base.size()));
+        if (match.hasMatch() && match.captured(1).toInt() >= 2)
+            copies[match.captured(1).toInt()] = name;
     }
+
+    int number = copies.empty() ? 1 : copies.rbegin()->first + 1;
+    for (;; ++number) {
+        const QString name = number == 1 ? base : base + QLatin1Char('.') + QString::number(number);
+        const FileResult<QString> written = FileWriter::writeNewFileAt(root.filePath(name), bytes);
+        if (written) {
+            copies[number] = name;
+            if (droppedEntries > 0)
+                logLine(QStringLiteral("history index: dropped %1 unreadable %2; the original is "
+                                       "kept as %3")
+                            .arg(droppedEntries)
+                            .arg(droppedEntries == 1 ? QStringLiteral("entry")
+                                                     : QStringLiteral("entries"))
+                            .arg(name));
+            else
+                logLine(QStringLiteral("history index unreadable; kept as %1").arg(name));
+            break;
+        }
+        if (written.error().errorNumber() != EEXIST || number > 1'000'000'000) {
+            logLine(QStringLiteral("history index damaged, left in place: ") +
+                    written.error().description());
+            return false;
+        }
+    }
+    while (copies.size() > keptCopies) {
+        QFile::remove(root.filePath(copies.begin()->second));
+        copies.erase(copies.begin());
+    }
+    return true;
+}
+
+int HistoryStore::adoptUnlistedFiles()
+{
+    const qsizetype room = limit() - m_items.size();
+    if (room <= 0)
+        return 0;
+    NamedFiles listed(m_items);
+    QFileInfoList files;
+    const QDir media(mediaDirectory());
+    for (const QString &name :
+         media.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Unsorted)) {
+        const QFileInfo info(media.filePath(name));
+        if (kindOfFile(info) && !listed.names(info.filePath()))
+            files.append(info);
+    }
+    std::sort(files.begin(), files.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        const QDateTime ta = a.lastModified(), tb = b.lastModified();
+        return ta != tb ? ta > tb : a.fileName() < b.fileName();
+    });
+    if (files.size() > room)
+        files.resize(room);
+
+    QList<HistoryItem> adopted;
+    for (const QFileInfo &info : std::as_const(files)) {
+        const CaptureKind kind = *kindOfFile(info);
+        const QString path = media.filePath(info.fileName());
+        QSize size;
+        if (kind != CaptureKind::recording)
+            size = QImageReader(path).size();
+        HistoryItem item =
+            makeItem(path, kind, std::max(size.width(), 0), std::max(size.height(), 0));
+        item.createdAt = info.lastModified().toUTC();
+        adopted.append(item);
+    }
+    if (adopted.isEmpty())
+        return 0;
+
+    // Merge by date, keeping the order of the listed entries among themselves.
+    QList<HistoryItem> merged;
+    merged.reserve(m_items.size() + adopted.size());
+    qsizetype next = 0;
+    for (const HistoryItem &item : std::as_const(m_items)) {
+        while (next < adopted.size() && adopted[next].createdAt > item.createdAt)
+            merged.append(adopted[next++]);
+        merged.append(item);
+    }
+    while (next < adopted.size())
+        merged.append(adopted[next++]);
+    m_items = std::move(merged);
+    return int(adopted.size());
+}
+
+int HistoryStore::limit() const
+{
+    return std::max(m_settings.historyLimit(), minimumHistoryLimit);
 }
 
 void HistoryStore::insert(const HistoryItem &item)
 {
     m_items.prepend(item);
-    const int limit = std::max(m_settings.historyLimit(), minimumHistoryLimit);
-    if (m_items.size() > limit) {
-        for (qsizetype i = limit; i < m_items.size(); ++i)
-            deleteStoredFile(m_items[i].filePath);
-        m_items.resize(limit);
+    if (m_items.size() > limit()) {
+        const QList<HistoryItem> gone = m_items.mid(limit());
+        m_items.resize(limit());
+        deleteStoredFiles(gone);
     }
     Q_EMIT itemsChanged();
     persist();
@@ -134,13 +324,13 @@ HistoryItem HistoryStore::makeItem(const QString &path, CaptureKind kind, int wi
                        std::nullopt};
 }
 
-std::optional<HistoryItem> HistoryStore::recordFile(const QString &path, CaptureKind kind,
-                                                    const QString &fileName, QSizeF pixelSize)
+FileResult<HistoryItem> HistoryStore::recordFile(const QString &path, CaptureKind kind,
+                                                 const QString &fileName, QSizeF pixelSize)
 {
     const FileResult<QString> moved = FileWriter::moveNewFile(path, mediaDirectory(), fileName);
     if (!moved) {
         logLine(QStringLiteral("history move failed: ") + moved.error().description());
-        return std::nullopt;
+        return moved.error();
     }
     const HistoryItem item =
         makeItem(moved.value(), kind, int(pixelSize.width()), int(pixelSize.height()));
@@ -148,19 +338,19 @@ std::optional<HistoryItem> HistoryStore::recordFile(const QString &path, Capture
     return item;
 }
 
-std::optional<HistoryItem> HistoryStore::recordImage(const QImage &image,
-                                                     const std::optional<QByteArray> &data,
-                                                     CaptureKind kind, const QString &fileName)
+FileResult<HistoryItem> HistoryStore::recordImage(const QImage &image,
+                                                  const std::optional<QByteArray> &data,
+                                                  CaptureKind kind, const QString &fileName)
 {
-    const std::optional<QByteArray> bytes = data ? data : ImageEncoder::pngData(image);
-    if (!bytes)
-        return std::nullopt;
     // The name tells what the file holds, also when the caller's encoder failed.
     const QString name = data ? fileName : withPngExtension(fileName);
+    const std::optional<QByteArray> bytes = data ? data : ImageEncoder::pngData(image);
+    if (!bytes)
+        return FileError(FileError::Reason::encodingFailed, QDir(mediaDirectory()).filePath(name));
     const FileResult<QString> written = FileWriter::writeNewFile(mediaDirectory(), name, *bytes);
     if (!written) {
         logLine(QStringLiteral("history write failed: ") + written.error().description());
-        return std::nullopt;
+        return written.error();
     }
     const HistoryItem item = makeItem(written.value(), kind, image.width(), image.height());
     insert(item);
@@ -169,17 +359,22 @@ std::optional<HistoryItem> HistoryStore::recordImage(const QImage &image,
 
 void HistoryStore::remove(const HistoryItem &item)
 {
-    m_items.removeIf([&](const HistoryItem &entry) { return entry.id == item.id; });
-    deleteStoredFile(item.filePath);
+    QList<HistoryItem> gone{item};
+    m_items.removeIf([&](const HistoryItem &entry) {
+        if (entry.id != item.id)
+            return false;
+        gone.append(entry);
+        return true;
+    });
+    deleteStoredFiles(gone);
     Q_EMIT itemsChanged();
     persist();
 }
 
 void HistoryStore::removeAll()
 {
-    for (const HistoryItem &item : std::as_const(m_items))
-        deleteStoredFile(item.filePath);
-    m_items.clear();
+    const QList<HistoryItem> gone = std::exchange(m_items, {});
+    deleteStoredFiles(gone);
     Q_EMIT itemsChanged();
     persist();
 }
@@ -196,15 +391,19 @@ void HistoryStore::updateOCR(const QUuid &id, const QString &text)
     }
 }
 
-void HistoryStore::deleteStoredFile(const QString &path) const
+void HistoryStore::deleteStoredFiles(const QList<HistoryItem> &gone) const
 {
     const QString media = QFileInfo(mediaDirectory()).canonicalFilePath();
-    const QFileInfo target(QFileInfo(path).canonicalFilePath());
-    if (media.isEmpty() || !target.exists() || !target.isFile())
+    if (media.isEmpty() || gone.isEmpty())
         return;
-    if (target.absolutePath() != media)
-        return;
-    QFile::remove(target.absoluteFilePath());
+    NamedFiles remaining(m_items);
+    for (const HistoryItem &item : gone) {
+        const QFileInfo target(QFileInfo(item.filePath).canonicalFilePath());
+        if (!target.exists() || !target.isFile() || target.absolutePath() != media ||
+            remaining.names(target.absoluteFilePath()))
+            continue;
+        QFile::remove(target.absoluteFilePath());
+    }
 }
 
 QFuture<std::optional<QImage>> HistoryStore::thumbnail(const HistoryItem &item, int maxPixel)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/FileWriter.h"
 #include "output/history/HistoryItem.h"
 #include "output/history/ThumbnailCache.h"
 
@@ -35,13 +36,12 @@ class HistoryStore : public QObject
     QString mediaDirectory() const;
 
     // Moves a finished capture file into the media directory.
-    std::optional<HistoryItem> recordFile(const QString &path, CaptureKind kind,
-                                          const QString &fileName, QSizeF pixelSize);
+    FileResult<HistoryItem> recordFile(const QString &path, CaptureKind kind,
+                                       const QString &fileName, QSizeF pixelSize);
     // Stores an image capture: `data` when given, else the image as PNG (under
     // a .png name).
-    std::optional<HistoryItem> recordImage(const QImage &image,
-                                           const std::optional<QByteArray> &data, CaptureKind kind,
-                                           const QString &fileName);
+    FileResult<HistoryItem> recordImage(const QImage &image, const std::optional<QByteArray> &data,
+                                        CaptureKind kind, const QString &fileName);
     void remove(const HistoryItem &item);
     void removeAll();
     void updateOCR(const QUuid &id, const QString &text);
@@ -56,12 +56,20 @@ class HistoryStore : public QObject
 
   private:
     void load();
+    // Keeps the bytes of a damaged index beside it; false when that failed.
+    bool keepDamagedIndex(const QByteArray &bytes, int droppedEntries);
+    // Takes up capture files of the media directory that no entry names (left
+    // by a damaged index or a crash before the index was written), newest
+    // first, as far as the limit allows. Returns how many were taken up.
+    int adoptUnlistedFiles();
+    int limit() const;
     void insert(const HistoryItem &item);
     void persist();
     HistoryItem makeItem(const QString &path, CaptureKind kind, int width, int height) const;
-    // Deletes a stored file, but only one that really lies in the media
-    // directory: the index may have been edited to name any file.
-    void deleteStoredFile(const QString &path) const;
+    // Deletes the stored files of entries that left the list, but only files
+    // that really lie in the media directory (the index may have been edited
+    // to name any file) and that no remaining entry still names.
+    void deleteStoredFiles(const QList<HistoryItem> &gone) const;
 
     QString m_root;
     AppSettings &m_settings;

@@ -58,6 +58,10 @@ TEST_F(CaptureCoordinatorTest, FailedHistoryCopyClearsTheLastCapture)
     EXPECT_NE(log.find("Zorv: history write failed: "), std::string::npos) << log;
     EXPECT_FALSE(coordinator->lastCaptureURL());
     EXPECT_EQ(copied.size(), 2);
+    // The user is told, with the cause, not only the log.
+    ASSERT_EQ(toasts.size(), 1);
+    EXPECT_TRUE(toasts.first().message.startsWith("Couldn't keep the capture in the history: "));
+    EXPECT_GT(toasts.first().message.size(), 45);
 }
 
 TEST_F(CaptureCoordinatorTest, ActionsTheBackendCannotDoAreRefusedWithTheReason)

@@ -5,9 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace zorv;
@@ -22,7 +25,14 @@ HistoryItem entryFor(const QString &path, CaptureKind kind = CaptureKind::screen
     return {QUuid::createUuid(), QFileInfo(path).fileName(), kind, now, 10, 10, path, {}};
 }
 
-std::optional<HistoryItem> record(HistoryStore &store, const QString &name, QSize size = {64, 40})
+bool setModified(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) &&
+           file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+FileResult<HistoryItem> record(HistoryStore &store, const QString &name, QSize size = {64, 40})
 {
     return store.recordImage(test::solidImage(size), std::nullopt, CaptureKind::screenshot, name);
 }
@@ -89,44 +99,94 @@ TEST(HistoryIndex, EncodesTheDocumentedMembers)
     EXPECT_DOUBLE_EQ(first["createdAt"].toDouble(), 100.5);
     EXPECT_FALSE(first.contains("ocrText"));
     EXPECT_TRUE(json.contains("\n    \"pixelWidth\" : 3,\n")) << json.toStdString();
-    EXPECT_EQ(HistoryIndex::decode(json), QList<HistoryItem>({plain, withText}));
+    EXPECT_EQ(HistoryIndex::decode(json)->items, QList<HistoryItem>({plain, withText}));
 }
 
-TEST(HistoryIndex, RejectsAFileWithAnyBadEntry)
+TEST(HistoryIndex, DropsOnlyTheEntriesThatDoNotDecode)
 {
     const QByteArray good = R"({"id":"6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F","fileName":"a.png",
         "kind":"screenshot","createdAt":1.5,"pixelWidth":3,"pixelHeight":4,"filePath":"\/x\/a.png")";
-    EXPECT_TRUE(HistoryIndex::decode("[" + good + "}]").has_value());
-    EXPECT_EQ(HistoryIndex::decode("[" + good + "}]")->front().filePath, "/x/a.png");
-    EXPECT_TRUE(HistoryIndex::decode("[" + good + R"(,"ocrText":null})" + "]").has_value());
-    const QByteArray bad[] = {
-        "[" + good + "}", // half-written
-        "{}",
-        "[" + good + R"(,"ocrText":7})" + "]",
-        "[" + good + "}," + QByteArray(good).replace("\"pixelWidth\":3,", "") + "}]",
-        "[" + QByteArray(good).replace("screenshot", "photo") + "}]",
-        "[" + QByteArray(good).replace("\"pixelWidth\":3", "\"pixelWidth\":3.5") + "}]",
-        "[" + QByteArray(good).replace("\"pixelWidth\":3", "\"pixelWidth\":\"3\"") + "}]",
-        "[" + QByteArray(good).replace("6F1C2D9E", "nonsense") + "}]",
-        "[" + QByteArray(good).replace("1.5", "\"1.5\"") + "}]",
+    const auto decode = [&](const QByteArray &entry) {
+        return HistoryIndex::decode("[" + good + "}," + entry + "," + good +
+                                    R"(,"ocrText":null}])");
     };
-    for (const QByteArray &json : bad)
-        EXPECT_FALSE(HistoryIndex::decode(json).has_value()) << json.toStdString();
+    const auto kept = decode(good + "}");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->items.size(), 3);
+    EXPECT_EQ(kept->items.front().filePath, "/x/a.png");
+    const QByteArray bad[] = {
+        "7",
+        good + R"(,"ocrText":7})",
+        QByteArray(good).replace("\"pixelWidth\":3,", "") + "}",
+        QByteArray(good).replace("screenshot", "photo") + "}",
+        QByteArray(good).replace("\"pixelWidth\":3", "\"pixelWidth\":3.5") + "}",
+        QByteArray(good).replace("\"pixelWidth\":3", "\"pixelWidth\":\"3\"") + "}",
+        QByteArray(good).replace("6F1C2D9E", "nonsense") + "}",
+        QByteArray(good).replace("1.5", "\"1.5\"") + "}",
+    };
+    for (const QByteArray &entry : bad) {
+        SCOPED_TRACE(entry.toStdString());
+        const auto decoded = decode(entry);
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->items.size(), 2);
+        EXPECT_EQ(decoded->dropped, 1);
+    }
+    for (const QByteArray &json : {"[" + good + "}", QByteArray("{}"), QByteArray()})
+        EXPECT_FALSE(HistoryIndex::decode(json)) << json.toStdString();
 }
 
-TEST_F(HistoryStoreTest, MovesACorruptIndexAsideReplacingAnOlderOne)
+TEST_F(HistoryStoreTest, ADamagedIndexCostsOnlyItsBadEntriesAndIsKeptAside)
 {
-    QDir().mkpath(root);
-    for (const QByteArray &damaged : {QByteArray("[{\"id\": \"6F1C"), QByteArray("[{}]")}) {
-        ASSERT_TRUE(test::writeFile(index(), damaged));
-        const auto store = open();
-        EXPECT_TRUE(store->items().isEmpty());
-        EXPECT_FALSE(QFile::exists(index()));
-        EXPECT_EQ(test::readFile(index() + ".corrupt"), damaged);
-    }
+    writeIndex(5);
+    // The bad entry's file becomes an orphan, taken up again as the oldest capture.
+    const QString orphan = media() + "/orphan.png";
+    ASSERT_TRUE(test::writeFile(orphan, "png"));
+    ASSERT_TRUE(setModified(orphan, QDateTime::currentDateTimeUtc().addSecs(-3600)));
+    const QByteArray badEntry = HistoryIndex::encode({entryFor(orphan)})
+                                    .mid(1)
+                                    .replace("\"pixelWidth\" : 10,", "\"pixelWidth\" : 10.5,");
+    QList<QByteArray> damaged = {test::readFile(index()).replace("\n]", ",\n" + badEntry)};
+    test::writeFile(index(), damaged[0]);
+    testing::internal::CaptureStderr();
     const auto store = open();
-    ASSERT_TRUE(record(*store, "a.png"));
-    EXPECT_EQ(indexJson().size(), 1);
+    const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(log.startsWith("Zorv: history index: dropped 1 unreadable entry"))
+        << log.toStdString();
+    EXPECT_EQ(log.count('\n'), 1);
+    EXPECT_EQ(test::readFile(index() + ".corrupt"), damaged[0]);
+    ASSERT_EQ(store->items().size(), 6);
+    EXPECT_EQ(store->items().back().filePath, orphan);
+    // Mended once: the next start finds nothing to mend.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(open()->items(), store->items());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    // Every damaged index is kept, never over an earlier copy; the newest five stay.
+    ASSERT_TRUE(test::writeFile(index() + ".corrupt.keep", "mine"));
+    for (int i = 1; i < 7; ++i) {
+        damaged.append("[{\"id\": " + QByteArray::number(i)); // unreadable as a whole
+        ASSERT_TRUE(test::writeFile(index(), damaged.back()));
+        EXPECT_EQ(open()->items().size(), 6); // its captures are taken up again
+    }
+    QStringList expected = {"History", "history.json", "history.json.corrupt.keep"};
+    for (int n = 3; n <= 7; ++n) {
+        expected.append("history.json.corrupt." + QString::number(n));
+        EXPECT_EQ(test::readFile(root + "/" + expected.back()), damaged[n - 1]);
+    }
+    expected.sort();
+    EXPECT_EQ(test::folderEntries(root), expected);
+
+    // Where no copy can be made (writes past 4 KiB fail), the index stays as it is.
+    const QByteArray big = damaged[0] + QByteArray(8192, ' ');
+    ASSERT_TRUE(test::writeFile(index(), big));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const rlimit limit{4096, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const auto restore = qScopeGuard([&] { setrlimit(RLIMIT_FSIZE, &old); });
+    EXPECT_EQ(open()->items().size(), 5);
+    EXPECT_EQ(test::readFile(index()), big);
 }
 
 TEST_F(HistoryStoreTest, DropsEntriesWhoseFilesVanishedButKeepsTheIndexUntilTheNextChange)
@@ -145,6 +205,54 @@ TEST_F(HistoryStoreTest, DropsEntriesWhoseFilesVanishedButKeepsTheIndexUntilTheN
     EXPECT_EQ(indexJson().size(), 2);
 }
 
+TEST_F(HistoryStoreTest, TakesUpUnlistedCapturesNewestFirstWithinTheLimit)
+{
+    // Newest first; the first was written just before a crash, before its entry.
+    const std::pair<QString, CaptureKind> orphans[] = {{"crashed.png", CaptureKind::screenshot},
+                                                       {"b.gif", CaptureKind::gif},
+                                                       {"c.mp4", CaptureKind::recording},
+                                                       {"d.jpg", CaptureKind::screenshot},
+                                                       {"e.MOV", CaptureKind::recording}};
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto modified = [&](int i) { return now.addSecs(3600 - 7200 * i); };
+    for (const int limit : {0, 50}) {
+        root = temp.dir.filePath(QStringLiteral("limit %1").arg(limit));
+        temp.settings->historyLimit.set(limit);
+        writeIndex(8);
+        for (int i = 0; i < 5; ++i) {
+            const QString path = media() + "/" + orphans[i].first;
+            ASSERT_TRUE(i == 0 ? test::solidImage({30, 20}).save(path)
+                               : test::writeFile(path, "data"));
+            ASSERT_TRUE(setModified(path, modified(i)));
+        }
+        // No captures: never taken up.
+        ASSERT_TRUE(test::writeFile(media() + "/notes.txt", "x"));
+        ASSERT_TRUE(test::writeFile(media() + "/x.png.part", "x"));
+        ASSERT_TRUE(QDir(media()).mkdir("folder.png"));
+        ASSERT_TRUE(QFile::link(temp.dir.filePath("settings.ini"), media() + "/link.png"));
+        const QStringList before = test::folderEntries(media());
+        ASSERT_TRUE(test::writeFile(media() + "/.zorv-0123456789abcdef.tmp", "half"));
+
+        const auto store = open();
+        const QList<HistoryItem> &items = store->items();
+        const int adopted = limit == 0 ? 2 : 5;
+        ASSERT_EQ(items.size(), 8 + adopted);
+        EXPECT_EQ(indexJson().size(), items.size());
+        // By date among the listed entries, which were made just now.
+        EXPECT_EQ(items[0].fileName, "crashed.png");
+        EXPECT_EQ(QSize(items[0].pixelWidth, items[0].pixelHeight), QSize(30, 20));
+        EXPECT_EQ(items[1].fileName, "old 0.png");
+        for (int i = 1; i < adopted; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(items[8 + i].filePath, media() + "/" + orphans[i].first);
+            EXPECT_EQ(items[8 + i].kind, orphans[i].second);
+            EXPECT_EQ(items[8 + i].createdAt.toSecsSinceEpoch(), modified(i).toSecsSinceEpoch());
+        }
+        // Files beyond the limit stay; the stale temporary file goes.
+        EXPECT_EQ(test::folderEntries(media()), before);
+    }
+}
+
 TEST_F(HistoryStoreTest, TheNextInsertPrunesToTheLimitButNeverBelowTen)
 {
     const struct {
@@ -157,10 +265,10 @@ TEST_F(HistoryStoreTest, TheNextInsertPrunesToTheLimitButNeverBelowTen)
         temp.settings->historyLimit.set(c.limit);
         const auto store = open();
         EXPECT_EQ(store->items().size(), c.stored); // a lowered limit waits for the next insert
-        const std::optional<HistoryItem> added = record(*store, "new.png");
+        const FileResult<HistoryItem> added = record(*store, "new.png");
         ASSERT_TRUE(added);
         EXPECT_EQ(store->items().size(), c.kept);
-        EXPECT_EQ(store->items().front().id, added->id);
+        EXPECT_EQ(store->items().front().id, added.value().id);
         EXPECT_EQ(indexJson().size(), c.kept);
         EXPECT_EQ(test::folderEntries(media()).size(), c.kept);
         // The oldest go, file and all ("old 0" is the newest stored entry).
@@ -170,7 +278,7 @@ TEST_F(HistoryStoreTest, TheNextInsertPrunesToTheLimitButNeverBelowTen)
     }
 }
 
-TEST_F(HistoryStoreTest, DeletesItsOwnFilesButNeverFilesOutsideTheMediaFolder)
+TEST_F(HistoryStoreTest, DeletesAFileNoEntryNamesAnyMoreButNeverOutsideTheMediaFolder)
 {
     QDir().mkpath(media());
     const QString outside = temp.dir.filePath("precious.txt");
@@ -181,33 +289,49 @@ TEST_F(HistoryStoreTest, DeletesItsOwnFilesButNeverFilesOutsideTheMediaFolder)
     ASSERT_TRUE(QFile::link(outsideTarget, link));
     const QString sneaky = media() + "/../../precious.txt";
     const QString inside = media() + "/inside.png";
+    // Two entries name one file, the older one through a link to the root.
+    const QString shared = media() + "/shared.png";
+    ASSERT_TRUE(QFile::link(root, temp.dir.filePath("alias")));
+    const QString sharedAgain = temp.dir.filePath("alias/History/shared.png");
 
     QList<HistoryItem> items;
-    for (const QString &path : {outside, link, sneaky, inside})
+    for (const QString &path : {outside, link, sneaky, inside, shared, sharedAgain})
         items.append(entryFor(path));
+    const auto sharedFileFollowsItsEntries = [&](const HistoryStore &store) {
+        const bool named =
+            std::any_of(store.items().begin(), store.items().end(),
+                        [](const HistoryItem &i) { return i.fileName == "shared.png"; });
+        EXPECT_EQ(QFile::exists(shared), named);
+    };
     const auto run = [&](auto action) {
         ASSERT_TRUE(test::writeFile(inside, "png"));
+        ASSERT_TRUE(test::writeFile(shared, "png"));
         test::writeFile(index(), HistoryIndex::encode(items));
         const auto store = open();
-        ASSERT_EQ(store->items().size(), 4);
+        ASSERT_EQ(store->items().size(), items.size());
         action(*store);
         EXPECT_EQ(test::readFile(outside), QByteArray("keep"));
         EXPECT_EQ(test::readFile(outsideTarget), QByteArray("keep"));
         EXPECT_FALSE(QFile::exists(inside));
+        EXPECT_FALSE(QFile::exists(shared));
     };
     run([&](HistoryStore &store) {
         store.removeAll();
         EXPECT_TRUE(indexJson().isEmpty());
     });
     run([&](HistoryStore &store) {
-        for (const HistoryItem &item : items)
+        for (const HistoryItem &item : items) {
             store.remove(item);
+            sharedFileFollowsItsEntries(store);
+        }
         EXPECT_TRUE(store.items().isEmpty());
     });
     temp.settings->historyLimit.set(0);
-    run([](HistoryStore &store) {
-        for (int i = 0; i < 10; ++i)
+    run([&](HistoryStore &store) {
+        for (int i = 0; i < 10; ++i) {
             record(store, "s.png");
+            sharedFileFollowsItsEntries(store);
+        }
         EXPECT_EQ(store.items().size(), 10);
     });
 }
@@ -220,53 +344,42 @@ TEST_F(HistoryStoreTest, NamesTheFileAfterWhatIsWritten)
     const auto fallback =
         store->recordImage(image, std::nullopt, CaptureKind::screenshot, "cap.jpg");
     ASSERT_TRUE(fallback);
-    EXPECT_EQ(fallback->fileName, "cap.png");
-    EXPECT_EQ(QImage::fromData(test::readFile(fallback->filePath), "png").size(), QSize(33, 21));
-    EXPECT_EQ(QSize(fallback->pixelWidth, fallback->pixelHeight), QSize(33, 21));
+    EXPECT_EQ(fallback.value().fileName, "cap.png");
+    EXPECT_EQ(QImage::fromData(test::readFile(fallback.value().filePath), "png").size(),
+              QSize(33, 21));
+    EXPECT_EQ(QSize(fallback.value().pixelWidth, fallback.value().pixelHeight), QSize(33, 21));
 
     const auto given =
         store->recordImage(image, QByteArray("jpeg bytes"), CaptureKind::scrolling, "cap.jpg");
     ASSERT_TRUE(given);
-    EXPECT_EQ(given->fileName, "cap.jpg");
-    EXPECT_EQ(test::readFile(given->filePath), QByteArray("jpeg bytes"));
+    EXPECT_EQ(given.value().fileName, "cap.jpg");
+    EXPECT_EQ(test::readFile(given.value().filePath), QByteArray("jpeg bytes"));
 }
 
-TEST_F(HistoryStoreTest, CollidingNamesGetUniqueFilesAndNothingIsLost)
+TEST_F(HistoryStoreTest, RecordedFilesMoveInUnderUniqueNames)
 {
-    const auto store = open();
-    QDir().mkpath(temp.dir.filePath("tmp"));
-    QStringList names;
-    for (int i = 0; i < 3; ++i) {
-        const QString source = temp.dir.filePath(QStringLiteral("tmp/zorv-%1.mp4").arg(i));
-        ASSERT_TRUE(test::writeFile(source, QByteArray::number(i)));
-        const auto item =
-            store->recordFile(source, CaptureKind::recording, "clip.mp4", QSizeF(1280.9, 720.2));
-        ASSERT_TRUE(item);
-        EXPECT_FALSE(QFile::exists(source));
-        EXPECT_EQ(test::readFile(item->filePath), QByteArray::number(i));
-        EXPECT_EQ(QSize(item->pixelWidth, item->pixelHeight), QSize(1280, 720));
-        names.append(item->fileName);
-    }
-    EXPECT_EQ(names, QStringList({"clip.mp4", "clip 2.mp4", "clip 3.mp4"}));
-    EXPECT_EQ(indexJson().size(), 3);
-}
-
-TEST_F(HistoryStoreTest, MovesFilesAcrossFileSystems)
-{
+    QStringList sources = {temp.dir.filePath("zorv-0.mp4"), temp.dir.filePath("zorv-1.mp4")};
+    // Another file system, where one is at hand: the move becomes a copy.
     struct stat shm {
     }, tmp{};
-    if (stat("/dev/shm", &shm) != 0 || stat(QFile::encodeName(temp.dir.path()), &tmp) != 0 ||
-        shm.st_dev == tmp.st_dev)
-        GTEST_SKIP() << "no second file system at hand";
     QTemporaryDir other("/dev/shm/zorv-test-XXXXXX");
-    const QString source = other.filePath("zorv-1.gif");
-    ASSERT_TRUE(test::writeFile(source, "GIF89a"));
+    if (stat("/dev/shm", &shm) == 0 && stat(QFile::encodeName(temp.dir.path()), &tmp) == 0 &&
+        shm.st_dev != tmp.st_dev)
+        sources.append(other.filePath("zorv-2.mp4"));
     const auto store = open();
-    const auto item = store->recordFile(source, CaptureKind::gif, "anim.gif", {8, 8});
-    ASSERT_TRUE(item);
-    EXPECT_FALSE(QFile::exists(source));
-    EXPECT_EQ(test::readFile(item->filePath), QByteArray("GIF89a"));
-    EXPECT_EQ(test::folderEntries(media()), QStringList({"anim.gif"}));
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        ASSERT_TRUE(test::writeFile(sources[i], QByteArray::number(i)));
+        const auto item = store->recordFile(sources[i], CaptureKind::recording, "clip.mp4",
+                                            QSizeF(1280.9, 720.2));
+        ASSERT_TRUE(item);
+        EXPECT_FALSE(QFile::exists(sources[i]));
+        EXPECT_EQ(test::readFile(item.value().filePath), QByteArray::number(i));
+        EXPECT_EQ(QSize(item.value().pixelWidth, item.value().pixelHeight), QSize(1280, 720));
+        EXPECT_EQ(item.value().fileName,
+                  i == 0 ? QString("clip.mp4") : QStringLiteral("clip %1.mp4").arg(i + 1));
+    }
+    EXPECT_EQ(indexJson().size(), sources.size());
+    EXPECT_EQ(test::folderEntries(media()).size(), sources.size());
 }
 
 TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
@@ -274,8 +387,16 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
     const auto store = open();
     const QString missing = temp.dir.filePath("missing.mp4");
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(store->recordFile(missing, CaptureKind::recording, "m.mp4", {1, 1}));
-    EXPECT_FALSE(store->recordImage(QImage(), std::nullopt, CaptureKind::screenshot, "n.png"));
+    // The caller learns the cause; encoding failures are the caller's to report.
+    const auto moved = store->recordFile(missing, CaptureKind::recording, "m.mp4", {1, 1});
+    ASSERT_FALSE(moved);
+    EXPECT_EQ(moved.error().reason(), FileError::Reason::sourceUnreadable);
+    const auto encoded = store->recordImage(QImage(), std::nullopt, CaptureKind::screenshot, "n");
+    ASSERT_FALSE(encoded);
+    EXPECT_EQ(encoded.error().reason(), FileError::Reason::encodingFailed);
+    const auto written = record(*store, QString(300, 'w') + ".png");
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().reason(), FileError::Reason::nameTooLong);
     // An index that cannot be replaced keeps the change in memory.
     QDir().mkpath(index());
     EXPECT_TRUE(record(*store, "p.png"));
@@ -283,8 +404,10 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
     EXPECT_TRUE(
         log.startsWith("Zorv: history move failed: The file “" + missing + "” couldn't be read"))
         << log.toStdString();
+    EXPECT_TRUE(log.contains("\nZorv: history write failed: " + written.error().description()))
+        << log.toStdString();
     EXPECT_TRUE(log.contains("\nZorv: history persist failed: ")) << log.toStdString();
-    EXPECT_EQ(log.count(QLatin1Char('\n')), 2);
+    EXPECT_EQ(log.count(QLatin1Char('\n')), 3);
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(test::folderEntries(media()), QStringList({"p.png"}));
     EXPECT_EQ(test::folderEntries(root), QStringList({"History", "history.json"}));
@@ -293,7 +416,7 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
 TEST_F(HistoryStoreTest, UpdateOCRWritesOnlyForAKnownEntry)
 {
     const auto store = open();
-    const HistoryItem item = *record(*store, "a.png");
+    const HistoryItem item = record(*store, "a.png").value();
     QFile::remove(index());
     store->updateOCR(QUuid::createUuid(), "nothing");
     EXPECT_FALSE(QFile::exists(index()));
@@ -304,7 +427,7 @@ TEST_F(HistoryStoreTest, UpdateOCRWritesOnlyForAKnownEntry)
 TEST_F(HistoryStoreTest, ThumbnailsAreBoundedAndCachedPerSize)
 {
     const auto store = open();
-    const HistoryItem wide = *record(*store, "w.png", {1000, 500});
+    const HistoryItem wide = record(*store, "w.png", {1000, 500}).value();
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(wide, 200))), QSize(200, 100));
     // The second request at that size never reaches the file.
     QFile::remove(wide.filePath);
@@ -313,7 +436,7 @@ TEST_F(HistoryStoreTest, ThumbnailsAreBoundedAndCachedPerSize)
     EXPECT_EQ(sizeOf(again.result()), QSize(200, 100));
     EXPECT_FALSE(waitFor(store->thumbnail(wide, 480)));
 
-    const HistoryItem tall = *record(*store, "t.png", {30, 90});
+    const HistoryItem tall = record(*store, "t.png", {30, 90}).value();
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(tall, 200))), QSize(30, 90));
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(tall, 45))), QSize(15, 45));
     EXPECT_EQ(store->cachedThumbnailCount(), 3);

@@ -34,6 +34,14 @@ TEST(Naming, FillsTheTemplate)
         {"a//b", "a--b.png"},
         {"x:\\?%*|\"<>y", "x---------y.png"},
         {"  spaced  ", "  spaced  .png"},
+        {"a\nb\tc\x01"
+         "d\x1f\x7f\u0085e",
+         "a-b-c-d---e.png"},
+        {".", "-.png"},
+        {"..", "--.png"},
+        {".hidden", "-hidden.png"},
+        {"..{date}", "--2026-03-05.png"},
+        {"a.b .c", "a.b .c.png"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.nameTemplate.toStdString());
@@ -50,8 +58,19 @@ TEST(Naming, ShortensLongNamesKeepingTheExtension)
         EXPECT_TRUE(name.startsWith(unit));
         // Room is left for the " 2", " 3", … of a unique name.
         EXPECT_LE((name + " 99").toUtf8().size(), Naming::maxFileNameBytes);
-        EXPECT_FALSE(name.contains(QChar::ReplacementCharacter));
+        EXPECT_EQ(QString::fromUtf8(name.toUtf8()), name); // no half surrogate pair
     }
+}
+
+TEST(Naming, AHugeTemplateIsShortenedInOnePass)
+{
+    // Shortening by re-encoding the name per removed character would take hours here.
+    const QString huge = QStringLiteral("é😀").repeated(3'500'000) + "{date}";
+    const QString name = Naming::fileName(huge, sampleDate(), "png");
+    EXPECT_TRUE(name.startsWith(QStringLiteral("é😀é😀")));
+    EXPECT_TRUE(name.endsWith(".png"));
+    EXPECT_LE(name.toUtf8().size(), Naming::maxFileNameBytes);
+    EXPECT_EQ(QString::fromUtf8(name.toUtf8()), name);
 }
 
 TEST(OutputService, UniqueURLCountsUpFromTwo)

@@ -129,6 +129,43 @@ TEST(FileWriter, FailedWritesLeaveNoPartialFileAndKeepTheOldContent)
     EXPECT_EQ(test::readFile(path), QByteArray("old"));
     ASSERT_FALSE(FileWriter::replaceFile(path, "new"));
     EXPECT_EQ(test::readFile(path), QByteArray("new"));
+    // A write to an exact name never replaces what is there.
+    const auto taken = FileWriter::writeNewFileAt(path, "other");
+    ASSERT_FALSE(taken);
+    EXPECT_EQ(taken.error().errorNumber(), EEXIST);
+    EXPECT_EQ(test::readFile(path), QByteArray("new"));
+    EXPECT_TRUE(FileWriter::writeNewFileAt(dir.filePath("copy.json"), "other"));
+    EXPECT_EQ(test::folderEntries(dir.path()), QStringList({"copy.json", "index.json"}));
+}
+
+TEST(FileWriter, RemovesOnlyItsOwnStaleTemporaryFiles)
+{
+    QTemporaryDir dir;
+    const QStringList stale = {".zorv-0123456789abcdef.tmp", ".zorv-ffffffffffffffff.tmp"};
+    const QStringList others = {
+        ".zorv-xyz.tmp",
+        "zorv-0123456789abcdef.tmp",
+        ".zorv-0123456789abcdef.tmp.keep",
+        ".zorv-0123456789ABCDEF.tmp",
+        ".zorv-0123456789abcdef0.tmp",
+        "x.zorv-0123456789abcdef.tmp",
+        "shot.png",
+    };
+    for (const QString &name : stale + others)
+        ASSERT_TRUE(test::writeFile(dir.filePath(name), "x"));
+    // A link with the name must not cost its target; a folder with it stays.
+    QTemporaryDir outside;
+    ASSERT_TRUE(test::writeFile(outside.filePath("target"), "keep"));
+    ASSERT_TRUE(
+        QFile::link(outside.filePath("target"), dir.filePath(".zorv-1111111111111111.tmp")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(".zorv-2222222222222222.tmp"));
+
+    EXPECT_EQ(FileWriter::removeStaleTemporaryFiles(dir.path()), stale.size());
+    QStringList expected =
+        others + QStringList{".zorv-1111111111111111.tmp", ".zorv-2222222222222222.tmp"};
+    expected.sort();
+    EXPECT_EQ(test::folderEntries(dir.path()), expected);
+    EXPECT_EQ(test::readFile(outside.filePath("target")), QByteArray("keep"));
 }
 
 TEST(FileWriter, SimultaneousWritersNeverShareAName)
