@@ -1,5 +1,7 @@
 #include "unit/app/AppTestSupport.h"
-#include "unit/output/OutputTestSupport.h"
+#include "support/Files.h"
+#include "support/Images.h"
+#include "support/TemporarySettings.h"
 
 #include <QDir>
 #include <QImageReader>

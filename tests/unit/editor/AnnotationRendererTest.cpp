@@ -66,7 +66,7 @@ TEST(AnnotationRenderer, ArrowHeadSitsAtTheEndWithTheRightLength)
         {"up, width 2", {100, 180}, {100, 20}, 2, 12},
         {"down-left, width 5", {170, 30}, {40, 160}, 5, 17},
     };
-    const QImage white = solidImage(200, 200, Qt::white);
+    const QImage white = solidImage({200, 200}, Qt::white);
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         const QImage out = renderOver(
@@ -94,7 +94,7 @@ TEST(AnnotationRenderer, ArrowHeadSitsAtTheEndWithTheRightLength)
 
 TEST(AnnotationRenderer, SpotlightsDimOutsideOnlyAndDimEachOther)
 {
-    const QImage grey = solidImage(200, 200, QColor(200, 200, 200));
+    const QImage grey = solidImage({200, 200}, QColor(200, 200, 200));
     const Annotation first = makeAnnotation(AnnotationTool::spotlight, {20, 20}, {100, 100});
     const Annotation second = makeAnnotation(AnnotationTool::spotlight, {80, 80}, {180, 180});
     const int clear = 200, once = qRound(200 * 0.45), twice = qRound(200 * 0.45 * 0.45);
@@ -205,7 +205,7 @@ TEST(AnnotationRenderer, TextWrapsAtTheWidthLeftOfTheImage)
         {"30 pixels from the right edge", 270, 40},
         {"near the left edge", 10, 266},
     };
-    const QImage white = solidImage(300, 400, Qt::white);
+    const QImage white = solidImage({300, 400}, Qt::white);
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         Annotation text = makeAnnotation(AnnotationTool::text, {row.x, 20}, {row.x, 20});
@@ -233,7 +233,7 @@ TEST(AnnotationRenderer, TextKeepsItsSizeOnDevicesOfAnyResolution)
     text.text = QStringLiteral("Hello there");
     QRect inks[2];
     for (int i : {0, 1}) {
-        QImage image = solidImage(400, 100, Qt::white);
+        QImage image = solidImage({400, 100}, Qt::white);
         const int dotsPerMeter = qRound((i ? 96 : 72) / 0.0254);
         image.setDotsPerMeterX(dotsPerMeter);
         image.setDotsPerMeterY(dotsPerMeter);
@@ -247,7 +247,7 @@ TEST(AnnotationRenderer, TextKeepsItsSizeOnDevicesOfAnyResolution)
 
 TEST(AnnotationRenderer, UnparsableColourDrawsStandardRed)
 {
-    const QImage white = solidImage(100, 40, Qt::white);
+    const QImage white = solidImage({100, 40}, Qt::white);
     Annotation line = makeAnnotation(AnnotationTool::line, {10, 20}, {90, 20}, 6);
     line.colorHex = QStringLiteral("#F00");
     const QImage out = renderOver(white, {line});

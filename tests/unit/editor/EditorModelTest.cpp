@@ -62,7 +62,7 @@ TEST_F(EditorModelTest, ToolSettingsScaleWithWideImages)
     };
     for (const Row &row : {Row{3200, 2.0}, Row{1600, 1.0}, Row{800, 1.0}, Row{4000, 2.5}}) {
         SCOPED_TRACE(row.width);
-        auto model = makeModel(solidImage(row.width, 100, Qt::white));
+        auto model = makeModel(solidImage({row.width, 100}, Qt::white));
         const ToolSettings &tools = model->tools();
         EXPECT_DOUBLE_EQ(tools.lineWidth(), settings.settings->annotationLineWidth() * row.scale);
         EXPECT_DOUBLE_EQ(tools.fontSize(), settings.settings->annotationFontSize() * row.scale);
@@ -75,15 +75,15 @@ TEST_F(EditorModelTest, DefaultFileNameFollowsTemplateAndFormat)
 {
     settings.settings->nameTemplate.set(QStringLiteral("Shot {date}"));
     settings.settings->imageFormat.set(ImageFormat::jpeg);
-    auto model = makeModel(solidImage(10, 10, Qt::white), std::nullopt);
+    auto model = makeModel(solidImage({10, 10}, Qt::white), std::nullopt);
     EXPECT_TRUE(model->fileName().startsWith(QStringLiteral("Shot 2")));
     EXPECT_TRUE(model->fileName().endsWith(QStringLiteral(".jpg")));
-    EXPECT_EQ(makeModel(solidImage(10, 10, Qt::white))->fileName(), QStringLiteral("x.png"));
+    EXPECT_EQ(makeModel(solidImage({10, 10}, Qt::white))->fileName(), QStringLiteral("x.png"));
 }
 
 TEST_F(EditorModelTest, UndoKeepsTheNewestFortyChanges)
 {
-    auto model = makeModel(solidImage(200, 200, Qt::white));
+    auto model = makeModel(solidImage({200, 200}, Qt::white));
     for (int i = 0; i < 45; ++i)
         change(*model);
     ASSERT_EQ(model->history().undoStack().size(), 40);
@@ -94,7 +94,7 @@ TEST_F(EditorModelTest, UndoKeepsTheNewestFortyChanges)
 
 TEST_F(EditorModelTest, UndoKeepsAtMostEightDistinctImages)
 {
-    auto model = makeModel(solidImage(400, 400, Qt::white));
+    auto model = makeModel(solidImage({400, 400}, Qt::white));
     QList<qint64> images = {model->image().cacheKey()};
     for (int i = 0; i < 10; ++i) {
         change(*model, 100); // between the crops, so snapshots share images
@@ -115,7 +115,7 @@ TEST_F(EditorModelTest, UndoKeepsAtMostEightDistinctImages)
 
 TEST_F(EditorModelTest, UndoAfterCropRestoresEverything)
 {
-    auto model = makeModel(solidImage(200, 100, Qt::white));
+    auto model = makeModel(solidImage({200, 100}, Qt::white));
     const qint64 original = model->image().cacheKey();
     const Annotation inside = makeAnnotation(AnnotationTool::rectangle, {60, 30}, {80, 50});
     const Annotation outside = makeAnnotation(AnnotationTool::rectangle, {150, 10}, {190, 20});
@@ -160,7 +160,7 @@ TEST_F(EditorModelTest, GestureIsOneStepWhenItChangedSomething)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        auto model = makeModel(solidImage(100, 100, Qt::white));
+        auto model = makeModel(solidImage({100, 100}, Qt::white));
         const Annotation box = makeAnnotation(AnnotationTool::rectangle, {10, 10}, {20, 20});
         model->setAnnotations({box});
         model->setSelectedID(box.id);
@@ -218,7 +218,7 @@ TEST_F(EditorModelTest, NudgesInARowAreOneStep)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        auto model = makeModel(solidImage(100, 100, Qt::white));
+        auto model = makeModel(solidImage({100, 100}, Qt::white));
         const Annotation box = makeAnnotation(AnnotationTool::rectangle, {10, 10}, {20, 20});
         const Annotation other = makeAnnotation(AnnotationTool::rectangle, {50, 50}, {60, 60});
         model->setAnnotations({box, other});
@@ -236,7 +236,7 @@ TEST_F(EditorModelTest, NudgesInARowAreOneStep)
 
 TEST_F(EditorModelTest, AvailabilitySignalFollowsEachChange)
 {
-    auto model = makeModel(solidImage(100, 100, Qt::white));
+    auto model = makeModel(solidImage({100, 100}, Qt::white));
     QSignalSpy spy(&model->history(), &UndoHistory::availabilityChanged);
     struct Row {
         const char *name;
@@ -298,7 +298,7 @@ TEST_F(EditorModelTest, CropRoundsOutwardAndDropsSmallAreas)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        auto model = makeModel(solidImage(100, 80, Qt::white));
+        auto model = makeModel(solidImage({100, 80}, Qt::white));
         const Annotation mark = makeAnnotation(AnnotationTool::line, {1, 1}, {99, 79});
         model->setAnnotations({mark});
         model->setCropRect(row.crop);
@@ -321,7 +321,7 @@ TEST_F(EditorModelTest, CropRoundsOutwardAndDropsSmallAreas)
 
 TEST_F(EditorModelTest, CropMovesAnnotationsAndDropsThoseOutside)
 {
-    QImage image = solidImage(100, 100, Qt::white);
+    QImage image = solidImage({100, 100}, Qt::white);
     QPainter(&image).fillRect(QRect(40, 40, 30, 30), Qt::blue);
     auto model = makeModel(image);
     Annotation stroke = makeAnnotation(AnnotationTool::freehand, {}, {}, 2);
@@ -356,7 +356,7 @@ TEST_F(EditorModelTest, CropMovesAnnotationsAndDropsThoseOutside)
 
 TEST_F(EditorModelTest, RemovingAndClearingDropTheSelection)
 {
-    auto model = makeModel(solidImage(50, 50, Qt::white));
+    auto model = makeModel(solidImage({50, 50}, Qt::white));
     model->clearAll(); // nothing to clear: no undo step, no redraw
     EXPECT_TRUE(model->history().undoStack().isEmpty());
     EXPECT_EQ(model->revision(), 0);
@@ -383,7 +383,7 @@ TEST_F(EditorModelTest, RemovingAndClearingDropTheSelection)
 
 TEST_F(EditorModelTest, FlattenedImageWithoutBackdropHasTheImageSize)
 {
-    QImage image = solidImage(120, 80, QColor(10, 200, 30));
+    QImage image = solidImage({120, 80}, QColor(10, 200, 30));
     auto model = makeModel(image);
     model->add(makeAnnotation(AnnotationTool::line, {10, 40}, {110, 40}, 6));
     const QImage flat = model->flattenedImage();
@@ -408,7 +408,7 @@ TEST_F(EditorModelTest, FlattenedImageWithBackdrop)
     };
     for (const Row &row : {Row{{1000, 500}, 0.07, {1140, 640}}, Row{{333, 101}, 0.07, {379, 147}},
                            Row{{200, 300}, 0.0, {200, 300}}, Row{{200, 300}, -0.2, {200, 300}}}) {
-        auto model = makeModel(solidImage(row.image.width(), row.image.height(), Qt::white));
+        auto model = makeModel(solidImage(row.image, Qt::white));
         Backdrop backdrop;
         backdrop.isOn = true;
         backdrop.padding = row.padding;
@@ -419,7 +419,7 @@ TEST_F(EditorModelTest, FlattenedImageWithBackdrop)
 
 TEST_F(EditorModelTest, FlattenedBackdropFramesTheImageWithItsShadowBelow)
 {
-    QImage image = solidImage(400, 250, QColor(245, 245, 245));
+    QImage image = solidImage({400, 250}, QColor(245, 245, 245));
     QPainter(&image).fillRect(QRect(0, 0, 400, 28), QColor(60, 60, 70)); // a title bar
     auto model = makeModel(image);
     model->add(makeAnnotation(AnnotationTool::spotlight, {190, 50}, {390, 170}));

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "editor/Annotation.h"
+#include "support/Images.h"
 #include "support/TemporarySettings.h"
 
-#include <QColor>
-#include <QImage>
 
 namespace zorv::test
 {
@@ -28,18 +27,5 @@ inline Annotation makeAnnotation(AnnotationTool tool, QPointF start, QPointF end
     a.pixelScale = 18;
     return a;
 }
-
-inline QImage solidImage(int w, int h, QColor color)
-{
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return image;
-}
-
-// Opaque random pixels, or translucent premultiplied ones.
-QImage noise(int w, int h, quint32 seed, bool opaque = true);
-
-// Distance between two colours as the largest per-channel difference.
-int colorDistance(QRgb a, QRgb b);
 
 } // namespace zorv::test

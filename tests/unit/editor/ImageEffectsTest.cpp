@@ -27,7 +27,7 @@ TEST(ImageEffects, BlurFollowsAGaussianOfTheRadius)
 {
     // A vertical step at x = 200: the blurred profile is the distribution
     // function of a Gaussian whose standard deviation is the radius.
-    QImage step = solidImage(400, 8, Qt::black);
+    QImage step = solidImage({400, 8}, Qt::black);
     QPainter(&step).fillRect(QRect(200, 0, 200, 8), Qt::white);
     for (double radius : {4.0, 14.0, 40.0, 80.0}) {
         SCOPED_TRACE(radius);
@@ -45,7 +45,7 @@ TEST(ImageEffects, EdgesAreExtendedNotDarkened)
 {
     // Small and large images, narrow and wide boxes: flat colour stays flat.
     for (QSize size : {QSize(50, 30), QSize(1201, 1003)}) {
-        const QImage red = solidImage(size.width(), size.height(), QColor(220, 30, 30));
+        const QImage red = solidImage(size, QColor(220, 30, 30));
         for (double radius : {3.0, 60.0, 90.0}) {
             const QImage out = imageFilters::gaussianBlur(red, radius);
             EXPECT_EQ(largestDifference(out, red), 0) << size.width() << " " << radius;

@@ -1,5 +1,7 @@
 #include "output/history/HistoryStore.h"
-#include "OutputTestSupport.h"
+#include "support/Files.h"
+#include "support/Images.h"
+#include "support/TemporarySettings.h"
 #include "output/encoding/ImageEncoder.h"
 
 #include <QJsonArray>

@@ -1,5 +1,7 @@
 #include "output/Naming.h"
-#include "OutputTestSupport.h"
+#include "support/Files.h"
+#include "support/Images.h"
+#include "support/TemporarySettings.h"
 #include "output/OutputService.h"
 
 #include <QTimeZone>

@@ -1,5 +1,7 @@
 #include "output/OutputService.h"
-#include "OutputTestSupport.h"
+#include "support/Files.h"
+#include "support/Images.h"
+#include "support/TemporarySettings.h"
 #include "output/FileWriter.h"
 #include "output/encoding/HeicCodec.h"
 #include "output/encoding/ImageEncoder.h"

@@ -1,6 +1,8 @@
 #include "settings/AppSettings.h"
 #include "platform/KeychainSecretStore.h"
-#include "unit/output/OutputTestSupport.h"
+#include "support/Files.h"
+#include "support/Images.h"
+#include "support/TemporarySettings.h"
 
 #include <QSettings>
 #include <QSignalSpy>

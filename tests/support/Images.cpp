@@ -1,10 +1,18 @@
-#include "unit/editor/EditorTestSupport.h"
+#include "support/Images.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cstdlib>
 
 namespace zorv::test
 {
+
+QImage solidImage(QSize size, QColor colour, QImage::Format format)
+{
+    QImage image(size, format);
+    image.fill(colour);
+    return image;
+}
 
 QImage noise(int w, int h, quint32 seed, bool opaque)
 {

@@ -1,23 +1,13 @@
 #pragma once
 
-#include "support/TemporarySettings.h"
-
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QImage>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <memory>
+#include <QString>
+#include <QStringList>
 
 namespace zorv::test
 {
-
-inline QImage solidImage(QSize size = {64, 40}, QColor colour = QColor(10, 120, 200))
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
