@@ -9,8 +9,9 @@
 #include "editor/EditorModel.h"
 #include "editor/effects/ImageEffects.h"
 #include "editor/effects/ImageFilters.h"
-#include "platform/SecretStore.h"
 #include "settings/AppSettings.h"
+
+#include "BenchSettings.h"
 
 #include <QApplication>
 #include <QLinearGradient>
@@ -134,26 +135,6 @@ QImage referenceGaussian(const QImage &source, double sigma)
     return result;
 }
 
-class MemorySecrets : public SecretStore
-{
-  public:
-    void read(const QString &, ReadCallback done) override { done(std::nullopt); }
-    void write(const QString &, const QString &, WriteCallback done) override
-    {
-        if (done)
-            done(true);
-    }
-    bool isPersistent() const override { return false; }
-};
-
-struct BenchSettings {
-    QTemporaryDir dir;
-    MemorySecrets secrets;
-    AppSettings settings{
-        std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat),
-        &secrets, SettingsLocations{dir.path(), dir.path(), dir.path(), {}}};
-};
-
 // Fifty annotations of every drawing tool, two of them blur and pixelate areas.
 QList<Annotation> mixedAnnotations()
 {
@@ -226,7 +207,7 @@ void BM_FullKernelGaussian14(benchmark::State &state)
 
 void flatten(benchmark::State &state, bool warm)
 {
-    BenchSettings settings;
+    bench::BenchSettings settings;
     EditorModel model(screenshot(), CaptureKind::screenshot, QStringLiteral("bench.png"),
                       settings.settings);
     model.setAnnotations(mixedAnnotations());

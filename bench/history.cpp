@@ -5,8 +5,9 @@
 
 #include "output/Naming.h"
 #include "output/history/HistoryStore.h"
-#include "platform/SecretStore.h"
 #include "settings/AppSettings.h"
+
+#include "BenchSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,31 +26,14 @@ using namespace zorv;
 namespace
 {
 
-class NoSecrets : public SecretStore
-{
-  public:
-    void read(const QString &, ReadCallback done) override { done(std::nullopt); }
-    void write(const QString &, const QString &, WriteCallback done) override
-    {
-        if (done)
-            done(false);
-    }
-    bool isPersistent() const override { return false; }
-};
-
 // A history root holding `count` entries and their files.
 struct History {
-    QTemporaryDir dir;
-    NoSecrets secrets;
-    std::unique_ptr<AppSettings> settings;
-    QString root = dir.filePath(QStringLiteral("Zorv"));
+    bench::BenchSettings bench;
+    AppSettings *settings = &bench.settings;
+    QString root = bench.dir.filePath(QStringLiteral("Zorv"));
 
     History(int count, int limit)
     {
-        settings = std::make_unique<AppSettings>(
-            std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat),
-            &secrets, SettingsLocations{dir.path(), dir.path(), dir.path(), QString()});
         settings->historyLimit.set(limit);
         const QString media = root + QStringLiteral("/History");
         QDir().mkpath(media);

@@ -17,26 +17,6 @@ bool isScalar(const QVariant &value)
            type != QMetaType::QVariantMap && value.canConvert<QString>();
 }
 
-template <typename E>
-std::optional<E> choiceFromRaw(const QList<E> &cases, QString (*rawOf)(E), const QVariant &stored)
-{
-    const auto text = OptionCodec<QString>::parse(stored);
-    if (!text)
-        return std::nullopt;
-    for (E value : cases) {
-        if (rawOf(value) == *text)
-            return value;
-    }
-    return std::nullopt;
-}
-
-template <typename E> QStringList rawValues(const QList<E> &cases, QString (*rawOf)(E))
-{
-    QStringList list;
-    for (E value : cases)
-        list.append(rawOf(value));
-    return list;
-}
 } // namespace
 
 OptionBase::OptionBase(OptionTable &table, const char *key, OptionKind kind, OptionLimits limits,
@@ -115,8 +95,8 @@ std::optional<QString> OptionCodec<QString>::parse(const QVariant &stored)
     return stored.toString();
 }
 
-std::optional<std::optional<QString>> OptionCodec<std::optional<QString>>::parse(
-    const QVariant &stored)
+std::optional<std::optional<QString>>
+OptionCodec<std::optional<QString>>::parse(const QVariant &stored)
 {
     if (!stored.isValid())
         return std::optional<QString>();
@@ -135,36 +115,6 @@ std::optional<HotKeyMap> OptionCodec<HotKeyMap>::parse(const QVariant &stored)
 QVariant OptionCodec<HotKeyMap>::store(const HotKeyMap &value)
 {
     return encodeHotKeys(value);
-}
-
-std::optional<ImageFormat> OptionCodec<ImageFormat>::parse(const QVariant &stored)
-{
-    return choiceFromRaw(imageFormat::all(), &imageFormat::rawValue, stored);
-}
-
-QStringList OptionCodec<ImageFormat>::choices()
-{
-    return rawValues(imageFormat::all(), &imageFormat::rawValue);
-}
-
-std::optional<RecordingCodec> OptionCodec<RecordingCodec>::parse(const QVariant &stored)
-{
-    return choiceFromRaw(recordingCodec::all(), &recordingCodec::rawValue, stored);
-}
-
-QStringList OptionCodec<RecordingCodec>::choices()
-{
-    return rawValues(recordingCodec::all(), &recordingCodec::rawValue);
-}
-
-std::optional<QuickAccessCorner> OptionCodec<QuickAccessCorner>::parse(const QVariant &stored)
-{
-    return choiceFromRaw(quickAccessCorner::all(), &quickAccessCorner::rawValue, stored);
-}
-
-QStringList OptionCodec<QuickAccessCorner>::choices()
-{
-    return rawValues(quickAccessCorner::all(), &quickAccessCorner::rawValue);
 }
 
 } // namespace zorv

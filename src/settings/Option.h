@@ -130,23 +130,37 @@ template <> struct OptionCodec<HotKeyMap> {
     static QVariant store(const HotKeyMap &value);
 };
 // Choices are stored as their raw value; any other text is malformed.
-template <> struct OptionCodec<ImageFormat> {
+template <typename E, const QList<E> &(*cases)(), QString (*rawOf)(E)> struct ChoiceCodec {
     static constexpr OptionKind kind = OptionKind::choice;
-    static std::optional<ImageFormat> parse(const QVariant &stored);
-    static QVariant store(ImageFormat value) { return imageFormat::rawValue(value); }
-    static QStringList choices();
+    static std::optional<E> parse(const QVariant &stored)
+    {
+        const auto text = OptionCodec<QString>::parse(stored);
+        for (E value : cases()) {
+            if (text && rawOf(value) == *text)
+                return value;
+        }
+        return std::nullopt;
+    }
+    static QVariant store(E value) { return rawOf(value); }
+    static QStringList choices()
+    {
+        QStringList list;
+        for (E value : cases())
+            list.append(rawOf(value));
+        return list;
+    }
 };
-template <> struct OptionCodec<RecordingCodec> {
-    static constexpr OptionKind kind = OptionKind::choice;
-    static std::optional<RecordingCodec> parse(const QVariant &stored);
-    static QVariant store(RecordingCodec value) { return recordingCodec::rawValue(value); }
-    static QStringList choices();
+template <>
+struct OptionCodec<ImageFormat>
+    : ChoiceCodec<ImageFormat, &imageFormat::all, &imageFormat::rawValue> {
 };
-template <> struct OptionCodec<QuickAccessCorner> {
-    static constexpr OptionKind kind = OptionKind::choice;
-    static std::optional<QuickAccessCorner> parse(const QVariant &stored);
-    static QVariant store(QuickAccessCorner value) { return quickAccessCorner::rawValue(value); }
-    static QStringList choices();
+template <>
+struct OptionCodec<RecordingCodec>
+    : ChoiceCodec<RecordingCodec, &recordingCodec::all, &recordingCodec::rawValue> {
+};
+template <>
+struct OptionCodec<QuickAccessCorner>
+    : ChoiceCodec<QuickAccessCorner, &quickAccessCorner::all, &quickAccessCorner::rawValue> {
 };
 
 // A typed option: declared once, as a member of its table, with its key,
