@@ -55,7 +55,8 @@ TEST_F(EditorModelTest, StartsFromTheSettings)
     const AppSettings &s = *settings.settings;
     // Tools grow with images wider than 1600 pixels.
     for (const auto &[width, scale] : {std::pair{3200, 2.0}, {800, 1.0}, {4000, 2.5}}) {
-        const ToolSettings &tools = makeModel(QSize(width, 100))->tools();
+        const auto model = makeModel(QSize(width, 100));
+        const ToolSettings &tools = model->tools();
         EXPECT_EQ(QList<double>({tools.lineWidth(), tools.fontSize(), tools.blurRadius(),
                                  tools.pixelScale()}),
                   QList<double>({s.annotationLineWidth() * scale, s.annotationFontSize() * scale,
