@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QTest>
@@ -51,14 +50,7 @@ const ScreenGeometry &geometry()
 
 bool waitFor(const std::function<bool()> &condition, int ms)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(25);
-    }
-    return true;
+    return QTest::qWaitFor(condition, ms);
 }
 
 QByteArray run(const QString &program, const QStringList &arguments)
@@ -81,26 +73,51 @@ QRgb patternAt(int x, int y)
     return qRgb((x * 7) & 0xFF, (y * 5) & 0xFF, ((x / 32 + y / 32) & 1) ? 0x40 : 0xC0);
 }
 
-HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor solid,
-                           const QStringList &extraEnvironment)
+int patternMismatches(const QImage &image, const QRect &area, QPoint origin)
+{
+    int wrong = 0;
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x)
+            wrong += (image.pixel(area.x() + x, area.y() + y) & 0xFFFFFF) !=
+                     (patternAt(origin.x() + x, origin.y() + y) & 0xFFFFFF);
+    return wrong;
+}
+
+int countColour(const QImage &image, QRgb colour, int step)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); y += step)
+        for (int x = 0; x < image.width(); x += step)
+            count += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return count;
+}
+
+std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn)
+{
+    const auto windows = captureService().windowInfos(excludingOwn);
+    if (windows) {
+        for (const WindowInfo &w : windows.value()) {
+            if (w.id == id)
+                return w;
+        }
+    }
+    return std::nullopt;
+}
+
+HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor solid)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // The helper draws in X pixels whatever scaling this process was given.
-    env.remove(QStringLiteral("QT_SCREEN_SCALE_FACTORS"));
-    env.insert(QStringLiteral("ZORV_HELPER"), QStringLiteral("%1;%2;%3;%4;%5;%6")
-                                                  .arg(title)
-                                                  .arg(geometry.x())
-                                                  .arg(geometry.y())
-                                                  .arg(geometry.width())
-                                                  .arg(geometry.height())
-                                                  .arg(solid.isValid() ? solid.name() : QString()));
-    for (const QString &entry : extraEnvironment)
-        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    env.remove("QT_SCREEN_SCALE_FACTORS");
+    env.insert("ZORV_HELPER",
+               QStringList{title, QString::number(geometry.x()), QString::number(geometry.y()),
+                           QString::number(geometry.width()), QString::number(geometry.height()),
+                           solid.isValid() ? solid.name() : QString()}
+                   .join(';'));
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=DISABLED_Helper.*"),
-                     QStringLiteral("--gtest_also_run_disabled_tests")});
+                    {"--gtest_filter=DISABLED_Helper.*", "--gtest_also_run_disabled_tests"});
     waitFor(
         [this] {
             if (!m_process.canReadLine())

@@ -37,14 +37,20 @@ void keep(const QImage &image, const QString &name);
 
 // The colour a helper window paints at a pixel of its client area.
 QRgb patternAt(int x, int y);
+// How many pixels of `image` in `area` differ from the helper pattern, `origin`
+// being where in the helper's client area the area starts.
+int patternMismatches(const QImage &image, const QRect &area, QPoint origin = {});
+// How many pixels of `image` have `colour`, looking at every `step`-th row and column.
+int countColour(const QImage &image, QRgb colour, int step = 1);
+// The listed window with this id, if listed.
+std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn = false);
 
 // A window shown by a second process (this test program in helper mode), so
 // it is not one of ours. Pixels: `patternAt`, or one colour.
 class HelperWindow
 {
   public:
-    HelperWindow(const QString &title, const QRect &geometry, QColor solid = QColor(),
-                 const QStringList &extraEnvironment = {});
+    HelperWindow(const QString &title, const QRect &geometry, QColor solid = QColor());
     ~HelperWindow();
     bool ready() const { return m_ready; }
     uint32_t id() const { return m_id; }

@@ -12,11 +12,6 @@ using namespace zorv::desktop;
 
 namespace
 {
-bool isScaledChild()
-{
-    return qEnvironmentVariableIsSet("ZORV_SCALED_CHILD");
-}
-
 // Logical coordinates of X pixels on a screen; Qt keeps the screen's origin.
 QRectF toLogical(const QScreen *screen, const QRect &device)
 {
@@ -26,15 +21,6 @@ QRectF toLogical(const QScreen *screen, const QRect &device)
                   QSizeF(device.size()) / dpr);
 }
 
-int patternMismatches(const QImage &image, QPoint at, QSize size, QPoint origin)
-{
-    int wrong = 0;
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            wrong += (image.pixel(at.x() + x, at.y() + y) & 0xFFFFFF) !=
-                     (patternAt(origin.x() + x, origin.y() + y) & 0xFFFFFF);
-    return wrong;
-}
 } // namespace
 
 // The cases below need Qt started with per-screen scale factors, so this test
@@ -42,27 +28,24 @@ int patternMismatches(const QImage &image, QPoint at, QSize size, QPoint origin)
 TEST(ScaledScreens, CapturesWithMixedScaleFactors)
 {
     REQUIRE_DESKTOP();
-    if (isScaledChild())
+    if (qEnvironmentVariableIsSet("ZORV_SCALED_CHILD"))
         GTEST_SKIP() << "already the scaled run";
     const QList<QScreen *> screens = QGuiApplication::screens();
     if (screens.size() < 2)
         GTEST_SKIP() << "needs two monitors (desktop.sh --monitors 1920x1080,1920x1080)";
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"),
-               screens[0]->name() + QStringLiteral("=1;") + screens[1]->name() +
-                   QStringLiteral("=2"));
-    env.insert(QStringLiteral("ZORV_SCALED_CHILD"), QStringLiteral("1"));
+    env.insert("QT_SCREEN_SCALE_FACTORS", screens[0]->name() + "=1;" + screens[1]->name() + "=2");
+    env.insert("ZORV_SCALED_CHILD", "1");
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=DISABLED_ScaledChild.*"),
-                 QStringLiteral("--gtest_also_run_disabled_tests")});
+                {"--gtest_filter=DISABLED_ScaledChild.*", "--gtest_also_run_disabled_tests"});
     ASSERT_TRUE(child.waitForFinished(120000));
     const QByteArray output = child.readAll();
-    EXPECT_EQ(child.exitCode(), 0) << output.constData();
-    EXPECT_FALSE(output.contains("SKIPPED")) << output.constData();
-    EXPECT_TRUE(output.contains("[  PASSED  ]")) << output.constData();
+    EXPECT_TRUE(child.exitCode() == 0 && !output.contains("SKIPPED") &&
+                output.contains("[  PASSED  ]"))
+        << output.constData();
 }
 
 class DISABLED_ScaledChild : public ::testing::Test
@@ -84,12 +67,9 @@ class DISABLED_ScaledChild : public ::testing::Test
 TEST_F(DISABLED_ScaledChild, DisplaysKeepTheScreensLogicalFrames)
 {
     EXPECT_EQ(desktop::geometry().screenForDisplayID(display), scaled);
-    const QList<DisplayInfo> displays = desktop::captureService().displayInfos().value();
-    for (const DisplayInfo &info : displays) {
-        if (info.id == display) {
-            EXPECT_EQ(info.frame, QRectF(scaled->geometry()));
-        }
-    }
+    const auto displays = desktop::captureService().displayInfos();
+    for (const DisplayInfo &info : displays.value())
+        EXPECT_TRUE(info.id != display || info.frame == QRectF(scaled->geometry()));
     EXPECT_EQ(ScreenGeometry::screenContaining(scaled->geometry().topLeft()), scaled);
 }
 
@@ -110,8 +90,9 @@ TEST_F(DISABLED_ScaledChild, ARegionOfTheScaledScreenHasTwicePixelsOfExactlyThat
     ASSERT_TRUE(full);
     keep(full.value(), QStringLiteral("scaled-region"));
     EXPECT_EQ(full.value().size(), part.size());
-    EXPECT_EQ(
-        patternMismatches(full.value(), {0, 0}, part.size(), part.topLeft() - client.topLeft()), 0);
+    EXPECT_EQ(patternMismatches(full.value(), QRect(QPoint(0, 0), part.size()),
+                                part.topLeft() - client.topLeft()),
+              0);
 
     const CaptureResult half = desktop::captureService().capture(display, logical, 1.0);
     ASSERT_TRUE(half);
@@ -142,8 +123,9 @@ TEST_F(DISABLED_ScaledChild, AnAreaAcrossScreensUsesTheLargestScale)
     const QRect onScaled(origin.x(), top, visible, 100);
     const QRect inClient = onScaled & client;
     ASSERT_FALSE(inClient.isEmpty());
-    EXPECT_EQ(patternMismatches(result.value(), QPoint(200 + inClient.x() - origin.x(), 0),
-                                inClient.size(), inClient.topLeft() - client.topLeft()),
+    EXPECT_EQ(patternMismatches(result.value(),
+                                QRect(QPoint(200 + inClient.x() - origin.x(), 0), inClient.size()),
+                                inClient.topLeft() - client.topLeft()),
               0);
 }
 
@@ -157,9 +139,5 @@ TEST_F(DISABLED_ScaledChild, OwnWindowsAreLeftOutOnTheScaledScreen)
     ASSERT_TRUE(result);
     keep(result.value(), QStringLiteral("scaled-own-left-out"));
     EXPECT_EQ(result.value().size(), scaled->geometry().size() * 2);
-    int magenta = 0;
-    for (int y = 0; y < result.value().height(); y += 2)
-        for (int x = 0; x < result.value().width(); x += 2)
-            magenta += (result.value().pixel(x, y) & 0xFFFFFF) == 0xFF00FF;
-    EXPECT_EQ(magenta, 0);
+    EXPECT_EQ(countColour(result.value(), qRgb(255, 0, 255), 2), 0);
 }

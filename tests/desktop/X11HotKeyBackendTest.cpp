@@ -1,10 +1,10 @@
-#include "platform/x11/X11HotKeyBackend.h"
-#include "platform/x11/X11Connection.h"
+#include "DesktopSupport.h"
 
-#include <QProcess>
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11HotKeyBackend.h"
+
 #include <QSignalSpy>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 
 using namespace zorv;
@@ -12,14 +12,9 @@ using namespace zorv;
 namespace
 {
 
-bool onX11()
-{
-    return x11::connection() != nullptr;
-}
-
 void xdotool(const QStringList &args)
 {
-    QProcess::execute(QStringLiteral("xdotool"), args);
+    zorv::desktop::run("xdotool", args);
 }
 
 const KeyCombo ctrlShift3{20, KeyCombo::control | KeyCombo::shift};
@@ -28,8 +23,7 @@ const KeyCombo ctrlShift3{20, KeyCombo::control | KeyCombo::shift};
 
 TEST(X11HotKeys, PressReachesTheGrabWithAndWithoutLockKeys)
 {
-    if (!onX11())
-        GTEST_SKIP() << "needs the virtual X desktop";
+    REQUIRE_DESKTOP();
     X11HotKeyBackend backend;
     ASSERT_EQ(backend.grab(7, ctrlShift3), std::nullopt);
     QSignalSpy spy(&backend, &HotKeyBackend::pressed);
@@ -57,8 +51,7 @@ TEST(X11HotKeys, PressReachesTheGrabWithAndWithoutLockKeys)
 
 TEST(X11HotKeys, CombinationHeldByAnotherProgramIsRefused)
 {
-    if (!onX11())
-        GTEST_SKIP() << "needs the virtual X desktop";
+    REQUIRE_DESKTOP();
     // A second client grabs Control+Shift+9 first.
     xcb_connection_t *other = xcb_connect(nullptr, nullptr);
     ASSERT_EQ(xcb_connection_has_error(other), 0);
@@ -82,8 +75,7 @@ TEST(X11HotKeys, CombinationHeldByAnotherProgramIsRefused)
 
 TEST(X11HotKeys, ExtendedKeysGrabTheirPhysicalKey)
 {
-    if (!onX11())
-        GTEST_SKIP() << "needs the virtual X desktop";
+    REQUIRE_DESKTOP();
     X11HotKeyBackend backend;
     // The window manager itself binds plain Print, as many do.
     EXPECT_TRUE(backend.grab(4, {KeyCombo::extendedKeyBase + KEY_SYSRQ, 0}));

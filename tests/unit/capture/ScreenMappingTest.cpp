@@ -13,18 +13,15 @@ const QList<ScreenArea> mixedScreens{
     {QRectF(1920, 0, 960, 540), QRect(1920, 0, 1920, 1080), 2.0},
 };
 
-// Checks a plan's size, coverage and pieces as (screen, source, target, direct copy).
-void expectPlan(const CapturePlan &plan, QSize size, bool covers,
-                const QList<std::tuple<int, QRectF, QRectF, bool>> &pieces)
+using Piece = std::tuple<int, QRectF, QRectF, bool>; // screen, source, target, direct copy
+
+// A plan's size, coverage and pieces.
+std::tuple<QSize, bool, QList<Piece>> summary(const CapturePlan &plan)
 {
-    EXPECT_EQ(plan.size, size);
-    EXPECT_EQ(plan.coversOutput, covers);
-    ASSERT_EQ(plan.pieces.size(), pieces.size());
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        const CapturePiece &p = plan.pieces[i];
-        EXPECT_TRUE(std::tuple(p.screen, p.source, p.target, p.isDirectCopy()) == pieces[i])
-            << "piece " << i << " from screen " << p.screen;
-    }
+    QList<Piece> pieces;
+    for (const CapturePiece &p : plan.pieces)
+        pieces.append({p.screen, p.source, p.target, p.isDirectCopy()});
+    return {plan.size, plan.coversOutput, pieces};
 }
 } // namespace
 
@@ -44,23 +41,27 @@ TEST(ScreenMapping, PixelSizeRoundsHalfAwayFromZeroWithAMinimumOfOne)
 
 TEST(ScreenMapping, PlansTakeEachPieceFromTheScreenUnderIt)
 {
+    using Summary = std::tuple<QSize, bool, QList<Piece>>;
     // On the scaled screen: through that screen's origin.
-    expectPlan(ScreenMapping::plan(mixedScreens, QRectF(2000, 100, 100, 50), 2.0), {200, 100}, true,
-               {{1, QRectF(1920 + 160, 200, 200, 100), QRectF(0, 0, 200, 100), true}});
+    EXPECT_EQ(summary(ScreenMapping::plan(mixedScreens, QRectF(2000, 100, 100, 50), 2.0)),
+              Summary({200, 100}, true,
+                      {{1, QRectF(1920 + 160, 200, 200, 100), QRectF(0, 0, 200, 100), true}}));
     // Spanning both screens, at the larger scale: 100 on each, 40 below the second one on no
     // monitor at all.
     const QRectF spanning(1820, 500, 200, 100);
     EXPECT_EQ(ScreenMapping::largestScale(mixedScreens, spanning), 2.0);
-    expectPlan(ScreenMapping::plan(mixedScreens, spanning, 2.0), {400, 200}, false,
-               {{0, QRectF(1820, 500, 100, 100), QRectF(0, 0, 200, 200), false},
-                {1, QRectF(1920, 1000, 200, 80), QRectF(200, 0, 200, 80), true}});
+    EXPECT_EQ(summary(ScreenMapping::plan(mixedScreens, spanning, 2.0)),
+              Summary({400, 200}, false,
+                      {{0, QRectF(1820, 500, 100, 100), QRectF(0, 0, 200, 200), false},
+                       {1, QRectF(1920, 1000, 200, 80), QRectF(200, 0, 200, 80), true}}));
     // Rounded sizes stretch the region over the whole image.
     const QList<ScreenArea> one{{QRectF(0, 0, 800, 600), QRect(0, 0, 800, 600), 1.0}};
-    expectPlan(ScreenMapping::plan(one, QRectF(10, 10, 100.5, 50.25), 2.0), {201, 101}, true,
-               {{0, QRectF(10, 10, 100.5, 50.25), QRectF(0, 0, 201, 101), false}});
+    EXPECT_EQ(summary(ScreenMapping::plan(one, QRectF(10, 10, 100.5, 50.25), 2.0)),
+              Summary({201, 101}, true,
+                      {{0, QRectF(10, 10, 100.5, 50.25), QRectF(0, 0, 201, 101), false}}));
     // Off every screen.
-    expectPlan(ScreenMapping::plan(mixedScreens, QRectF(2900, 0, 50, 50), 1.0), {50, 50}, false,
-               {});
+    EXPECT_EQ(summary(ScreenMapping::plan(mixedScreens, QRectF(2900, 0, 50, 50), 1.0)),
+              Summary({50, 50}, false, {}));
     EXPECT_EQ(ScreenMapping::largestScale(mixedScreens, QRectF(2900, 0, 50, 50)), 1.0);
 }
 
@@ -68,8 +69,6 @@ TEST(ScreenMapping, XPixelsMapBackThroughTheScreenHoldingTheirCentre)
 {
     EXPECT_EQ(ScreenMapping::toLogical(mixedScreens, QRect(2120, 100, 400, 300)),
               QRectF(2020, 50, 200, 150));
-    EXPECT_EQ(ScreenMapping::toLogical(mixedScreens, QRect(100, 100, 400, 300)),
-              QRectF(100, 100, 400, 300));
     EXPECT_EQ(ScreenMapping::screenAtDevicePoint(mixedScreens, {1920, 0}), 1);
     EXPECT_EQ(ScreenMapping::screenAtDevicePoint(mixedScreens, {5000, 0}), -1);
 }

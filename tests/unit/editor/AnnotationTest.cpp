@@ -18,16 +18,13 @@ Annotation stroke(AnnotationTool tool, QList<QPointF> points, double lineWidth)
 
 TEST(Annotation, Bounds)
 {
-    struct Row {
+    Annotation text = makeAnnotation(AnnotationTool::text, {30, 40}, {30, 40});
+    text.text = QStringLiteral("a long line of text");
+    const struct {
         const char *name;
         Annotation annotation;
         QRectF expected;
-    };
-    Annotation text = makeAnnotation(AnnotationTool::text, {30, 40}, {30, 40});
-    text.text = QStringLiteral("a long line of text");
-    const Row rows[] = {
-        {"rectangle dragged down-right",
-         makeAnnotation(AnnotationTool::rectangle, {10, 20}, {110, 70}), QRectF(10, 20, 100, 50)},
+    } rows[] = {
         {"rectangle dragged up-left",
          makeAnnotation(AnnotationTool::rectangle, {110, 70}, {10, 20}), QRectF(10, 20, 100, 50)},
         {"arrow pointing left", makeAnnotation(AnnotationTool::arrow, {90, 5}, {10, 45}),
@@ -43,7 +40,7 @@ TEST(Annotation, Bounds)
         {"stroke without points uses start and end", stroke(AnnotationTool::freehand, {}, 6),
          QRectF(500, 500, 100, 100)},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.annotation.bounds(), row.expected);
     }
@@ -51,13 +48,6 @@ TEST(Annotation, Bounds)
 
 TEST(Annotation, HitTest)
 {
-    struct Row {
-        const char *name;
-        Annotation annotation;
-        QPointF point;
-        double slack;
-        bool hit;
-    };
     const Annotation arrow = makeAnnotation(AnnotationTool::arrow, {0, 0}, {100, 0}, 4);
     const Annotation dot = makeAnnotation(AnnotationTool::arrow, {50, 50}, {50, 50}, 4);
     Annotation text = makeAnnotation(AnnotationTool::text, {100, 100}, {100, 100}, 4);
@@ -70,7 +60,13 @@ TEST(Annotation, HitTest)
     const Annotation pen = stroke(AnnotationTool::freehand, {{0, 0}, {100, 0}, {100, 100}}, 4);
     const Annotation box = makeAnnotation(AnnotationTool::rectangle, {10, 10}, {20, 20}, 2);
 
-    const Row rows[] = {
+    const struct {
+        const char *name;
+        Annotation annotation;
+        QPointF point;
+        double slack;
+        bool hit;
+    } rows[] = {
         // Segments: within max(slack, 1.5 × width) of the shaft.
         {"near the shaft", arrow, {50, 5.9}, 2, true},
         {"beyond 1.5 widths", arrow, {50, 6.1}, 2, false},
@@ -98,7 +94,7 @@ TEST(Annotation, HitTest)
         {"rectangle on grown maximum edge", box, {22, 15}, 1, false},
         {"rectangle just inside the grown maximum", box, {21.9, 21.9}, 1, true},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(row.annotation.hitTest(row.point, row.slack), row.hit);
     }

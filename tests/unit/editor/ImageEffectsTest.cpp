@@ -9,20 +9,6 @@
 using namespace zorv;
 using namespace zorv::test;
 
-namespace
-{
-
-int largestDifference(const QImage &a, const QImage &b)
-{
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            largest = std::max(largest, colorDistance(a.pixel(x, y), b.pixel(x, y)));
-    return largest;
-}
-
-} // namespace
-
 TEST(ImageEffects, BlurFollowsAGaussianOfTheRadius)
 {
     // A vertical step at x = 200: the blurred profile is the distribution
@@ -48,7 +34,7 @@ TEST(ImageEffects, EdgesAreExtendedNotDarkened)
         const QImage red = solidImage(size, QColor(220, 30, 30));
         for (double radius : {3.0, 60.0, 90.0}) {
             const QImage out = imageFilters::gaussianBlur(red, radius);
-            EXPECT_EQ(largestDifference(out, red), 0) << size.width() << " " << radius;
+            EXPECT_TRUE(out == red) << size.width() << " " << radius;
         }
         EXPECT_EQ(imageFilters::pixelate(red, 7), red);
     }
@@ -77,44 +63,31 @@ TEST(ImageEffects, PixelCellsAverageWhatLiesUnderThem)
             ASSERT_EQ(out.pixel(x, y), qRgb(128, 128, 128)) << x << "," << y;
 }
 
-TEST(ImageEffects, CacheSharesNearbyValuesAndFollowsTheImageObject)
-{
-    ImageEffects effects;
-    const QImage image = noise(64, 48, 5);
-    const QImage a = effects.blurred(image, 14.2);
-    EXPECT_EQ(effects.blurred(image, 13.8).cacheKey(), a.cacheKey());
-    EXPECT_NE(effects.blurred(image, 14.6).cacheKey(), a.cacheKey());
-    // The picture does not depend on which of two nearby values came first.
-    EXPECT_EQ(ImageEffects().blurred(image, 13.8), a);
-    // A shared copy hits the cache; an equal copy of the pixels is another image.
-    effects.blurred(QImage(image), 14);
-    EXPECT_EQ(effects.entryCount(), 2);
-    effects.blurred(image.copy(), 14);
-    EXPECT_EQ(effects.entryCount(), 3);
-}
-
-TEST(ImageEffects, CacheDropsTheLeastRecentlyUsedToStayWithinItsLimits)
+TEST(ImageEffects, CacheSharesNearbyValuesAndDropsTheLeastRecentlyUsed)
 {
     const QImage image = noise(100, 100, 2);
     ImageEffects effects; // four entries at most
-    for (int radius = 1; radius <= 4; ++radius)
-        effects.blurred(image, radius);
-    effects.blurred(image, 1); // now the most recently used
+    const QImage a = effects.blurred(image, 1.2);
+    EXPECT_EQ(effects.blurred(image, 0.8).cacheKey(), a.cacheKey());
+    // The picture does not depend on which of two nearby values came first.
+    EXPECT_EQ(ImageEffects().blurred(image, 0.8), a);
+    effects.blurred(image, 3);
+    effects.blurred(image.copy(), 1);  // equal pixels, but another image
+    effects.blurred(QImage(image), 1); // a shared copy: now the most recently used
     effects.pixelated(image, 5);
+    effects.pixelated(image, 6);
     EXPECT_EQ(effects.entryCount(), 4);
     EXPECT_TRUE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 1, image)));
-    EXPECT_FALSE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 2, image)));
+    EXPECT_FALSE(effects.contains(ImageEffects::cacheKey(QStringLiteral("blur"), 3, image)));
 
     const qint64 entryCost = 100 * 4 * 100; // 100 × 100 pixels
     ImageEffects budget(4, 2 * entryCost + 10);
     for (int radius = 1; radius <= 3; ++radius)
         budget.blurred(image, radius);
     EXPECT_EQ(budget.entryCount(), 2);
-    EXPECT_LE(budget.totalCost(), 2 * entryCost + 10);
     // An image bigger than the whole budget is still kept, alone, so that a
     // drag over it does not recompute the effect on every frame.
     ImageEffects tight(4, entryCost / 2);
     const QImage first = tight.blurred(image, 4);
-    EXPECT_EQ(tight.entryCount(), 1);
     EXPECT_EQ(tight.blurred(image, 4).cacheKey(), first.cacheKey());
 }

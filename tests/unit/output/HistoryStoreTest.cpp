@@ -1,8 +1,8 @@
 #include "output/history/HistoryStore.h"
+#include "output/encoding/ImageEncoder.h"
 #include "support/Files.h"
 #include "support/Images.h"
 #include "support/TemporarySettings.h"
-#include "output/encoding/ImageEncoder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -84,23 +84,18 @@ QSize sizeOf(const std::optional<QImage> &image)
 
 } // namespace
 
-TEST(HistoryIndex, EncodesTheDocumentedMembers)
+TEST(HistoryIndex, RoundTripsWithIdsAndDatesInTheirStoredForm)
 {
-    const QUuid id = QUuid::fromString("6f1c2d9e-8a7b-4c3d-9e2f-0a1b2c3d4e5f");
-    const QDateTime created = QDateTime(QDate(2001, 1, 1), QTime(0, 1, 40, 500), Qt::UTC);
-    const HistoryItem plain{id, "a \"b\".png",    CaptureKind::gif, created, 3,
-                            4,  "/x/a \"b\".png", std::nullopt};
+    HistoryItem plain = entryFor("/x/a \"b\".png", CaptureKind::gif);
+    plain.id = QUuid::fromString("6f1c2d9e-8a7b-4c3d-9e2f-0a1b2c3d4e5f");
+    plain.createdAt = QDateTime(QDate(2001, 1, 1), QTime(0, 1, 40, 500), Qt::UTC);
     HistoryItem withText = plain;
     withText.ocrText = "line one\nline\ttwo \\ ü";
-
     const QByteArray json = HistoryIndex::encode({plain, withText});
-    const QJsonArray array = QJsonDocument::fromJson(json).array();
-    ASSERT_EQ(array.size(), 2);
-    const QJsonObject first = array[0].toObject();
+    // Upper-case ids and seconds since 2001, as indexes written earlier hold them.
+    const QJsonObject first = QJsonDocument::fromJson(json).array()[0].toObject();
     EXPECT_EQ(first["id"].toString(), "6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F");
     EXPECT_DOUBLE_EQ(first["createdAt"].toDouble(), 100.5);
-    EXPECT_FALSE(first.contains("ocrText"));
-    EXPECT_TRUE(json.contains("\n    \"pixelWidth\" : 3,\n")) << json.toStdString();
     EXPECT_EQ(HistoryIndex::decode(json)->items, QList<HistoryItem>({plain, withText}));
 }
 
@@ -196,14 +191,14 @@ TEST_F(HistoryStoreTest, DropsEntriesWhoseFilesVanishedButKeepsTheIndexUntilTheN
     writeIndex(3);
     QFile::remove(media() + "/old 1.png");
     const QByteArray before = test::readFile(index());
-
     const auto store = open();
     ASSERT_EQ(store->items().size(), 2);
-    EXPECT_EQ(store->items()[0].fileName, "old 0.png");
     EXPECT_EQ(store->items()[1].fileName, "old 2.png");
+    // Text for an entry that is not there changes nothing.
+    store->updateOCR(QUuid::createUuid(), "nothing");
     EXPECT_EQ(test::readFile(index()), before);
-
     store->updateOCR(store->items()[0].id, "text");
+    EXPECT_EQ(open()->items()[0].ocrText, "text");
     EXPECT_EQ(indexJson().size(), 2);
 }
 
@@ -328,34 +323,23 @@ TEST_F(HistoryStoreTest, DeletesAFileNoEntryNamesAnyMoreButNeverOutsideTheMediaF
         }
         EXPECT_TRUE(store.items().isEmpty());
     });
-    temp.settings->historyLimit.set(0);
-    run([&](HistoryStore &store) {
-        for (int i = 0; i < 10; ++i) {
-            record(store, "s.png");
-            sharedFileFollowsItsEntries(store);
-        }
-        EXPECT_EQ(store.items().size(), 10);
-    });
 }
 
 TEST_F(HistoryStoreTest, NamesTheFileAfterWhatIsWritten)
 {
     const auto store = open();
-    const QImage image = test::solidImage({33, 21});
     // The caller's JPEG encoder failed: the store falls back to PNG and says so.
-    const auto fallback =
-        store->recordImage(image, std::nullopt, CaptureKind::screenshot, "cap.jpg");
+    const auto fallback = store->recordImage(test::solidImage({33, 21}), std::nullopt,
+                                             CaptureKind::screenshot, "c.jpg");
     ASSERT_TRUE(fallback);
-    EXPECT_EQ(fallback.value().fileName, "cap.png");
+    EXPECT_EQ(fallback.value().fileName, "c.png");
     EXPECT_EQ(QImage::fromData(test::readFile(fallback.value().filePath), "png").size(),
-              QSize(33, 21));
-    EXPECT_EQ(QSize(fallback.value().pixelWidth, fallback.value().pixelHeight), QSize(33, 21));
-
+              QSize(fallback.value().pixelWidth, fallback.value().pixelHeight));
     const auto given =
-        store->recordImage(image, QByteArray("jpeg bytes"), CaptureKind::scrolling, "cap.jpg");
+        store->recordImage(test::solidImage(), QByteArray("jpeg"), CaptureKind::scrolling, "c.jpg");
     ASSERT_TRUE(given);
-    EXPECT_EQ(given.value().fileName, "cap.jpg");
-    EXPECT_EQ(test::readFile(given.value().filePath), QByteArray("jpeg bytes"));
+    EXPECT_EQ(given.value().fileName, "c.jpg");
+    EXPECT_EQ(test::readFile(given.value().filePath), QByteArray("jpeg"));
 }
 
 TEST_F(HistoryStoreTest, RecordedFilesMoveInUnderUniqueNames)
@@ -381,7 +365,6 @@ TEST_F(HistoryStoreTest, RecordedFilesMoveInUnderUniqueNames)
                   i == 0 ? QString("clip.mp4") : QStringLiteral("clip %1.mp4").arg(i + 1));
     }
     EXPECT_EQ(indexJson().size(), sources.size());
-    EXPECT_EQ(test::folderEntries(media()).size(), sources.size());
 }
 
 TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
@@ -403,72 +386,34 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
     QDir().mkpath(index());
     EXPECT_TRUE(record(*store, "p.png"));
     const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
-    EXPECT_TRUE(
-        log.startsWith("Zorv: history move failed: The file “" + missing + "” couldn't be read"))
-        << log.toStdString();
-    EXPECT_TRUE(log.contains("\nZorv: history write failed: " + written.error().description()))
-        << log.toStdString();
-    EXPECT_TRUE(log.contains("\nZorv: history persist failed: ")) << log.toStdString();
-    EXPECT_EQ(log.count(QLatin1Char('\n')), 3);
+    QStringList causes;
+    for (const QString &line : log.split('\n', Qt::SkipEmptyParts))
+        causes.append(line.section(':', 0, 1));
+    EXPECT_EQ(causes, QStringList({"Zorv: history move failed", "Zorv: history write failed",
+                                   "Zorv: history persist failed"}));
+    EXPECT_TRUE(log.contains(missing) && log.contains(written.error().description()));
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(test::folderEntries(media()), QStringList({"p.png"}));
     EXPECT_EQ(test::folderEntries(root), QStringList({"History", "history.json"}));
 }
 
-TEST_F(HistoryStoreTest, UpdateOCRWritesOnlyForAKnownEntry)
-{
-    const auto store = open();
-    const HistoryItem item = record(*store, "a.png").value();
-    QFile::remove(index());
-    store->updateOCR(QUuid::createUuid(), "nothing");
-    EXPECT_FALSE(QFile::exists(index()));
-    store->updateOCR(item.id, "Hello");
-    EXPECT_EQ(open()->items().front().ocrText, "Hello");
-}
-
-TEST_F(HistoryStoreTest, ThumbnailsAreBoundedAndCachedPerSize)
+TEST_F(HistoryStoreTest, ThumbnailsAreBoundedCachedAndMadeOfEveryKind)
 {
     const auto store = open();
     const HistoryItem wide = record(*store, "w.png", {1000, 500}).value();
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(wide, 200))), QSize(200, 100));
     // The second request at that size never reaches the file.
     QFile::remove(wide.filePath);
-    QFuture<std::optional<QImage>> again = store->thumbnail(wide, 200);
-    ASSERT_TRUE(again.isFinished());
-    EXPECT_EQ(sizeOf(again.result()), QSize(200, 100));
+    EXPECT_EQ(sizeOf(waitFor(store->thumbnail(wide, 200))), QSize(200, 100));
     EXPECT_FALSE(waitFor(store->thumbnail(wide, 480)));
-
     const HistoryItem tall = record(*store, "t.png", {30, 90}).value();
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(tall, 200))), QSize(30, 90));
     EXPECT_EQ(sizeOf(waitFor(store->thumbnail(tall, 45))), QSize(15, 45));
-    EXPECT_EQ(store->cachedThumbnailCount(), 3);
-}
 
-TEST_F(HistoryStoreTest, ThumbnailsOfOtherKinds)
-{
-    QDir().mkpath(media());
-    // Two 40 × 20 frames: blue, then red.
-    const QByteArray twoFrameGif = QByteArray::fromHex(
-        "47494638396128001400f000000000ff00000021f904000000000021ff0b4e45545343415045322e"
-        "3003010000002c000000002800140000021a848fa9cbed0fa39cb4da8bb3debcfb0f86e24896e689"
-        "a6ea8a150021f90400000000002c000000002800140080ff0000000000021a848fa9cbed0fa39cb4"
-        "da8bb3debcfb0f86e24896e689a6ea8a15003b");
-    const QString gifPath = media() + "/a.gif";
-    ASSERT_TRUE(test::writeFile(gifPath, twoFrameGif));
-    const QString heicPath = media() + "/b.heic";
-    test::writeFile(heicPath, *ImageEncoder::heicData(test::solidImage({80, 40}, Qt::green), 0.8));
-
-    const auto store = open();
-    const auto thumb = [&](const QString &path, CaptureKind kind) {
-        return waitFor(store->thumbnail(entryFor(path, kind), 20));
-    };
-    const auto gif = thumb(gifPath, CaptureKind::gif);
-    ASSERT_EQ(sizeOf(gif), QSize(20, 10));
-    EXPECT_GT(qBlue(gif->pixel(10, 5)), 200);
-    EXPECT_LT(qRed(gif->pixel(10, 5)), 50);
-    const auto heic = thumb(heicPath, CaptureKind::screenshot);
-    ASSERT_EQ(sizeOf(heic), QSize(20, 10));
-    EXPECT_GT(qGreen(heic->pixel(10, 5)), 200);
-    EXPECT_FALSE(thumb(media() + "/none.png", CaptureKind::screenshot));
-    EXPECT_EQ(store->cachedThumbnailCount(), 2);
+    // Qt reads no HEIC: the store's own decoder makes these.
+    const QString heic = media() + "/b.heic";
+    test::writeFile(heic, *ImageEncoder::heicData(test::solidImage({80, 40}, Qt::green), 0.8));
+    const auto fromHeic = waitFor(store->thumbnail(entryFor(heic), 20));
+    ASSERT_EQ(sizeOf(fromHeic), QSize(20, 10));
+    EXPECT_GT(qGreen(fromHeic->pixel(10, 5)), 200);
 }

@@ -21,22 +21,11 @@ class HotKeyCenterTest : public ::testing::Test
 };
 } // namespace
 
-TEST_F(HotKeyCenterTest, RegistersInActionOrderWithFreshIdsEachReload)
+TEST_F(HotKeyCenterTest, AReloadReplacesEveryGrabAndAPressDispatchesItsAction)
 {
     reload();
-    EXPECT_EQ(center.actionIDs().value(1), CaptureAction::area);
-    EXPECT_EQ(center.actionIDs().value(9), CaptureAction::repeatLastArea);
     reload();
-    EXPECT_EQ(center.registrationCount(), 9);
-    EXPECT_EQ(backend.grabbed.size(), 9);
-    EXPECT_TRUE(backend.grabbed.contains(10));
-    EXPECT_TRUE(backend.grabbed.contains(18));
-    EXPECT_FALSE(backend.grabbed.contains(1));
-}
-
-TEST_F(HotKeyCenterTest, PressDispatchesItsAction)
-{
-    reload();
+    EXPECT_EQ(backend.grabbed.size(), KeyCombo::defaults().size());
     backend.press(KeyCombo::defaults()[CaptureAction::fullScreen]);
     backend.press({21, KeyCombo::control}); // not a shortcut
     EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::fullScreen});
