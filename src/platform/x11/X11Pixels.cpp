@@ -1,6 +1,7 @@
 #include "platform/x11/X11Pixels.h"
 
 #include "common/Log.h"
+#include "common/Trace.h"
 
 #include <QPainter>
 #include <QRegion>
@@ -136,6 +137,7 @@ QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect)
                           XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
         &rawError));
     XcbReply<xcb_generic_error_t> error(rawError);
+    Trace::mark("server-copied");
     if (!reply || error)
         return {};
     return imageFromPixels(static_cast<const uchar *>(m_shmAddress), rect.width(), rect.height(),
