@@ -185,8 +185,18 @@ TEST(Capture, ACaptureKeepsItsPixelsWhileLaterOnesReuseFreedMemory)
     next = QImage();
     HelperWindow third(QStringLiteral("zorv-third"), frame, QColor(green));
     ASSERT_TRUE(third.ready());
-    const QImage last = grab();
+    QImage last = grab();
     EXPECT_EQ(last.constBits(), released);
     EXPECT_EQ(colourAt(last), green & 0xFFFFFF);
     EXPECT_EQ(colourAt(held), red & 0xFFFFFF);
+
+    // An area in between (as after a frozen screen) leaves the screen's memory
+    // for the next screen.
+    released = last.constBits();
+    last = QImage();
+    const CaptureResult area =
+        desktop::captureService().capture(display, QRectF(third.clientGeometry()), 1.0);
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area.value().pixel(area.value().rect().center()) & 0xFFFFFF, green & 0xFFFFFF);
+    EXPECT_EQ(grab().constBits(), released);
 }

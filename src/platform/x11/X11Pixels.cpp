@@ -67,7 +67,7 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
     m_idle.setInterval(buffersKeptMs);
     QObject::connect(&m_idle, &QTimer::timeout, [this] {
         releaseSegment();
-        m_spare = QImage();
+        m_spares.clear();
     });
 
     // Redirecting once, for the life of the connection, keeps every top-level's
@@ -135,12 +135,24 @@ void X11Pixels::releaseSegment()
     m_shmSize = 0;
 }
 
+QImage X11Pixels::spare(QSize size)
+{
+    for (qsizetype i = 0; i < m_spares.size(); ++i) {
+        if (m_spares[i].size() == size)
+            return m_spares.takeAt(i);
+    }
+    return {};
+}
+
 QImage X11Pixels::kept(const QImage &image)
 {
-    if (!image.isNull()) {
-        m_spare = image;
-        m_idle.start();
-    }
+    if (image.isNull())
+        return image;
+    m_spares.removeIf([&image](const QImage &spare) { return spare.size() == image.size(); });
+    m_spares.prepend(image);
+    if (m_spares.size() > maximumSpares)
+        m_spares.removeLast();
+    m_idle.start();
     return image;
 }
 
@@ -256,7 +268,7 @@ QImage X11Pixels::background(const QRect &rect)
 
 QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
 {
-    QImage canvas = read(m_root, rect, std::exchange(m_spare, QImage()));
+    QImage canvas = read(m_root, rect, spare(rect.size()));
     if (canvas.isNull() || excluded.isEmpty() || !m_composited)
         return kept(canvas);
     const QList<TopLevel> topLevels = viewableTopLevels();

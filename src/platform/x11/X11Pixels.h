@@ -32,7 +32,7 @@ class X11Pixels
     // A region of a drawable, written into `into` where imageFromPixels can; null on failure.
     QImage read(xcb_drawable_t drawable, const QRect &rect, QImage into = {});
     // The screen in `rect` as it would look without the `excluded` root children.
-    // Its memory is that of the last such image when nobody holds that any more.
+    // Its memory is that of an earlier image of that size when nobody holds it any more.
     QImage compose(const QRect &rect, const QSet<xcb_window_t> &excluded);
     // A root child's own pixels, even where covered; `crop` in its coordinates.
     QImage readTopLevel(xcb_window_t topLevel, const QRect &crop);
@@ -47,7 +47,9 @@ class X11Pixels
     QImage readPlain(xcb_drawable_t drawable, const QRect &rect, QImage into);
     bool reserveSegment(size_t bytes);
     void releaseSegment();
-    // Keeps `image` for the next capture to write into, for a while.
+    // The kept image of that size, taken out; null when there is none.
+    QImage spare(QSize size);
+    // Keeps `image` for the next capture of its size to write into, for a while.
     QImage kept(const QImage &image);
     QImage background(const QRect &rect);
 
@@ -60,11 +62,13 @@ class X11Pixels
     xcb_shm_seg_t m_segment = 0;
     void *m_shmAddress = nullptr;
     size_t m_shmSize = 0;
-    // The last capture's pixels, written over by the next capture once nobody
-    // holds them. Fresh memory is faulted in page by page, which varies widely:
-    // 4 to 90 ms for a 4K screen on a virtual machine whose host takes back
-    // memory freed for a few seconds.
-    QImage m_spare;
+    // The last captures' pixels, newest first, one per size, written over by the
+    // next capture of that size once nobody holds them. Fresh memory is faulted
+    // in page by page, which varies widely: 4 to 90 ms for a 4K screen on a
+    // virtual machine whose host takes back memory freed for a few seconds. Two
+    // sizes serve an area selection: the frozen screen, then the area.
+    QList<QImage> m_spares;
+    static constexpr qsizetype maximumSpares = 2;
     static constexpr int buffersKeptMs = 5 * 60 * 1000;
     QTimer m_idle;
 };
