@@ -65,7 +65,7 @@ class X11Pixels
     // The last captures' pixels, newest first, one per size, written over by the
     // next capture of that size once nobody holds them. Fresh memory is faulted
     // in page by page, which varies widely: 4 to 90 ms for a 4K screen on a
-    // virtual machine whose host takes back memory freed for a few seconds. Two
+    // virtual machine whose host reclaims memory left free for two seconds. Two
     // sizes serve an area selection: the frozen screen, then the area.
     QList<QImage> m_spares;
     static constexpr qsizetype maximumSpares = 2;
