@@ -19,5 +19,6 @@ for size in 1920x1080 3840x2160; do
     for p in '$build'/bench/bench_grab '$build'/bench/bench_overlay; do
       [ -x \"\$p\" ] && \"\$p\"
     done
-    '$here/fullscreen.py' '$build/zorv' 20"
+    '$here/fullscreen.py' '$build/zorv' 20
+    '$here/latency.py' '$build/zorv' 20"
 done

@@ -3,6 +3,7 @@
 #include "app/StandardServices.h"
 #include "capture/Permissions.h"
 #include "capture/ScreenGeometry.h"
+#include "common/Trace.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -146,6 +147,7 @@ void CaptureCoordinator::captureFullScreen(CommandFinished finished)
 void CaptureCoordinator::deliverCapture(const CaptureResult &image, CaptureKind kind,
                                         CommandFinished finished)
 {
+    Trace::mark("grab-done");
     if (!image) {
         fail(image.error().description(), warningSymbol, finished);
         return;

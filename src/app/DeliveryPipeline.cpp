@@ -32,7 +32,12 @@ void DeliveryPipeline::deliver(const QImage &image, CaptureKind kind, Finished f
     copyToClipboard(delivery);
     announce();
     name(delivery);
-    QtConcurrent::run(&DeliveryPipeline::encode, image, delivery.format, delivery.quality)
+    QtConcurrent::run([image, format = delivery.format, quality = delivery.quality] {
+        Trace::mark("encode-start");
+        std::optional<QByteArray> data = encode(image, format, quality);
+        Trace::mark("encode-end");
+        return data;
+    })
         .then(this, [this, delivery = std::move(delivery),
                      finished = std::move(finished)](std::optional<QByteArray> data) mutable {
             delivery.data = std::move(data);

@@ -106,3 +106,53 @@ TEST(Capture, AClosedWindowOrUnknownDisplayFailsClearly)
     EXPECT_EQ(captureService().capture(12345678, 1.0).error().code(),
               CaptureError::Code::noDisplay);
 }
+
+TEST(Capture, ACaptureKeepsItsPixelsWhileLaterOnesReuseFreedMemory)
+{
+    REQUIRE_DESKTOP();
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const uint32_t display = desktop::geometry().displayID(screen);
+    const QRect frame(150, 150, 300, 200);
+    const QPoint middle = frame.center() - screen->geometry().topLeft();
+    const auto grab = [&] {
+        const CaptureResult result = desktop::captureService().capture(display, 1.0);
+        return result ? result.value() : QImage();
+    };
+    const auto colourAt = [&](const QImage &image) { return image.pixel(middle) & 0xFFFFFF; };
+    const QRgb red = qRgb(0xD0, 0x20, 0x20), blue = qRgb(0x20, 0x40, 0xD0),
+               green = qRgb(0x20, 0xC0, 0x40);
+
+    HelperWindow first(QStringLiteral("zorv-first"), frame, QColor(red));
+    ASSERT_TRUE(first.ready());
+    const QImage held = grab();
+    ASSERT_EQ(colourAt(held), red & 0xFFFFFF);
+
+    // While the first capture is held, the next one must not write over it.
+    HelperWindow second(QStringLiteral("zorv-second"), frame, QColor(blue));
+    ASSERT_TRUE(second.ready());
+    QImage next = grab();
+    EXPECT_EQ(colourAt(next), blue & 0xFFFFFF);
+    EXPECT_EQ(colourAt(held), red & 0xFFFFFF);
+    EXPECT_NE(next.constBits(), held.constBits());
+
+    // Once nobody holds a capture, the next one of that size reuses its memory
+    // and shows the screen as it is now.
+    const uchar *released = next.constBits();
+    next = QImage();
+    HelperWindow third(QStringLiteral("zorv-third"), frame, QColor(green));
+    ASSERT_TRUE(third.ready());
+    QImage last = grab();
+    EXPECT_EQ(last.constBits(), released);
+    EXPECT_EQ(colourAt(last), green & 0xFFFFFF);
+    EXPECT_EQ(colourAt(held), red & 0xFFFFFF);
+
+    // An area in between (as after a frozen screen) leaves the screen's memory
+    // for the next screen.
+    released = last.constBits();
+    last = QImage();
+    const CaptureResult area =
+        desktop::captureService().capture(display, QRectF(third.clientGeometry()), 1.0);
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area.value().pixel(area.value().rect().center()) & 0xFFFFFF, green & 0xFFFFFF);
+    EXPECT_EQ(grab().constBits(), released);
+}

@@ -1,6 +1,7 @@
 #include "platform/x11/X11Pixels.h"
 
 #include "common/Log.h"
+#include "common/Trace.h"
 
 #include <QPainter>
 #include <QRegion>
@@ -14,18 +15,23 @@
 namespace zorv
 {
 
-QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth)
+QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth, QImage into)
 {
+    if (depth != 32 && depth != 24)
+        return {};
+    const QImage::Format format =
+        depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    // An image that someone else still holds would be copied on the first write,
+    // only to be overwritten: new memory costs less then.
+    const bool reusable =
+        into.size() == QSize(width, height) && into.format() == format && into.isDetached();
+    QImage image = reusable ? std::move(into) : QImage(width, height, format);
     if (depth == 32) {
-        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
         for (int y = 0; y < height; ++y)
             memcpy(image.scanLine(y), data + size_t(y) * stride, size_t(width) * 4);
         return image;
     }
-    if (depth != 24)
-        return {};
     // The padding byte of a depth-24 pixel is undefined; Qt wants 0xFF there.
-    QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         const auto *in = reinterpret_cast<const uint32_t *>(data + size_t(y) * stride);
         auto *out = reinterpret_cast<uint32_t *>(image.scanLine(y));
@@ -55,11 +61,14 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
 
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
     m_shmAvailable = shm && shm->present;
-    // A screen's worth of shared memory makes the next grab fast; after a long
-    // quiet spell it goes back to the system.
-    m_segmentIdle.setSingleShot(true);
-    m_segmentIdle.setInterval(segmentKeptMs);
-    QObject::connect(&m_segmentIdle, &QTimer::timeout, [this] { releaseSegment(); });
+    // A screen's worth of shared memory and of image make the next grab fast;
+    // after a long quiet spell they go back to the system.
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(buffersKeptMs);
+    QObject::connect(&m_idle, &QTimer::timeout, [this] {
+        releaseSegment();
+        m_spares.clear();
+    });
 
     // Redirecting once, for the life of the connection, keeps every top-level's
     // pixmap current even while it is covered and its client cannot repaint.
@@ -126,7 +135,28 @@ void X11Pixels::releaseSegment()
     m_shmSize = 0;
 }
 
-QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect)
+QImage X11Pixels::spare(QSize size)
+{
+    for (qsizetype i = 0; i < m_spares.size(); ++i) {
+        if (m_spares[i].size() == size)
+            return m_spares.takeAt(i);
+    }
+    return {};
+}
+
+QImage X11Pixels::kept(const QImage &image)
+{
+    if (image.isNull())
+        return image;
+    m_spares.removeIf([&image](const QImage &spare) { return spare.size() == image.size(); });
+    m_spares.prepend(image);
+    if (m_spares.size() > maximumSpares)
+        m_spares.removeLast();
+    m_idle.start();
+    return image;
+}
+
+QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect, QImage into)
 {
     xcb_generic_error_t *rawError = nullptr;
     XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
@@ -136,13 +166,14 @@ QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect)
                           XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
         &rawError));
     XcbReply<xcb_generic_error_t> error(rawError);
+    Trace::mark("server-copied");
     if (!reply || error)
         return {};
     return imageFromPixels(static_cast<const uchar *>(m_shmAddress), rect.width(), rect.height(),
-                           rect.width() * 4, reply->depth);
+                           rect.width() * 4, reply->depth, std::move(into));
 }
 
-QImage X11Pixels::readPlain(xcb_drawable_t drawable, const QRect &rect)
+QImage X11Pixels::readPlain(xcb_drawable_t drawable, const QRect &rect, QImage into)
 {
     xcb_generic_error_t *rawError = nullptr;
     XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
@@ -157,18 +188,18 @@ QImage X11Pixels::readPlain(xcb_drawable_t drawable, const QRect &rect)
     if (length < rect.width() * rect.height() * 4)
         return {};
     return imageFromPixels(xcb_get_image_data(reply.get()), rect.width(), rect.height(),
-                           rect.width() * 4, reply->depth);
+                           rect.width() * 4, reply->depth, std::move(into));
 }
 
-QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect)
+QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect, QImage into)
 {
     if (!m_formatSupported || rect.isEmpty() || rect.width() > 0x7FFF || rect.height() > 0x7FFF)
         return {};
     if (m_shmAvailable && reserveSegment(size_t(rect.width()) * rect.height() * 4)) {
-        m_segmentIdle.start();
-        return readShared(drawable, rect);
+        m_idle.start();
+        return readShared(drawable, rect, std::move(into));
     }
-    return readPlain(drawable, rect);
+    return readPlain(drawable, rect, std::move(into));
 }
 
 QList<X11Pixels::TopLevel> X11Pixels::viewableTopLevels()
@@ -237,9 +268,9 @@ QImage X11Pixels::background(const QRect &rect)
 
 QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
 {
-    QImage canvas = read(m_root, rect);
+    QImage canvas = read(m_root, rect, spare(rect.size()));
     if (canvas.isNull() || excluded.isEmpty() || !m_composited)
-        return canvas;
+        return kept(canvas);
     const QList<TopLevel> topLevels = viewableTopLevels();
     QRegion hidden;
     for (const TopLevel &top : topLevels) {
@@ -248,7 +279,7 @@ QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
     }
     hidden &= rect;
     if (hidden.isEmpty())
-        return canvas;
+        return kept(canvas);
 
     // Only what the excluded windows cover is rebuilt: the background, then every
     // other top-level from the bottom up.
@@ -269,7 +300,8 @@ QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
                                                             : QPainter::CompositionMode_Source);
         painter.drawImage(part.topLeft(), pixels);
     }
-    return canvas;
+    painter.end();
+    return kept(canvas);
 }
 
 } // namespace zorv

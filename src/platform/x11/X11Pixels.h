@@ -29,9 +29,10 @@ class X11Pixels
     bool composited() const { return m_composited; }
     bool usesSharedMemory() const { return m_shmAvailable; }
 
-    // A region of a drawable; null on failure.
-    QImage read(xcb_drawable_t drawable, const QRect &rect);
+    // A region of a drawable, written into `into` where imageFromPixels can; null on failure.
+    QImage read(xcb_drawable_t drawable, const QRect &rect, QImage into = {});
     // The screen in `rect` as it would look without the `excluded` root children.
+    // Its memory is that of an earlier image of that size when nobody holds it any more.
     QImage compose(const QRect &rect, const QSet<xcb_window_t> &excluded);
     // A root child's own pixels, even where covered; `crop` in its coordinates.
     QImage readTopLevel(xcb_window_t topLevel, const QRect &crop);
@@ -42,10 +43,14 @@ class X11Pixels
         QRect rect; // including the border
     };
     QList<TopLevel> viewableTopLevels();
-    QImage readShared(xcb_drawable_t drawable, const QRect &rect);
-    QImage readPlain(xcb_drawable_t drawable, const QRect &rect);
+    QImage readShared(xcb_drawable_t drawable, const QRect &rect, QImage into);
+    QImage readPlain(xcb_drawable_t drawable, const QRect &rect, QImage into);
     bool reserveSegment(size_t bytes);
     void releaseSegment();
+    // The kept image of that size, taken out; null when there is none.
+    QImage spare(QSize size);
+    // Keeps `image` for the next capture of its size to write into, for a while.
+    QImage kept(const QImage &image);
     QImage background(const QRect &rect);
 
     xcb_connection_t *m_connection;
@@ -57,11 +62,21 @@ class X11Pixels
     xcb_shm_seg_t m_segment = 0;
     void *m_shmAddress = nullptr;
     size_t m_shmSize = 0;
-    static constexpr int segmentKeptMs = 5 * 60 * 1000;
-    QTimer m_segmentIdle;
+    // The last captures' pixels, newest first, one per size, written over by the
+    // next capture of that size once nobody holds them. Fresh memory is faulted
+    // in page by page, which varies widely: 4 to 90 ms for a 4K screen on a
+    // virtual machine whose host reclaims memory left free for two seconds. Two
+    // sizes serve an area selection: the frozen screen, then the area.
+    QList<QImage> m_spares;
+    static constexpr qsizetype maximumSpares = 2;
+    static constexpr int buffersKeptMs = 5 * 60 * 1000;
+    QTimer m_idle;
 };
 
-// Turns 32-bit X pixels of the given depth into an image (one pass, no further copy).
-QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth);
+// Turns 32-bit X pixels of the given depth into an image (one pass, no further
+// copy). The pixels go into `into` when it has that size and format and no one
+// else holds it (a holder's copy is never touched); otherwise into new memory.
+QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth,
+                       QImage into = {});
 
 } // namespace zorv
