@@ -88,7 +88,7 @@ void DeliveryPipeline::offerEncodedToClipboard(const Delivery &delivery) const
 
 void DeliveryPipeline::keepInHistory(Delivery &delivery) const
 {
-    const FileResult<HistoryItem> item = m_services.history->recordImage(
+    const FileResult<HistoryItem> item = m_services.history().recordImage(
         delivery.image, delivery.data, delivery.kind, delivery.fileName);
     Trace::mark("history-written");
     if (item) {

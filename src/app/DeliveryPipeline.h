@@ -36,7 +36,8 @@ struct Delivery {
 // What delivery works with; the application wires the real ones.
 struct DeliveryServices {
     AppSettings *settings = nullptr;
-    HistoryStore *history = nullptr;
+    // Opened on first use: a store reads its folder when it opens.
+    std::function<HistoryStore &()> history;
     SoundPlayer *sound = nullptr;
     std::function<void(const QImage &)> copy;
     // Hands the encoded PNG to the clipboard that holds the image.

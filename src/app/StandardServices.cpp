@@ -23,7 +23,7 @@ DeliveryServices delivery()
 {
     DeliveryServices services;
     services.settings = &AppSettings::shared();
-    services.history = &HistoryStore::shared();
+    services.history = &HistoryStore::shared;
     services.sound = &Platform::shared().sound();
     services.copy = &OutputService::copy;
     services.offerPng = &OutputService::offerClipboardPng;

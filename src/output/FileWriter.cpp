@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -67,9 +67,15 @@ constexpr int temporaryNameDigits = 16;
 // The names TemporaryFile makes: ".zorv-" + 16 lower-case hex digits + ".tmp".
 bool isTemporaryName(const QString &name)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("\\A\\.zorv-[0-9a-f]{%1}\\.tmp\\z").arg(temporaryNameDigits));
-    return pattern.match(name).hasMatch();
+    const QLatin1String prefix(".zorv-"), suffix(".tmp");
+    if (name.size() != prefix.size() + temporaryNameDigits + suffix.size() ||
+        !name.startsWith(prefix) || !name.endsWith(suffix))
+        return false;
+    const QStringView digits = QStringView(name).mid(prefix.size(), temporaryNameDigits);
+    return std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+               (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    });
 }
 
 // A hidden file in the target folder that is removed again unless it was
@@ -366,8 +372,9 @@ int removeStaleTemporaryFiles(const QString &directory)
 {
     int removed = 0;
     const QDir dir(directory);
-    const QStringList names =
-        dir.entryList({QStringLiteral(".zorv-*.tmp")}, QDir::Files | QDir::Hidden | QDir::System);
+    // Matched here rather than by a name filter, which would load the regular
+    // expression engine into an idle tray program.
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {
         if (!isTemporaryName(name))
             continue;

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QThreadPool>
@@ -192,15 +191,21 @@ bool HistoryStore::keepDamagedIndex(const QByteArray &bytes, int droppedEntries)
     const QString base = QFileInfo(indexPath()).fileName() + QStringLiteral(".corrupt");
     const QDir root(m_root);
     std::map<int, QString> copies;
-    for (const QString &name : root.entryList({base + QLatin1Char('*')}, QDir::Files)) {
+    for (const QString &name : root.entryList(QDir::Files)) {
+        if (!name.startsWith(base))
+            continue;
         if (name == base) {
             copies[1] = name;
             continue;
         }
-        static const QRegularExpression numbered(QStringLiteral("\\A\\.([1-9][0-9]{0,8})\\z"));
-        const QRegularExpressionMatch match = numbered.match(name.mid(base.size()));
-        if (match.hasMatch() && match.captured(1).toInt() >= 2)
-            copies[match.captured(1).toInt()] = name;
+        // base + "." + a number of at most nine digits, without leading zeros
+        const QString digits = name.mid(base.size() + 1);
+        bool isNumber = name.at(base.size()) == QLatin1Char('.') && digits.size() <= 9 &&
+                        !digits.startsWith(QLatin1Char('0'));
+        for (const QChar c : digits)
+            isNumber = isNumber && c.isDigit() && c.unicode() < 128;
+        if (isNumber && digits.toInt() >= 2)
+            copies[digits.toInt()] = name;
     }
 
     int number = copies.empty() ? 1 : copies.rbegin()->first + 1;

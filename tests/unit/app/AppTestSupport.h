@@ -43,7 +43,7 @@ struct CaptureWorld : ::testing::Test {
 
         DeliveryServices delivery;
         delivery.settings = &settings();
-        delivery.history = history.get();
+        delivery.history = [this]() -> HistoryStore & { return *history; };
         delivery.sound = &platform.player;
         delivery.copy = [this](const QImage &image) { copied.append(image); };
         delivery.offerPng = [this](const QImage &, const QByteArray &png) { offered.append(png); };
