@@ -27,9 +27,9 @@ TEST(CommandLine, ParsesActionsAndOptions)
     };
     for (const Case &c : cases) {
         const Command command = parseCommandLine(c.args);
-        EXPECT_EQ(command.kind, c.kind) << c.args.join(' ').toStdString();
-        EXPECT_EQ(command.action, c.action) << c.args.join(' ').toStdString();
-        EXPECT_EQ(command.suppressWelcome, c.suppressWelcome) << c.args.join(' ').toStdString();
+        EXPECT_EQ(std::tuple(command.kind, command.action, command.suppressWelcome),
+                  std::tuple(c.kind, c.action, c.suppressWelcome))
+            << c.args.join(' ').toStdString();
     }
     EXPECT_TRUE(parseCommandLine({"--resident"}).detached);
     EXPECT_EQ(parseCommandLine({"bogus"}).error,
@@ -57,11 +57,10 @@ TEST(CommandLine, OutputNamesAFileOrStandardOutputForImageActionsOnly)
     };
     for (const Case &c : cases) {
         const Command command = parseCommandLine(c.args);
-        const std::string args = c.args.join(' ').toStdString();
-        EXPECT_EQ(command.kind != Command::Kind::invalid, c.valid) << args;
-        EXPECT_EQ(command.output, c.output) << args;
-        EXPECT_EQ(command.outputFormat, c.format) << args;
-        EXPECT_EQ(command.error.isEmpty(), c.valid) << args;
+        EXPECT_EQ(std::tuple(command.kind != Command::Kind::invalid, command.error.isEmpty(),
+                             command.output, command.outputFormat),
+                  std::tuple(c.valid, c.valid, c.output, c.format))
+            << c.args.join(' ').toStdString();
     }
 }
 
