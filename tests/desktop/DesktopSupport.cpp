@@ -48,11 +48,6 @@ const ScreenGeometry &geometry()
     return captureService().geometry();
 }
 
-bool waitFor(const std::function<bool()> &condition, int ms)
-{
-    return QTest::qWaitFor(condition, ms);
-}
-
 QByteArray run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
@@ -118,7 +113,7 @@ HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor s
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QCoreApplication::applicationFilePath(),
                     {"--gtest_filter=DISABLED_Helper.*", "--gtest_also_run_disabled_tests"});
-    waitFor(
+    const bool answered = QTest::qWaitFor(
         [this] {
             if (!m_process.canReadLine())
                 return m_process.state() == QProcess::NotRunning;
@@ -128,16 +123,10 @@ HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor s
             m_id = words[1].toUInt();
             m_client =
                 QRect(words[2].toInt(), words[3].toInt(), words[4].toInt(), words[5].toInt());
-            m_ready = true;
             return true;
         },
         10000);
-}
-
-HelperWindow::~HelperWindow()
-{
-    m_process.kill();
-    m_process.waitForFinished(3000);
+    m_ready = answered && m_id != 0;
 }
 
 namespace
