@@ -10,9 +10,9 @@ namespace
 class HotKeyCenterTest : public ::testing::Test
 {
   protected:
-    void reload(const HotKeyMap &keys = KeyCombo::defaults())
+    void reload()
     {
-        center.reload(keys, [this](CaptureAction a) { actions.append(a); });
+        center.reload(KeyCombo::defaults(), [this](CaptureAction a) { actions.append(a); });
     }
 
     FakeHotKeyBackend backend;
@@ -21,7 +21,7 @@ class HotKeyCenterTest : public ::testing::Test
 };
 } // namespace
 
-TEST_F(HotKeyCenterTest, AReloadReplacesEveryGrabAndAPressDispatchesItsAction)
+TEST_F(HotKeyCenterTest, AReloadReplacesEveryGrabAndOnlyRegisteredPressesDispatch)
 {
     reload();
     reload();
@@ -29,6 +29,13 @@ TEST_F(HotKeyCenterTest, AReloadReplacesEveryGrabAndAPressDispatchesItsAction)
     backend.press(KeyCombo::defaults()[CaptureAction::fullScreen]);
     backend.press({21, KeyCombo::control}); // not a shortcut
     EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::fullScreen});
+    // After unregistering nothing fires, not even a stale press the platform still delivers.
+    center.unregisterAll();
+    EXPECT_TRUE(backend.grabbed.isEmpty());
+    backend.press(KeyCombo::defaults()[CaptureAction::fullScreen]);
+    for (const uint32_t id : {0, 1, 2})
+        Q_EMIT backend.pressed(id);
+    EXPECT_EQ(actions.size(), 1);
 }
 
 TEST_F(HotKeyCenterTest, RefusedCombinationIsLoggedOnceAndTheRestRegister)
@@ -38,19 +45,7 @@ TEST_F(HotKeyCenterTest, RefusedCombinationIsLoggedOnceAndTheRestRegister)
     reload();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Zorv: could not register hot key Ctrl+Shift+5 for window\n");
-    EXPECT_EQ(center.registrationCount(), 8);
+    EXPECT_EQ(center.registrationCount(), KeyCombo::defaults().size() - 1);
     backend.press(KeyCombo::defaults()[CaptureAction::repeatLastArea]);
     EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::repeatLastArea});
-}
-
-TEST_F(HotKeyCenterTest, NothingFiresAfterUnregisterAll)
-{
-    reload({{CaptureAction::fullScreen, KeyCombo::defaults()[CaptureAction::fullScreen]}});
-    EXPECT_EQ(center.registrationCount(), 1);
-    center.unregisterAll();
-    EXPECT_TRUE(backend.grabbed.isEmpty());
-    backend.press(KeyCombo::defaults()[CaptureAction::fullScreen]);
-    // A stale press that the platform still delivers is ignored as well.
-    Q_EMIT backend.pressed(1);
-    EXPECT_TRUE(actions.isEmpty());
 }
