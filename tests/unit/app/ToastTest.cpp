@@ -2,8 +2,6 @@
 #include "support/fake/FakeWindowSystem.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -25,23 +23,18 @@ struct ToastTest : ::testing::Test {
 };
 } // namespace
 
-TEST_F(ToastTest, APillSizedToItsTextAtTopCentreThatNeverTakesFocusAndGivesWayToTheNext)
+TEST_F(ToastTest, NeverTakesFocusAndGivesWayToTheNext)
 {
-    toast.show("Short", "checkmark", 5);
-    const QSize shortSize = toast.current()->size();
-    toast.show("Copied to Clipboard, and a little more", "checkmark", 0.5);
+    toast.show("First", "checkmark", 5);
+    toast.show("Second", "checkmark", 0.5);
     QApplication::processEvents();
     EXPECT_EQ(visibleToasts(), 1);
     ToastView *view = toast.current();
     ASSERT_TRUE(view);
-    EXPECT_GT(view->width(), shortSize.width());
-    EXPECT_EQ(view->height(), shortSize.height()); // one line
+    EXPECT_EQ(view->message(), "Second");
     // Offscreen every shown window becomes active; what keeps it from X11's focus is its flags.
     EXPECT_TRUE(view->windowFlags().testFlags(Qt::WindowTransparentForInput |
                                               Qt::WindowDoesNotAcceptFocus));
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    EXPECT_NEAR(view->geometry().center().x(), screen.center().x(), 1);
-    EXPECT_EQ(view->y(), screen.top() + Toast::topMargin);
     // The replaced toast's timer finds itself replaced and the second one ends on time.
     QTRY_COMPARE_WITH_TIMEOUT(visibleToasts(), 0, 2000);
     EXPECT_EQ(toast.current(), nullptr);

@@ -6,7 +6,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -82,9 +81,8 @@ TEST(HistoryIndex, RoundTripsWithIdsAndDatesInTheirStoredForm)
     withText.ocrText = "line one\nline\ttwo \\ ü";
     const QByteArray json = HistoryIndex::encode({plain, withText});
     // Upper-case ids and seconds since 2001, as indexes written earlier hold them.
-    const QJsonObject first = QJsonDocument::fromJson(json).array()[0].toObject();
-    EXPECT_EQ(first["id"].toString(), "6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F");
-    EXPECT_DOUBLE_EQ(first["createdAt"].toDouble(), 100.5);
+    EXPECT_TRUE(json.contains(R"("id" : "6F1C2D9E-8A7B-4C3D-9E2F-0A1B2C3D4E5F",)") &&
+                json.contains(R"("createdAt" : 100.5,)"));
     EXPECT_EQ(HistoryIndex::decode(json)->items, QList<HistoryItem>({plain, withText}));
 }
 

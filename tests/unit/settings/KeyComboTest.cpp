@@ -6,19 +6,6 @@
 
 using namespace zorv;
 
-TEST(KeyCombo, DisplayStrings)
-{
-    const std::pair<KeyCombo, const char *> cases[] = {
-        {{0, KeyCombo::command | KeyCombo::option | KeyCombo::shift | KeyCombo::control},
-         "Ctrl+Alt+Shift+Super+A"},
-        {{65, KeyCombo::control}, "Ctrl+Key65"},
-        {{KeyCombo::extendedKeyBase + KEY_KP5, KeyCombo::shift}, "Shift+Keypad 5"},
-        {{KeyCombo::extendedKeyBase + 999, 0}, "Key66535"},
-    };
-    for (const auto &[combo, text] : cases)
-        EXPECT_EQ(combo.displayString(), QString::fromUtf8(text)) << text;
-}
-
 TEST(KeyCombo, EveryNamedKeyMapsToOnePhysicalKeyAndBack)
 {
     QSet<uint32_t> seen;
