@@ -90,12 +90,9 @@ int countColour(const QImage &image, QRgb colour, int step)
 std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn)
 {
     const auto windows = captureService().windowInfos(excludingOwn);
-    if (windows) {
-        for (const WindowInfo &w : windows.value()) {
-            if (w.id == id)
-                return w;
-        }
-    }
+    for (const WindowInfo &w : windows ? windows.value() : QList<WindowInfo>())
+        if (w.id == id)
+            return w;
     return std::nullopt;
 }
 

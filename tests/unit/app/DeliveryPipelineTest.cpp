@@ -11,12 +11,9 @@ using DeliveryPipelineTest = CaptureWorld;
 TEST_F(DeliveryPipelineTest, ServesClipboardSoundAndHistoryUnlessTurnedOffAndBeepsWithoutSound)
 {
     const Delivery delivery = deliverAndWait(solidImage());
-    ASSERT_EQ(copied.size(), 1);
-    EXPECT_EQ(copied[0].size(), QSize(64, 40));
     EXPECT_EQ(std::pair(platform.player.played, beeps), std::pair(1, 0));
     // The pastes are served from the very bytes the history holds.
     EXPECT_EQ(offered, QList<QByteArray>{readFile(delivery.historyItem.value().filePath)});
-    EXPECT_EQ(history->items().first().fileName, "Zorv 2026-03-05 at 14.07.09.png");
     EXPECT_TRUE(toasts.isEmpty());
     EXPECT_FALSE(delivery.savedPath || QFile::exists(settings().saveDirectoryPath()));
 

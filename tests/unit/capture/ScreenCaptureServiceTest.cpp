@@ -77,10 +77,8 @@ TEST_F(CaptureServiceTest, TooSmallAreaOrUnknownTargetFailsBeforeAskingThePlatfo
     EXPECT_TRUE(service.capture(QRectF(5, 5, 1, 1)));
 }
 
-TEST_F(CaptureServiceTest, CapturesAreRoundedToWholePixelsOfTheirDisplayAndFailuresPassThrough)
+TEST_F(CaptureServiceTest, ADisplayIsCapturedWholeAndFailuresPassThrough)
 {
-    EXPECT_EQ(service.capture(1, QRectF(10, 10, 100.5, 50.25), 2).value().size(), QSize(201, 101));
-    EXPECT_EQ(service.captureWindow(5, 2, false).value().size(), QSize(200, 200));
     const QImage display = service.capture(2, 1.0).value();
     EXPECT_EQ(display.size(), QSize(640, 480));
     // The fake paints each pixel with its global position.

@@ -3,7 +3,6 @@
 #include "unit/editor/EditorTestSupport.h"
 
 #include <QPainter>
-#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace zorv;
@@ -27,11 +26,6 @@ bool isReddish(QRgb p)
     return qRed(p) > 150 && qGreen(p) < 120 && qBlue(p) < 120;
 }
 
-QRgb at(const QImage &image, QPointF p)
-{
-    return image.pixel(int(std::floor(p.x())), int(std::floor(p.y())));
-}
-
 // Bounding box of the pixels that differ from the background colour.
 QRect inkBounds(const QImage &image, QRgb background)
 {
@@ -46,42 +40,6 @@ QRect inkBounds(const QImage &image, QRgb background)
 }
 
 } // namespace
-
-TEST(AnnotationRenderer, ArrowHeadSitsAtTheEndWithTheRightLength)
-{
-    const struct {
-        const char *name;
-        QPointF start, end;
-        double width;
-        double headLength; // max(3.4 × width, 12)
-    } rows[] = {
-        {"right, width 4", {20, 100}, {170, 100}, 4, 13.6},
-        {"up, width 2", {100, 180}, {100, 20}, 2, 12},
-        {"down-left, width 5", {170, 30}, {40, 160}, 5, 17},
-    };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        const QImage out =
-            renderOver(solidImage({200, 200}, Qt::white),
-                       {makeAnnotation(AnnotationTool::arrow, row.start, row.end, row.width)});
-        QLineF back(row.end, row.start); // from the tip towards the tail
-        for (const double turn : {-180.0 / 7, 180.0 / 7}) {
-            // Each wing leaves the tip backwards, turned by a seventh of a half turn.
-            QLineF wing = back;
-            wing.setAngle(back.angle() + turn);
-            wing.setLength(row.headLength - 1);
-            EXPECT_TRUE(isReddish(at(out, wing.p2())));
-            // No head at the tail.
-            EXPECT_EQ(at(out, row.start + row.end - wing.p2()), qRgb(255, 255, 255));
-            // Past the wing's round cap the head is over.
-            wing.setLength(row.headLength + row.width / 2 + 2);
-            EXPECT_EQ(at(out, wing.p2()), qRgb(255, 255, 255));
-        }
-        // The tip is mitred: it reaches well past where a round or bevelled join would end.
-        back.setLength(-(row.width * 0.5 + 1));
-        EXPECT_TRUE(row.width < 4 || isReddish(at(out, back.p2())));
-    }
-}
 
 TEST(AnnotationRenderer, SpotlightsDimOutsideOnlyAndDimEachOther)
 {

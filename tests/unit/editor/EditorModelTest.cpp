@@ -43,19 +43,8 @@ class EditorModelTest : public ::testing::Test
 
 } // namespace
 
-TEST_F(EditorModelTest, StartsFromTheSettings)
+TEST_F(EditorModelTest, NamesTheFileFromTheSettings)
 {
-    const AppSettings &s = *settings.settings;
-    // Tools grow with images wider than 1600 pixels.
-    for (const auto &[width, scale] : {std::pair{3200, 2.0}, {800, 1.0}, {4000, 2.5}}) {
-        const auto model = makeModel(QSize(width, 100));
-        const ToolSettings &tools = model->tools();
-        EXPECT_EQ(QList<double>({tools.lineWidth(), tools.fontSize(), tools.blurRadius(),
-                                 tools.pixelScale()}),
-                  QList<double>({s.annotationLineWidth() * scale, s.annotationFontSize() * scale,
-                                 s.blurRadius() * scale, s.pixelateScale() * scale}))
-            << width;
-    }
     settings.settings->nameTemplate.set(QStringLiteral("Shot {date}"));
     settings.settings->imageFormat.set(ImageFormat::jpeg);
     const QString name = makeModel(solidImage({10, 10}), std::nullopt)->fileName();

@@ -24,9 +24,7 @@ TEST(Naming, FillsTheTemplate)
         {"{other} {Date}", "{other} {Date}.png"},
         {"a//b", "a--b.png"},
         {"x:\\?%*|\"<>y", "x---------y.png"},
-        {"a\nb\tc\x01"
-         "d\x1f\x7f\u0085e",
-         "a-b-c-d---e.png"},
+        {"a\nb\tc\001d\037\177\u0085e", "a-b-c-d---e.png"},
         {".", "-.png"},
         {"..", "--.png"},
         {".hidden", "-hidden.png"},
