@@ -10,9 +10,10 @@
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QTest>
-#include <QtConcurrent/QtConcurrentRun>
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <thread>
 #include <unistd.h>
 
 using namespace zorv;
@@ -96,17 +97,23 @@ TEST(FileWriter, NewFilesNeverReplaceOthersAndFailedWritesLeaveNothing)
     // A write to an exact name never replaces what is there.
     EXPECT_EQ(FileWriter::writeNewFileAt(path, "other").error().errorNumber(), EEXIST);
     EXPECT_EQ(test::readFile(path), "old");
-    // Nor do simultaneous writers share a name.
-    QList<QFuture<FileResult<QString>>> futures;
-    for (int i = 0; i < 16; ++i) {
-        futures.append(QtConcurrent::run([&dir, i] {
-            return FileWriter::writeNewFile(dir.path(), "shot.png", QByteArray::number(i));
-        }));
+    // Nor do writers that start together share a name.
+    std::latch start(64);
+    QList<QString> written(64);
+    std::vector<std::jthread> writers;
+    for (int i = 0; i < 64; ++i) {
+        writers.emplace_back([&, i] {
+            start.arrive_and_wait();
+            const auto file =
+                FileWriter::writeNewFile(dir.path(), "shot.png", QByteArray::number(i));
+            written[i] = file ? file.value() : QString();
+        });
     }
+    writers.clear(); // joins them
     QSet<QByteArray> contents;
-    for (auto &future : futures)
-        contents.insert(test::readFile(future.result().value()));
-    EXPECT_EQ(contents.size(), 16);
+    for (const QString &path : written)
+        contents.insert(test::readFile(path));
+    EXPECT_EQ(contents.size(), 64);
 }
 
 TEST(FileWriter, RemovesOnlyItsOwnStaleTemporaryFiles)
