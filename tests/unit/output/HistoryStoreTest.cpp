@@ -98,7 +98,9 @@ TEST(HistoryIndex, DropsOnlyTheEntriesThatDoNotDecode)
     ASSERT_TRUE(kept);
     EXPECT_EQ(kept->items.size(), 3);
     EXPECT_EQ(kept->items.front().filePath, "/x/a.png");
-    // Each bad entry is the good one with one change.
+    // Each bad entry is the good one with one change: no object, a number for the text, a
+    // missing member, an unknown kind, a fraction or a text for a whole number, a bad id, a
+    // text for the date.
     const std::pair<QByteArray, QByteArray> changes[] = {
         {good, "7"},    {"}", R"(,"ocrText":7})"}, {R"("pixelWidth":3,)", ""}, {"shot", "pho"},
         {":3", ":3.5"}, {":3", R"(:"3")"},         {"6F1C2D9E", "nonse"},      {"1.5", R"("1.5")"}};
