@@ -1,9 +1,5 @@
 #include "DesktopSupport.h"
 
-#include "capture/ScreenCaptureService.h"
-#include "capture/ScreenGeometry.h"
-
-#include <QGuiApplication>
 #include <QScreen>
 #include <csignal>
 
@@ -23,56 +19,18 @@ TEST(Capture, OwnWindowsAreLeftOutOfDisplayCaptures)
     ASSERT_GT(countColour(screen->grabWindow(0).toImage(), magenta), 300 * 200 / 2);
 
     // … and a display capture leaves it out, showing what lies beneath.
-    const CaptureResult result = captureService().capture(
-        geometry().displayID(screen), QRectF(screen->geometry()), screen->devicePixelRatio());
-    ASSERT_TRUE(result) << result.error().description().toStdString();
-    keep(result.value(), QStringLiteral("own-window-left-out"));
-    EXPECT_EQ(result.value().size(), screen->geometry().size());
-    EXPECT_EQ(countColour(result.value(), magenta), 0);
+    const QImage result = captureService()
+                              .capture(geometry().displayID(screen), QRectF(screen->geometry()),
+                                       screen->devicePixelRatio())
+                              .value();
+    keep(result, QStringLiteral("own-window-left-out"));
+    EXPECT_EQ(result.size(), screen->geometry().size());
+    EXPECT_EQ(countColour(result, magenta), 0);
     const QPoint middle = own->geometry().center() - screen->geometry().topLeft();
-    EXPECT_EQ(result.value().pixel(middle) & 0xFFFFFF, green & 0xFFFFFF);
+    EXPECT_EQ(result.pixel(middle) & 0xFFFFFF, green & 0xFFFFFF);
     // The area capture leaves it out too.
-    const CaptureResult area = captureService().capture(QRectF(own->frameGeometry()));
-    ASSERT_TRUE(area);
-    EXPECT_EQ(countColour(area.value(), magenta), 0);
-}
-
-TEST(Capture, APatternComesBackAtItsPlace)
-{
-    REQUIRE_DESKTOP();
-    HelperWindow pattern(QStringLiteral("zorv-pattern"), QRect(400, 250, 256, 192));
-    ASSERT_TRUE(pattern.ready());
-    const QRect client = pattern.clientGeometry();
-    QScreen *screen = ScreenGeometry::screenContaining(client.center());
-    ASSERT_EQ(screen->devicePixelRatio(), 1.0) << "run without scale factors";
-
-    // Exactly the client area, then a larger area around it.
-    const CaptureResult exact =
-        captureService().capture(geometry().displayID(screen), QRectF(client), 1.0);
-    ASSERT_TRUE(exact);
-    EXPECT_EQ(exact.value().size(), client.size());
-    EXPECT_EQ(patternMismatches(exact.value(), QRect(QPoint(0, 0), client.size())), 0);
-    const CaptureResult around = captureService().capture(QRectF(client.adjusted(-10, -7, 0, 0)));
-    ASSERT_TRUE(around);
-    keep(around.value(), QStringLiteral("pattern-at-its-place"));
-    EXPECT_EQ(patternMismatches(around.value(), QRect(QPoint(10, 7), client.size())), 0);
-}
-
-TEST(Capture, AnAreaAcrossTwoMonitorsIsCapturedWhole)
-{
-    REQUIRE_DESKTOP();
-    if (QGuiApplication::screens().size() < 2)
-        GTEST_SKIP() << "needs two monitors (desktop.sh --monitors 1920x1080,1920x1080)";
-    const int edge = QGuiApplication::screens()[1]->geometry().left();
-    HelperWindow pattern(QStringLiteral("zorv-across"), QRect(edge - 150, 300, 300, 120));
-    ASSERT_TRUE(pattern.ready());
-    const QRect client = pattern.clientGeometry();
-    ASSERT_TRUE(client.left() < edge && client.right() > edge);
-    const CaptureResult result = captureService().capture(QRectF(client));
-    ASSERT_TRUE(result);
-    keep(result.value(), QStringLiteral("across-monitors"));
-    EXPECT_EQ(result.value().size(), client.size());
-    EXPECT_EQ(patternMismatches(result.value(), QRect(QPoint(0, 0), client.size())), 0);
+    EXPECT_EQ(countColour(captureService().capture(QRectF(own->frameGeometry())).value(), magenta),
+              0);
 }
 
 TEST(Capture, ACoveredWindowIsCapturedWithItsOwnPixels)
@@ -89,22 +47,11 @@ TEST(Capture, ACoveredWindowIsCapturedWithItsOwnPixels)
 
     const CaptureResult result = captureService().captureWindow(covered.id(), 1.0, false);
     ::kill(pid_t(covered.pid()), SIGCONT);
-    ASSERT_TRUE(result) << result.error().description().toStdString();
-    keep(result.value(), QStringLiteral("covered-window"));
-    EXPECT_EQ(result.value().size(), info->frame.size().toSize());
+    const QImage image = result.value();
+    keep(image, QStringLiteral("covered-window"));
+    EXPECT_EQ(image.size(), info->frame.size().toSize());
     const QPoint offset = covered.clientGeometry().topLeft() - info->frame.topLeft().toPoint();
-    EXPECT_EQ(patternMismatches(result.value(), QRect(offset, covered.clientGeometry().size())), 0);
-}
-
-TEST(Capture, AClosedWindowOrUnknownDisplayFailsClearly)
-{
-    REQUIRE_DESKTOP();
-    EXPECT_EQ(captureService().captureWindow(0x7FFFFFF0, 1.0, true).error().code(),
-              CaptureError::Code::noWindow);
-    EXPECT_EQ(backend().grabWindow(0x7FFFFFF0, 1.0, true).error().code(),
-              CaptureError::Code::noWindow);
-    EXPECT_EQ(captureService().capture(12345678, 1.0).error().code(),
-              CaptureError::Code::noDisplay);
+    EXPECT_EQ(patternMismatches(image, QRect(offset, covered.clientGeometry().size())), 0);
 }
 
 TEST(Capture, ACaptureKeepsItsPixelsWhileLaterOnesReuseFreedMemory)

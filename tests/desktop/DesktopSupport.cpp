@@ -48,11 +48,6 @@ const ScreenGeometry &geometry()
     return captureService().geometry();
 }
 
-bool waitFor(const std::function<bool()> &condition, int ms)
-{
-    return QTest::qWaitFor(condition, ms);
-}
-
 QByteArray run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
@@ -95,12 +90,9 @@ int countColour(const QImage &image, QRgb colour, int step)
 std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn)
 {
     const auto windows = captureService().windowInfos(excludingOwn);
-    if (windows) {
-        for (const WindowInfo &w : windows.value()) {
-            if (w.id == id)
-                return w;
-        }
-    }
+    for (const WindowInfo &w : windows ? windows.value() : QList<WindowInfo>())
+        if (w.id == id)
+            return w;
     return std::nullopt;
 }
 
@@ -118,7 +110,7 @@ HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor s
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QCoreApplication::applicationFilePath(),
                     {"--gtest_filter=DISABLED_Helper.*", "--gtest_also_run_disabled_tests"});
-    waitFor(
+    const bool answered = QTest::qWaitFor(
         [this] {
             if (!m_process.canReadLine())
                 return m_process.state() == QProcess::NotRunning;
@@ -128,16 +120,10 @@ HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor s
             m_id = words[1].toUInt();
             m_client =
                 QRect(words[2].toInt(), words[3].toInt(), words[4].toInt(), words[5].toInt());
-            m_ready = true;
             return true;
         },
         10000);
-}
-
-HelperWindow::~HelperWindow()
-{
-    m_process.kill();
-    m_process.waitForFinished(3000);
+    m_ready = answered && m_id != 0;
 }
 
 namespace

@@ -6,8 +6,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QRect>
+#include <QTest>
 #include <QWidget>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -28,8 +28,6 @@ X11ScreenBackend &backend();
 // The capture service and geometry on that backend.
 ScreenCaptureService &captureService();
 const ScreenGeometry &geometry();
-// Polls `condition` while processing events, for at most `ms`.
-bool waitFor(const std::function<bool()> &condition, int ms = 5000);
 // Runs a short command (xdotool, xprop …) to completion; its standard output.
 QByteArray run(const QString &program, const QStringList &arguments);
 // Writes an image next to the desktop's state for a person to look at.
@@ -51,7 +49,7 @@ class HelperWindow
 {
   public:
     HelperWindow(const QString &title, const QRect &geometry, QColor solid = QColor());
-    ~HelperWindow();
+    ~HelperWindow() { m_process.kill(), m_process.waitForFinished(); }
     bool ready() const { return m_ready; }
     uint32_t id() const { return m_id; }
     QRect clientGeometry() const { return m_client; } // X pixels

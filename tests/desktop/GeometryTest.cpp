@@ -1,6 +1,5 @@
 #include "DesktopSupport.h"
 
-#include "capture/ScreenCaptureService.h"
 #include "capture/ScreenGeometry.h"
 
 #include <QGuiApplication>
@@ -9,40 +8,31 @@
 using namespace zorv;
 using namespace zorv::desktop;
 
-TEST(Geometry, DisplaysAreTheMonitorsMatchedToScreens)
+TEST(Geometry, DisplaysAreTheMonitorsMatchedToScreensAndTheSharedEdgeIsTheRightOnes)
 {
     REQUIRE_DESKTOP();
-    const auto displays = desktop::captureService().displayInfos();
-    ASSERT_TRUE(displays);
+    const QList<DisplayInfo> displays = captureService().displayInfos().value();
     const QList<QScreen *> screens = QGuiApplication::screens();
-    ASSERT_EQ(displays.value().size(), screens.size());
+    ASSERT_EQ(displays.size(), screens.size());
+    QRectF all;
     for (qsizetype i = 0; i < screens.size(); ++i) {
-        EXPECT_EQ(displays.value()[i].frame, QRectF(screens[i]->geometry()));
-        EXPECT_EQ(desktop::geometry().displayID(screens[i]), displays.value()[i].id);
-        EXPECT_EQ(desktop::geometry().screenForDisplayID(displays.value()[i].id), screens[i]);
+        EXPECT_EQ(displays[i].frame, QRectF(screens[i]->geometry()));
+        EXPECT_EQ(geometry().displayID(screens[i]), displays[i].id);
+        EXPECT_EQ(geometry().screenForDisplayID(displays[i].id), screens[i]);
         // The id is the atom that names the monitor.
         EXPECT_EQ(
             atomName(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection(),
-                     displays.value()[i].id),
+                     displays[i].id),
             screens[i]->name().toUtf8());
+        all |= QRectF(screens[i]->geometry());
     }
-    EXPECT_EQ(desktop::geometry().screenForDisplayID(1), nullptr);
-}
-
-TEST(Geometry, TheSharedEdgeBelongsToTheRightHandScreen)
-{
-    REQUIRE_DESKTOP();
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    if (screens.size() < 2)
-        GTEST_SKIP() << "needs two monitors side by side";
-    const QRectF right(screens[1]->geometry());
-    const double edge = right.left();
-    EXPECT_EQ(ScreenGeometry::screenContaining({edge, 10}), screens[1]);
-    EXPECT_EQ(ScreenGeometry::screenContaining({edge - 0.5, 10}), screens[0]);
+    EXPECT_EQ(geometry().screenForDisplayID(1), nullptr);
+    EXPECT_EQ(ScreenGeometry::unionFrame(), all);
     // Outside every screen: the primary one.
     EXPECT_EQ(ScreenGeometry::screenContaining({-50, -50}), QGuiApplication::primaryScreen());
-    QRectF all;
-    for (QScreen *screen : screens)
-        all |= QRectF(screen->geometry());
-    EXPECT_EQ(ScreenGeometry::unionFrame(), all);
+    if (screens.size() < 2)
+        GTEST_SKIP() << "needs two monitors side by side";
+    const double edge = screens[1]->geometry().left();
+    EXPECT_EQ(ScreenGeometry::screenContaining({edge, 10}), screens[1]);
+    EXPECT_EQ(ScreenGeometry::screenContaining({edge - 0.5, 10}), screens[0]);
 }

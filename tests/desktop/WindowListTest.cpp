@@ -1,7 +1,5 @@
 #include "DesktopSupport.h"
 
-#include "capture/ScreenCaptureService.h"
-
 #include <QCoreApplication>
 
 using namespace zorv;
@@ -12,58 +10,38 @@ namespace
 qsizetype rankOf(uint32_t id)
 {
     const QList<WindowInfo> windows = captureService().windowInfos(false).value();
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        if (windows[i].id == id)
-            return i;
-    }
-    return -1;
-}
-
-void xdotool(const QString &command, uint32_t id)
-{
-    run("xdotool", {command, "--sync", QString::number(id)});
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [id](const WindowInfo &w) { return w.id == id; });
+    return found == windows.end() ? -1 : found - windows.begin();
 }
 
 // A second program that names itself only through WM_NAME and WM_CLASS.
-class Xterm
+uint32_t startXterm(QProcess &xterm, const QString &title)
 {
-  public:
-    explicit Xterm(const QString &title)
-    {
-        m_process.start("xterm",
-                        {"-geometry", "60x10+40+40", "-title", title, "-e", "sleep", "600"});
-        waitFor([&] {
-            m_id = run("xdotool", {"search", "--name", title}).split('\n').value(0).toUInt();
-            return m_id != 0 && listed(m_id).has_value();
-        });
-    }
-    ~Xterm()
-    {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-    uint32_t id() const { return m_id; }
-    qint64 pid() const { return m_process.processId(); }
-
-  private:
-    QProcess m_process;
-    uint32_t m_id = 0;
-};
+    xterm.start("xterm", {"-geometry", "60x10+40+40", "-title", title, "-e", "sleep", "600"});
+    uint32_t id = 0;
+    const bool shown = QTest::qWaitFor([&] {
+        id = run("xdotool", {"search", "--name", title}).split('\n').value(0).toUInt();
+        return id != 0 && listed(id).has_value();
+    });
+    return shown ? id : 0;
+}
 } // namespace
 
 TEST(WindowList, ReadsEachWindowsFieldsAndListsFrontMostFirst)
 {
     REQUIRE_DESKTOP();
-    Xterm xterm("zorv-list-xterm");
+    QProcess xterm;
+    const uint32_t termId = startXterm(xterm, "zorv-list-xterm");
     HelperWindow helper("zorv-list-helper", QRect(300, 300, 320, 200));
-    ASSERT_NE(xterm.id(), 0u);
+    ASSERT_NE(termId, 0u);
     ASSERT_TRUE(helper.ready());
-    ASSERT_TRUE(waitFor([&] { return listed(helper.id()).has_value(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed(helper.id()).has_value(); }));
 
-    const WindowInfo term = *listed(xterm.id());
+    const WindowInfo term = *listed(termId);
     EXPECT_EQ(term.title, "zorv-list-xterm"); // from WM_NAME
     EXPECT_EQ(term.appName, "XTerm");
-    EXPECT_EQ(term.pid, xterm.pid());
+    EXPECT_EQ(term.pid, xterm.processId());
     EXPECT_EQ(term.layer, 0);
     const WindowInfo window = *listed(helper.id());
     EXPECT_EQ(window.title, "zorv-list-helper");
@@ -74,12 +52,11 @@ TEST(WindowList, ReadsEachWindowsFieldsAndListsFrontMostFirst)
     EXPECT_GT(window.frame.height(), client.height());
     EXPECT_LT(window.frame.height(), client.height() + 60);
 
-    xdotool("windowactivate", xterm.id());
-    ASSERT_TRUE(waitFor([&] { return rankOf(xterm.id()) < rankOf(helper.id()); }));
-    EXPECT_EQ(rankOf(xterm.id()), 0);
-    xdotool("windowactivate", helper.id());
-    ASSERT_TRUE(waitFor([&] { return rankOf(helper.id()) < rankOf(xterm.id()); }));
-    EXPECT_EQ(rankOf(helper.id()), 0);
+    for (const uint32_t front : {termId, helper.id()}) {
+        run("xdotool", {"windowactivate", "--sync", QString::number(front)});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rankOf(front) == 0; })) << front;
+    }
+    xterm.kill(), xterm.waitForFinished();
 }
 
 TEST(WindowList, LeavesOutOwnDocksAndMinimisedWindows)
@@ -88,20 +65,19 @@ TEST(WindowList, LeavesOutOwnDocksAndMinimisedWindows)
     auto own = showOwnWindow(QRect(700, 500, 200, 120), Qt::magenta);
     ASSERT_TRUE(own);
     const uint32_t ownId = uint32_t(own->winId());
-    ASSERT_TRUE(waitFor([&] { return listed(ownId).has_value(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed(ownId).has_value(); }));
     EXPECT_EQ(listed(ownId)->pid, int32_t(QCoreApplication::applicationPid()));
     EXPECT_FALSE(listed(ownId, true).has_value());
 
     // The tray host's panel is a dock: present in the raw list, never listed.
-    const auto raw = backend().windows();
-    ASSERT_TRUE(raw);
-    const auto dock = std::find_if(raw.value().cbegin(), raw.value().cend(),
+    const QList<PlatformWindow> raw = backend().windows().value();
+    const auto dock = std::find_if(raw.cbegin(), raw.cend(),
                                    [](const PlatformWindow &w) { return w.layer != 0; });
-    ASSERT_NE(dock, raw.value().cend()) << "the test desktop runs a tray panel";
+    ASSERT_NE(dock, raw.cend()) << "the test desktop runs a tray panel";
     EXPECT_FALSE(listed(dock->id).has_value());
 
-    Xterm xterm("zorv-minimised-xterm");
-    ASSERT_TRUE(listed(xterm.id()).has_value());
-    xdotool("windowminimize", xterm.id());
-    EXPECT_TRUE(waitFor([&] { return !listed(xterm.id()).has_value(); }));
+    HelperWindow helper("zorv-minimised", QRect(300, 300, 200, 150));
+    ASSERT_TRUE(helper.ready() && QTest::qWaitFor([&] { return listed(helper.id()).has_value(); }));
+    run("xdotool", {"windowminimize", "--sync", QString::number(helper.id())});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !listed(helper.id()).has_value(); }));
 }

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace zorv::test
 {
@@ -27,5 +29,18 @@ inline QStringList folderEntries(const QString &path)
     return QDir(path).entryList(
         QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+// While it lives, writes past `bytes` fail with EFBIG instead of a signal.
+struct FileSizeLimit {
+    rlimit old{};
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit limit{bytes, old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+};
 
 } // namespace zorv::test

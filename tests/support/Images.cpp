@@ -1,4 +1,5 @@
 #include "support/Images.h"
+#include "output/encoding/HeicCodec.h"
 
 #include <QRandomGenerator>
 #include <algorithm>
@@ -27,6 +28,12 @@ QImage noise(int w, int h, quint32 seed, bool opaque)
         }
     }
     return image;
+}
+
+QImage decoded(const QByteArray &bytes)
+{
+    const QImage image = QImage::fromData(bytes);
+    return image.isNull() ? HeicCodec::decode(bytes).value_or(QImage()) : image;
 }
 
 int colorDistance(QRgb a, QRgb b)

@@ -17,14 +17,13 @@ class FakeScreenBackend : public ScreenBackend
   public:
     QList<DisplayInfo> displayList{{1, QRectF(0, 0, 800, 600)}};
     QList<PlatformWindow> windowList;
-    QList<uint32_t> stacking;
     std::optional<CaptureError> failure; // every grab fails with this when set
     int grabCount = 0;
 
     CaptureExpected<QList<DisplayInfo>> displays() override;
     std::optional<uint32_t> displayID(const QScreen *screen) override;
     CaptureExpected<QList<PlatformWindow>> windows() override;
-    QList<uint32_t> stackingOrder() override { return stacking; }
+    QList<uint32_t> stackingOrder() override { return {}; }
     CaptureResult grabDisplayRegion(uint32_t displayID, const QRectF &rect, double scale) override;
     CaptureResult grabWindow(uint32_t windowID, double scale, bool includeShadow) override;
     CaptureResult grabArea(const QRectF &rect) override;

@@ -14,7 +14,6 @@ class FakeWindowSystem : public WindowSystem
     bool compositing = true;
     uint32_t active = 0;
     QList<uint32_t> activated;
-    QList<QWindow *> sticky;
 
     bool compositingActive() override { return compositing; }
     uint32_t activeWindow() override { return active; }
@@ -23,7 +22,7 @@ class FakeWindowSystem : public WindowSystem
         activated.append(id);
         active = id;
     }
-    void setOnAllWorkspaces(QWindow *window) override { sticky.append(window); }
+    void setOnAllWorkspaces(QWindow *) override {}
 };
 
 } // namespace zorv

@@ -4,6 +4,8 @@
 #include "app/DeliveryPipeline.h"
 #include "output/history/HistoryStore.h"
 #include "settings/AppSettings.h"
+#include "support/Files.h"
+#include "support/Images.h"
 #include "support/TemporarySettings.h"
 #include "support/fake/FakePlatform.h"
 
@@ -15,12 +17,6 @@
 namespace zorv::test
 {
 
-struct ToastRecord {
-    QString message;
-    QString symbol;
-    double seconds;
-};
-
 struct SelectionRequest {
     SelectionMode mode;
     bool windowMode;
@@ -28,19 +24,15 @@ struct SelectionRequest {
 };
 
 // The coordinator and its delivery on synthetic screens, temporary settings and
-// history; overlay requests, pins, toasts and beeps are recorded.
+// history; overlay requests, pins, toast messages and beeps are recorded.
 struct CaptureWorld : ::testing::Test {
     void SetUp() override
     {
-        platform.screen.displayList = {{1, QRectF(0, 0, 800, 600)}};
-        PlatformWindow window;
-        window.id = 5;
-        window.frame = QRectF(40, 30, 200, 120);
-        window.title = QStringLiteral("Notes");
-        platform.screen.windowList = {window};
-        history = std::make_unique<HistoryStore>(temp.dir.filePath(QStringLiteral("history")),
-                                                 settings());
-
+        platform.screen.windowList = {{5, QRectF(40, 30, 200, 120), "Notes", {}, 0, 0, true}};
+        history = std::make_unique<HistoryStore>(temp.dir.filePath("history"), settings());
+        const ToastFunction toast = [this](const QString &message, const QString &, double) {
+            toasts.append(message);
+        };
         DeliveryServices delivery;
         delivery.settings = &settings();
         delivery.history = [this]() -> HistoryStore & { return *history; };
@@ -48,26 +40,19 @@ struct CaptureWorld : ::testing::Test {
         delivery.copy = [this](const QImage &image) { copied.append(image); };
         delivery.offerPng = [this](const QImage &, const QByteArray &png) { offered.append(png); };
         delivery.beep = [this] { ++beeps; };
-        delivery.toast = recordToast();
+        delivery.toast = toast;
         delivery.now = [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); };
         pipeline = std::make_unique<DeliveryPipeline>(delivery);
 
         CoordinatorServices services;
         services.platform = &platform;
         services.delivery = pipeline.get();
-        services.toast = recordToast();
+        services.toast = toast;
         services.selectArea = [this](SelectionMode mode, bool windowMode, auto completion) {
             requests.append({mode, windowMode, std::move(completion)});
         };
         services.pin = [this](const QImage &image) { pinned.append(image); };
         coordinator = std::make_unique<CaptureCoordinator>(services);
-    }
-
-    ToastFunction recordToast()
-    {
-        return [this](const QString &message, const QString &symbol, double seconds) {
-            toasts.append({message, symbol, seconds});
-        };
     }
 
     AppSettings &settings() { return *temp.settings; }
@@ -90,13 +75,21 @@ struct CaptureWorld : ::testing::Test {
         return result.value_or(CommandResult{});
     }
 
+    // Answers the last overlay request; the capture it delivered.
+    QImage answer(std::optional<SelectionOutcome> outcome)
+    {
+        QSignalSpy delivered(coordinator.get(), &CaptureCoordinator::deliveryFinished);
+        requests.last().completion(std::move(outcome));
+        return delivered.wait(3000) ? QImage(delivered.first().first().toString()) : QImage();
+    }
+
     TemporarySettings temp;
     FakePlatform platform;
     std::unique_ptr<HistoryStore> history;
     std::unique_ptr<DeliveryPipeline> pipeline;
     std::unique_ptr<CaptureCoordinator> coordinator;
     QList<SelectionRequest> requests;
-    QList<ToastRecord> toasts;
+    QStringList toasts;
     QList<QImage> copied;
     QList<QByteArray> offered;
     QList<QImage> pinned;

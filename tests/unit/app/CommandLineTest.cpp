@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/MemoryTuning.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -27,9 +28,9 @@ TEST(CommandLine, ParsesActionsAndOptions)
     };
     for (const Case &c : cases) {
         const Command command = parseCommandLine(c.args);
-        EXPECT_EQ(command.kind, c.kind) << c.args.join(' ').toStdString();
-        EXPECT_EQ(command.action, c.action) << c.args.join(' ').toStdString();
-        EXPECT_EQ(command.suppressWelcome, c.suppressWelcome) << c.args.join(' ').toStdString();
+        EXPECT_EQ(std::tuple(command.kind, command.action, command.suppressWelcome),
+                  std::tuple(c.kind, c.action, c.suppressWelcome))
+            << c.args.join(' ').toStdString();
     }
     EXPECT_TRUE(parseCommandLine({"--resident"}).detached);
     EXPECT_EQ(parseCommandLine({"bogus"}).error,
@@ -57,11 +58,10 @@ TEST(CommandLine, OutputNamesAFileOrStandardOutputForImageActionsOnly)
     };
     for (const Case &c : cases) {
         const Command command = parseCommandLine(c.args);
-        const std::string args = c.args.join(' ').toStdString();
-        EXPECT_EQ(command.kind != Command::Kind::invalid, c.valid) << args;
-        EXPECT_EQ(command.output, c.output) << args;
-        EXPECT_EQ(command.outputFormat, c.format) << args;
-        EXPECT_EQ(command.error.isEmpty(), c.valid) << args;
+        EXPECT_EQ(std::tuple(command.kind != Command::Kind::invalid, command.error.isEmpty(),
+                             command.output, command.outputFormat),
+                  std::tuple(c.valid, c.valid, c.output, c.format))
+            << c.args.join(' ').toStdString();
     }
 }
 
@@ -76,4 +76,17 @@ TEST(CommandLine, HelpListsEveryActionWithTheReasonForThoseThisDesktopCannotDo)
     EXPECT_TRUE(help.contains(QRegularExpression("window +Capture Window \\(this desktop does "
                                                  "not let Zorv capture single windows\\)")));
     EXPECT_TRUE(help.contains("--output FILE"));
+}
+
+TEST(MemoryTuning, AddsTheHugePageTunableWithoutOverridingTheUser)
+{
+    EXPECT_EQ(memoryTuning::withHugePages(""), QByteArray("glibc.malloc.hugetlb=1"));
+    // Other tunables are kept, in glibc's colon-separated list.
+    EXPECT_EQ(memoryTuning::withHugePages("glibc.malloc.check=3"),
+              QByteArray("glibc.malloc.check=3:glibc.malloc.hugetlb=1"));
+    // A value already there (also one that turns it off) is the user's choice,
+    // and it is what ends the restart: no second restart ever follows.
+    EXPECT_EQ(memoryTuning::withHugePages("glibc.malloc.hugetlb=0"), std::nullopt);
+    EXPECT_EQ(memoryTuning::withHugePages("glibc.malloc.check=3:glibc.malloc.hugetlb=1"),
+              std::nullopt);
 }

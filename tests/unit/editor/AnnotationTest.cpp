@@ -20,30 +20,22 @@ TEST(Annotation, Bounds)
 {
     Annotation text = makeAnnotation(AnnotationTool::text, {30, 40}, {30, 40});
     text.text = QStringLiteral("a long line of text");
-    const struct {
-        const char *name;
-        Annotation annotation;
-        QRectF expected;
-    } rows[] = {
-        {"rectangle dragged up-left",
-         makeAnnotation(AnnotationTool::rectangle, {110, 70}, {10, 20}), QRectF(10, 20, 100, 50)},
-        {"arrow pointing left", makeAnnotation(AnnotationTool::arrow, {90, 5}, {10, 45}),
-         QRectF(10, 5, 80, 40)},
-        {"text has no size", text, QRectF(30, 40, 0, 0)},
-        {"number has no size", makeAnnotation(AnnotationTool::number, {7, 9}, {7, 9}),
-         QRectF(7, 9, 0, 0)},
-        {"stroke spans its points plus half the width",
-         stroke(AnnotationTool::freehand, {{10, 50}, {40, 20}, {30, 60}}, 6),
+    const std::pair<Annotation, QRectF> rows[] = {
+        // A rectangle dragged up-left, an arrow pointing left.
+        {makeAnnotation(AnnotationTool::rectangle, {110, 70}, {10, 20}), QRectF(10, 20, 100, 50)},
+        {makeAnnotation(AnnotationTool::arrow, {90, 5}, {10, 45}), QRectF(10, 5, 80, 40)},
+        // Text and numbers have no size.
+        {text, QRectF(30, 40, 0, 0)},
+        {makeAnnotation(AnnotationTool::number, {7, 9}, {7, 9}), QRectF(7, 9, 0, 0)},
+        // A stroke spans its points plus half the width; a single point is a square of the
+        // width; without points, start and end count.
+        {stroke(AnnotationTool::freehand, {{10, 50}, {40, 20}, {30, 60}}, 6),
          QRectF(7, 17, 36, 46)},
-        {"single-point stroke is a width square",
-         stroke(AnnotationTool::highlighter, {{100, 100}}, 8), QRectF(96, 96, 8, 8)},
-        {"stroke without points uses start and end", stroke(AnnotationTool::freehand, {}, 6),
-         QRectF(500, 500, 100, 100)},
+        {stroke(AnnotationTool::highlighter, {{100, 100}}, 8), QRectF(96, 96, 8, 8)},
+        {stroke(AnnotationTool::freehand, {}, 6), QRectF(500, 500, 100, 100)},
     };
-    for (const auto &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(row.annotation.bounds(), row.expected);
-    }
+    for (const auto &[annotation, bounds] : rows)
+        EXPECT_EQ(annotation.bounds(), bounds);
 }
 
 TEST(Annotation, HitTest)

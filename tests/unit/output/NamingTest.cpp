@@ -10,42 +10,28 @@ using namespace zorv;
 
 namespace
 {
-
 // 5 March 2026, 14:07:09 local time.
-QDateTime sampleDate()
-{
-    return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9), QTimeZone::systemTimeZone());
-}
-
+const QDateTime sampleDate(QDate(2026, 3, 5), QTime(14, 7, 9), QTimeZone::systemTimeZone());
 } // namespace
 
 TEST(Naming, FillsTheTemplate)
 {
-    const QString timestamp = QString::number(sampleDate().toSecsSinceEpoch());
-    const struct {
-        QString nameTemplate;
-        QString expected;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {"Zorv {date} at {time}", "Zorv 2026-03-05 at 14.07.09.png"},
         {QString(), "Zorv 2026-03-05 at 14.07.09.png"},
         {"{date} {date}", "2026-03-05 2026-03-05.png"},
-        {"{timestamp}", timestamp + ".png"},
+        {"{timestamp}", QString::number(sampleDate.toSecsSinceEpoch()) + ".png"},
         {"{other} {Date}", "{other} {Date}.png"},
         {"a//b", "a--b.png"},
         {"x:\\?%*|\"<>y", "x---------y.png"},
-        {"a\nb\tc\x01"
-         "d\x1f\x7f\u0085e",
-         "a-b-c-d---e.png"},
+        {"a\nb\tc\001d\037\177\u0085e", "a-b-c-d---e.png"},
         {".", "-.png"},
         {"..", "--.png"},
         {".hidden", "-hidden.png"},
         {"..{date}", "--2026-03-05.png"},
-        {"a.b .c", "a.b .c.png"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.nameTemplate.toStdString());
-        EXPECT_EQ(Naming::fileName(c.nameTemplate, sampleDate(), "png"), c.expected);
-    }
+        {"a.b .c", "a.b .c.png"}};
+    for (const auto &[nameTemplate, expected] : cases)
+        EXPECT_EQ(Naming::fileName(nameTemplate, sampleDate, "png"), expected);
 }
 
 TEST(Naming, ShortensLongNamesInOnePassKeepingTheExtension)
@@ -55,13 +41,11 @@ TEST(Naming, ShortensLongNamesInOnePassKeepingTheExtension)
         QStringLiteral("é").repeated(400) + " {date}",
         QStringLiteral("😀").repeated(400) + " {date}",
         // Shortening by re-encoding the name per removed character would take hours here.
-        QStringLiteral("é😀").repeated(3'500'000) + "{date}",
-    };
+        QStringLiteral("é😀").repeated(3'500'000) + "{date}"};
     for (const QString &nameTemplate : templates) {
-        const QString name = Naming::fileName(nameTemplate, sampleDate(), "heic");
+        const QString name = Naming::fileName(nameTemplate, sampleDate, "heic");
         SCOPED_TRACE(name.left(8).toStdString());
-        EXPECT_TRUE(name.endsWith(".heic"));
-        EXPECT_TRUE(name.startsWith(nameTemplate.left(4)));
+        EXPECT_TRUE(name.endsWith(".heic") && name.startsWith(nameTemplate.left(4)));
         // Room is left for the " 2", " 3", … of a unique name.
         EXPECT_LE((name + " 99").toUtf8().size(), Naming::maxFileNameBytes);
         EXPECT_EQ(QString::fromUtf8(name.toUtf8()), name); // no half surrogate pair
@@ -74,15 +58,13 @@ TEST(OutputService, UniqueURLCountsUpFromTwo)
         QStringList present; // "@name": a link to nothing
         QString name;
         QString expected;
-    } cases[] = {
-        {{}, "shot.png", "shot.png"},
-        {{"shot.png"}, "shot.png", "shot 2.png"},
-        {{"shot.png", "shot 2.png"}, "shot.png", "shot 3.png"},
-        {{"shot 2.png"}, "shot.png", "shot.png"},
-        {{"a.b.png"}, "a.b.png", "a.b 2.png"},
-        {{"notes"}, "notes", "notes 2"},
-        {{"@shot.png"}, "shot.png", "shot 2.png"},
-    };
+    } cases[] = {{{}, "shot.png", "shot.png"},
+                 {{"shot.png"}, "shot.png", "shot 2.png"},
+                 {{"shot.png", "shot 2.png"}, "shot.png", "shot 3.png"},
+                 {{"shot 2.png"}, "shot.png", "shot.png"},
+                 {{"a.b.png"}, "a.b.png", "a.b 2.png"},
+                 {{"notes"}, "notes", "notes 2"},
+                 {{"@shot.png"}, "shot.png", "shot 2.png"}};
     for (const auto &c : cases) {
         QTemporaryDir dir;
         for (const QString &name : c.present) {
