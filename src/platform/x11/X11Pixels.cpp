@@ -1,5 +1,6 @@
 #include "platform/x11/X11Pixels.h"
 
+#include "common/KeptBuffers.h"
 #include "common/Log.h"
 
 #include <QPainter>
@@ -7,6 +8,8 @@
 #include <QTimer>
 #include <xcb/composite.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -14,24 +17,59 @@
 namespace zorv
 {
 
+namespace
+{
+// Reads go through the shared segment in bands of rows, two at a time so
+// that the server fills one while the other is converted. A few megabytes of
+// fresh shared memory cost far less to set up than a whole 4K screen's
+// (shared memory gets no huge pages), and less of it stays reserved.
+constexpr size_t segmentBytes = 4 * 1024 * 1024;
+// Large images are written over once nobody holds them any more, instead of
+// taking fresh memory for every read: fresh memory costs page faults, and on
+// virtual machines far more than that once the host has taken it back.
+constexpr qsizetype recycledImages = 2;
+constexpr qint64 recycledFromBytes = 1024 * 1024;
+
+QImage::Format formatOf(int depth)
+{
+    switch (depth) {
+    case 32:
+        return QImage::Format_ARGB32_Premultiplied;
+    case 24:
+        return QImage::Format_RGB32;
+    default:
+        return QImage::Format_Invalid;
+    }
+}
+
+// Copies `rows` rows of 32-bit X pixels into `image` from row `firstRow` on.
+void copyPixels(const uchar *data, int rows, int stride, int depth, QImage &image, int firstRow)
+{
+    const int width = image.width();
+    for (int y = 0; y < rows; ++y) {
+        const uchar *in = data + size_t(y) * stride;
+        uchar *out = image.scanLine(firstRow + y);
+        if (depth == 32) {
+            memcpy(out, in, size_t(width) * 4);
+            continue;
+        }
+        // The padding byte of a depth-24 pixel is undefined; Qt wants 0xFF there.
+        const auto *from = reinterpret_cast<const uint32_t *>(in);
+        auto *to = reinterpret_cast<uint32_t *>(out);
+        for (int x = 0; x < width; ++x)
+            to[x] = from[x] | 0xFF000000u;
+    }
+}
+} // namespace
+
 QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth)
 {
-    if (depth == 32) {
-        QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-        for (int y = 0; y < height; ++y)
-            memcpy(image.scanLine(y), data + size_t(y) * stride, size_t(width) * 4);
-        return image;
-    }
-    if (depth != 24)
+    const QImage::Format format = formatOf(depth);
+    if (format == QImage::Format_Invalid)
         return {};
-    // The padding byte of a depth-24 pixel is undefined; Qt wants 0xFF there.
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        const auto *in = reinterpret_cast<const uint32_t *>(data + size_t(y) * stride);
-        auto *out = reinterpret_cast<uint32_t *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            out[x] = in[x] | 0xFF000000u;
-    }
+    QImage image(width, height, format);
+    if (!image.isNull())
+        copyPixels(data, height, stride, depth, image, 0);
     return image;
 }
 
@@ -55,11 +93,14 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
 
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
     m_shmAvailable = shm && shm->present;
-    // A screen's worth of shared memory makes the next grab fast; after a long
-    // quiet spell it goes back to the system.
+    // Keeping the shared memory makes the next grab fast; after a long quiet
+    // spell it goes back to the system.
     m_segmentIdle.setSingleShot(true);
-    m_segmentIdle.setInterval(segmentKeptMs);
-    QObject::connect(&m_segmentIdle, &QTimer::timeout, [this] { releaseSegment(); });
+    m_segmentIdle.setInterval(keptBuffersMs());
+    QObject::connect(&m_segmentIdle, &QTimer::timeout, [this] {
+        releaseSegment();
+        m_recycled.clear();
+    });
 
     // Redirecting once, for the life of the connection, keeps every top-level's
     // pixmap current even while it is covered and its client cannot repaint.
@@ -126,20 +167,70 @@ void X11Pixels::releaseSegment()
     m_shmSize = 0;
 }
 
+QImage &X11Pixels::recycledImage(const QSize &size, QImage::Format format)
+{
+    for (QImage &image : m_recycled) {
+        if (image.size() == size && image.format() == format && image.isDetached()) {
+            // Whoever held it last is done with its pixels before they change.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            return image;
+        }
+    }
+    if (m_recycled.size() >= recycledImages)
+        m_recycled.removeFirst();
+    m_recycled.append(QImage(size, format));
+    return m_recycled.last();
+}
+
+void X11Pixels::stopRecycling(const QImage &image)
+{
+    m_recycled.removeIf(
+        [&image](const QImage &kept) { return kept.constBits() == image.constBits(); });
+}
+
 QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect)
 {
-    xcb_generic_error_t *rawError = nullptr;
-    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        m_connection,
-        xcb_shm_get_image(m_connection, drawable, int16_t(rect.x()), int16_t(rect.y()),
-                          uint16_t(rect.width()), uint16_t(rect.height()), ~0u,
-                          XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
-        &rawError));
-    XcbReply<xcb_generic_error_t> error(rawError);
-    if (!reply || error)
-        return {};
-    return imageFromPixels(static_cast<const uchar *>(m_shmAddress), rect.width(), rect.height(),
-                           rect.width() * 4, reply->depth);
+    const int stride = rect.width() * 4;
+    const size_t half = m_shmSize / 2;
+    const int bandRows = std::max(1, int(half / size_t(stride)));
+    const int bands = (rect.height() + bandRows - 1) / bandRows;
+    auto request = [&](int band) {
+        const int top = band * bandRows;
+        return xcb_shm_get_image(m_connection, drawable, int16_t(rect.x()), int16_t(rect.y() + top),
+                                 uint16_t(rect.width()),
+                                 uint16_t(std::min(bandRows, rect.height() - top)), ~0u,
+                                 XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, uint32_t((band % 2) * half));
+    };
+    QImage small;
+    QImage *image = nullptr;
+    xcb_shm_get_image_cookie_t next = request(0);
+    for (int band = 0; band < bands; ++band) {
+        const xcb_shm_get_image_cookie_t cookie = next;
+        if (band + 1 < bands)
+            next = request(band + 1);
+        xcb_generic_error_t *rawError = nullptr;
+        XcbReply<xcb_shm_get_image_reply_t> reply(
+            xcb_shm_get_image_reply(m_connection, cookie, &rawError));
+        XcbReply<xcb_generic_error_t> error(rawError);
+        const QImage::Format format = reply ? formatOf(reply->depth) : QImage::Format_Invalid;
+        if (!image && format != QImage::Format_Invalid) {
+            if (qint64(stride) * rect.height() >= recycledFromBytes)
+                image = &recycledImage(rect.size(), format);
+            else
+                image = &(small = QImage(rect.size(), format));
+        }
+        if (!reply || error || !image || image->isNull()) {
+            // The band already asked for must not write into a segment that
+            // the next read reuses: wait for it too.
+            if (band + 1 < bands)
+                free(xcb_shm_get_image_reply(m_connection, next, nullptr));
+            return {};
+        }
+        const int top = band * bandRows;
+        copyPixels(static_cast<const uchar *>(m_shmAddress) + (band % 2) * half,
+                   std::min(bandRows, rect.height() - top), stride, reply->depth, *image, top);
+    }
+    return image ? *image : QImage();
 }
 
 QImage X11Pixels::readPlain(xcb_drawable_t drawable, const QRect &rect)
@@ -164,7 +255,7 @@ QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect)
 {
     if (!m_formatSupported || rect.isEmpty() || rect.width() > 0x7FFF || rect.height() > 0x7FFF)
         return {};
-    if (m_shmAvailable && reserveSegment(size_t(rect.width()) * rect.height() * 4)) {
+    if (m_shmAvailable && reserveSegment(segmentBytes)) {
         m_segmentIdle.start();
         return readShared(drawable, rect);
     }
@@ -253,6 +344,8 @@ QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
     // Only what the excluded windows cover is rebuilt: the background, then every
     // other top-level from the bottom up.
     const QRect dirty = hidden.boundingRect();
+    // Painting on a recycled image would copy it first.
+    stopRecycling(canvas);
     QPainter painter(&canvas);
     painter.translate(-rect.topLeft());
     painter.setClipRegion(hidden);

@@ -45,6 +45,10 @@ class X11Pixels
     QImage readShared(xcb_drawable_t drawable, const QRect &rect);
     QImage readPlain(xcb_drawable_t drawable, const QRect &rect);
     bool reserveSegment(size_t bytes);
+    // A large image to read into: one handed out before that nobody holds any
+    // more, else a new one that is kept for later reads.
+    QImage &recycledImage(const QSize &size, QImage::Format format);
+    void stopRecycling(const QImage &image);
     void releaseSegment();
     QImage background(const QRect &rect);
 
@@ -57,7 +61,8 @@ class X11Pixels
     xcb_shm_seg_t m_segment = 0;
     void *m_shmAddress = nullptr;
     size_t m_shmSize = 0;
-    static constexpr int segmentKeptMs = 5 * 60 * 1000;
+    QList<QImage> m_recycled;
+    // Gives the segment and the recycled images back after a quiet spell.
     QTimer m_segmentIdle;
 };
 
