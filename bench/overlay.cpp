@@ -6,6 +6,7 @@
 #include "capture/overlay/SelectionOverlayController.h"
 #include "capture/overlay/SelectionOverlayView.h"
 #include "capture/overlay/SelectionOverlayWindow.h"
+#include "common/KeptBuffers.h"
 #include "platform/Platform.h"
 #include "platform/x11/X11Connection.h"
 
@@ -34,8 +35,9 @@ double residentMB()
 SelectionOverlayController &controller()
 {
     static SelectionOverlayController instance(
-        SelectionOverlayController::desktopSources(ScreenCaptureService(Platform::shared().screens())),
-        Platform::shared().windowSystem());
+        SelectionOverlayController::desktopSources(
+            ScreenCaptureService(Platform::shared().screens())),
+        Platform::shared().windowSystem(), keptBuffersMs());
     return instance;
 }
 
