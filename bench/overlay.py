@@ -69,6 +69,12 @@ def rss_mb(pid):
         return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
 
 
+def own_mb(pid):
+    # Resident memory without the pages of mapped files (libraries, fonts).
+    with open(f"/proc/{pid}/status") as f:
+        return sum(int(l.split()[1]) for l in f if l.startswith(("RssAnon", "RssShmem"))) / 1024
+
+
 def switches(pid):
     total = 0
     for task in os.listdir(f"/proc/{pid}/task"):
@@ -129,7 +135,7 @@ try:
         time.sleep(0.01)
     time.sleep(3)
     xserver = server_pid()
-    idle_rss = rss_mb(p.pid)
+    idle_rss, idle_own = rss_mb(p.pid), own_mb(p.pid)
     server_idle = rss_mb(xserver) if xserver else None
 
     closes, cold, warm, after_release = [], [], {}, []
@@ -141,13 +147,13 @@ try:
             open_close(warm[spacing], closes)
     last_close = time.time()
     time.sleep(1)
-    kept_rss = rss_mb(p.pid)
+    kept_rss, kept_own = rss_mb(p.pid), own_mb(p.pid)
     server_kept = rss_mb(xserver) if xserver else None
     s0 = switches(p.pid)
     time.sleep(3)
     kept_wakeups = (switches(p.pid) - s0) / 3
     time.sleep(max(0.0, last_close + keep_ms / 1000 + 2 - time.time()))
-    released_rss = rss_mb(p.pid)
+    released_rss, released_own = rss_mb(p.pid), own_mb(p.pid)
     server_released = rss_mb(xserver) if xserver else None
     open_close(after_release, closes)
 finally:
@@ -166,7 +172,8 @@ if failures:
     print(f"timeouts: {len(failures)} ({', '.join(failures)})")
 print(f"wake-ups while kept            {kept_wakeups:6.1f} /s")
 line = (f"Zorv RSS: idle {idle_rss:.1f} MB, kept {kept_rss:.1f} MB, "
-        f"released {released_rss:.1f} MB")
+        f"released {released_rss:.1f} MB (without library and font files: "
+        f"{idle_own:.1f}, {kept_own:.1f}, {released_own:.1f} MB)")
 if xserver:
     line += (f"; X server RSS: idle {server_idle:.1f} MB, kept {server_kept:.1f} MB, "
              f"released {server_released:.1f} MB")
