@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark: the Google Benchmark programs, then the end-to-end
-# scripts inside the virtual desktop at 1920x1080 and 3840x2160.
+# scripts inside the virtual desktop at 1920x1080 and 3840x2160 (the overlay
+# also with a compositing manager).
 set -euo pipefail
 build="${1:-build}"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -8,7 +9,7 @@ for program in "$build"/bench/bench_*; do
   [ -f "$program" ] && [ -x "$program" ] || continue
   case "$(basename "$program")" in
     bench_grab|bench_overlay) continue ;; # need a desktop: run below
-    bench_presskey) continue ;;           # a tool of fullscreen.py, not a benchmark
+    bench_presskey) continue ;;           # a tool of the scripts, not a benchmark
   esac
   echo "== $(basename "$program")"
   "$program" --benchmark_repetitions=1
@@ -21,4 +22,11 @@ for size in 1920x1080 3840x2160; do
     done
     '$here/fullscreen.py' '$build/zorv' 20
     '$here/latency.py' '$build/zorv' 20"
+done
+for size in 1920x1080 3840x2160; do
+  for compositor in none xcompmgr; do
+    echo "== overlay at $size, compositor: $compositor"
+    "$here/../scripts/desktop.sh" run --monitors "$size" --compositor "$compositor" \
+      --no-audio --no-keyring -- "$here/overlay.py" "$build/zorv" 20
+  done
 done

@@ -6,9 +6,8 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QPointer>
+#include <QPainter>
 #include <QScreen>
-#include <QTimer>
 #include <QWindow>
 
 namespace zorv
@@ -35,22 +34,70 @@ void grabInput(QPointer<SelectionOverlayWindow> window, int attemptsLeft)
     QTimer::singleShot(grabRetryMs, window,
                        [window, attemptsLeft] { grabInput(window, attemptsLeft - 1); });
 }
+
+QList<SelectionOverlayController::Screen> qtScreens()
+{
+    QList<SelectionOverlayController::Screen> screens;
+    for (QScreen *screen : QGuiApplication::screens())
+        screens.append({screen, screen->name(), screen->geometry(), screen->devicePixelRatio()});
+    return screens;
+}
 } // namespace
 
 struct SelectionOverlayController::Session {
     std::unique_ptr<SelectionOverlayView> view;
-    // Declared after the view: the windows refer to it and go first.
-    std::vector<std::unique_ptr<SelectionOverlayWindow>> windows;
+    // Each screen as frozen before the overlay showed (none when composited).
+    QList<QImage> frozen;
     bool loaded = false;
 };
 
+namespace
+{
+// The covered area as the frozen screens show it, when they hold all of it at
+// one pixel ratio: the loupe then needs no second read of the desktop.
+std::optional<QImage> snapshotFromFrozen(const QList<SelectionOverlayController::Screen> &screens,
+                                         const QList<QImage> &frozen, const QRectF &unionFrame)
+{
+    if (screens.isEmpty() || frozen.size() != screens.size())
+        return std::nullopt;
+    const qreal ratio = screens.first().ratio;
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        if (screens[i].ratio != ratio || frozen[i].isNull() ||
+            frozen[i].size() != (QSizeF(screens[i].geometry.size()) * ratio).toSize())
+            return std::nullopt;
+    }
+    if (screens.size() == 1 && QRectF(screens.first().geometry) == unionFrame)
+        return frozen.first();
+    QImage snapshot((unionFrame.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    if (snapshot.isNull())
+        return std::nullopt;
+    snapshot.fill(Qt::transparent);
+    QPainter painter(&snapshot);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        const QPointF at = (QPointF(screens[i].geometry.topLeft()) - unionFrame.topLeft()) * ratio;
+        painter.drawImage(QRectF(at, frozen[i].size()), frozen[i], QRectF(frozen[i].rect()));
+    }
+    return snapshot;
+}
+} // namespace
+
 SelectionOverlayController::SelectionOverlayController(Sources sources, WindowSystem &windowSystem,
-                                                       QObject *parent)
+                                                       int keepMs, QObject *parent)
     : QObject(parent), m_sources(std::move(sources)), m_windowSystem(windowSystem)
 {
+    if (!m_sources.screens)
+        m_sources.screens = &qtScreens;
+    m_release.setSingleShot(true);
+    m_release.setInterval(keepMs);
+    connect(&m_release, &QTimer::timeout, this, &SelectionOverlayController::releaseWindows);
 }
 
-SelectionOverlayController::~SelectionOverlayController() = default;
+SelectionOverlayController::~SelectionOverlayController()
+{
+    // The windows refer to the view: they go first.
+    m_windows.clear();
+}
 
 SelectionOverlayView *SelectionOverlayController::view() const
 {
@@ -60,11 +107,39 @@ SelectionOverlayView *SelectionOverlayController::view() const
 QList<SelectionOverlayWindow *> SelectionOverlayController::windows() const
 {
     QList<SelectionOverlayWindow *> list;
-    if (m_session) {
-        for (const auto &window : m_session->windows)
-            list.append(window.get());
-    }
+    for (const auto &window : m_windows)
+        list.append(window.get());
     return list;
+}
+
+void SelectionOverlayController::prepareWindows(const QList<Screen> &screens, bool opaque)
+{
+    const bool fits = screens == m_windowScreens &&
+                      std::all_of(m_windows.cbegin(), m_windows.cend(),
+                                  [opaque](const auto &w) { return w->isOpaque() == opaque; });
+    if (fits && !m_windows.empty())
+        return;
+    releaseWindows();
+    for (const Screen &screen : screens) {
+        auto window =
+            std::make_unique<SelectionOverlayWindow>(screen.screen, screen.geometry, opaque);
+        connect(
+            window.get(), &SelectionOverlayWindow::firstPaint, this,
+            [this] {
+                if (m_isPresenting)
+                    loadContent(m_generation);
+            },
+            Qt::QueuedConnection);
+        m_windows.push_back(std::move(window));
+    }
+    m_windowScreens = screens;
+}
+
+void SelectionOverlayController::releaseWindows()
+{
+    m_release.stop();
+    m_windows.clear();
+    m_windowScreens.clear();
 }
 
 void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Completion completion)
@@ -72,6 +147,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
     if (m_isPresenting)
         return;
     m_isPresenting = true;
+    m_release.stop();
     m_completion = std::move(completion);
     m_previousWindow = m_windowSystem.activeWindow();
     const int generation = ++m_generation;
@@ -86,7 +162,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
             self->finish(std::move(outcome));
     };
     view.onDirty = [this](const QRectF &rect) {
-        for (const auto &window : m_session->windows)
+        for (const auto &window : m_windows)
             window->updateView(rect);
     };
     view.setInitialPointer(QPointF(QCursor::pos()) - unionFrame.topLeft());
@@ -94,20 +170,20 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
     // Without compositing the windows cannot be see-through: freeze each
     // screen first and paint it under the dimming.
     const bool frozen = !m_windowSystem.compositingActive() && m_sources.frozenScreen;
+    const QList<Screen> screens = m_sources.screens();
+    prepareWindows(screens, frozen);
+
     QScreen *pointerScreen = QGuiApplication::screenAt(QCursor::pos());
     SelectionOverlayWindow *keyWindow = nullptr;
-    for (QScreen *screen : QGuiApplication::screens()) {
-        QImage background = frozen ? m_sources.frozenScreen(screen) : QImage();
-        auto window = std::make_unique<SelectionOverlayWindow>(view, screen, std::move(background));
-        connect(
-            window.get(), &SelectionOverlayWindow::firstPaint, this,
-            [this, generation] { loadContent(generation); }, Qt::QueuedConnection);
-        if (!keyWindow || screen == pointerScreen)
-            keyWindow = window.get();
-        m_session->windows.push_back(std::move(window));
+    for (qsizetype i = 0; i < screens.size(); ++i) {
+        SelectionOverlayWindow *window = m_windows[size_t(i)].get();
+        QImage background = frozen ? m_sources.frozenScreen(screens[i].screen) : QImage();
+        if (frozen)
+            m_session->frozen.append(background);
+        window->present(view, std::move(background));
+        if (!keyWindow || screens[i].screen == pointerScreen)
+            keyWindow = window;
     }
-    for (const auto &window : m_session->windows)
-        window->show();
     if (keyWindow) {
         keyWindow->raise();
         keyWindow->activateWindow();
@@ -125,9 +201,12 @@ void SelectionOverlayController::loadContent(int generation)
         return;
     m_session->loaded = true;
     SelectionOverlayView &view = *m_session->view;
-    if (!view.isWindowMode() && m_sources.snapshot) {
+    if (!view.isWindowMode()) {
         const QRectF unionFrame(view.origin(), view.bounds().size());
-        if (auto image = m_sources.snapshot(unionFrame))
+        auto image = snapshotFromFrozen(m_windowScreens, m_session->frozen, unionFrame);
+        if (!image && m_sources.snapshot)
+            image = m_sources.snapshot(unionFrame);
+        if (image)
             view.setSnapshot(std::move(*image));
     }
     // The snapshot may have taken a while; the user may have finished meanwhile.
@@ -148,15 +227,13 @@ void SelectionOverlayController::finish(std::optional<SelectionOutcome> outcome)
     Completion completion = std::move(m_completion);
     m_completion = nullptr;
 
-    // Hiding a window ends its grabs; the windows are destroyed later because
-    // this runs inside one of their event handlers.
+    // Hiding a window ends its grabs. The view goes later: this runs inside
+    // one of its handlers.
+    for (const auto &window : m_windows)
+        window->dismiss();
     std::shared_ptr<Session> retired(m_session.release());
-    for (const auto &window : retired->windows) {
-        window->windowHandle()->setKeyboardGrabEnabled(false);
-        window->windowHandle()->setMouseGrabEnabled(false);
-        window->hide();
-    }
     QTimer::singleShot(0, qApp, [retired] {});
+    m_release.start();
 
     m_windowSystem.activateWindow(m_previousWindow);
     m_previousWindow = 0;

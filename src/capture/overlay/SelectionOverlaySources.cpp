@@ -1,6 +1,7 @@
 #include "capture/ScreenCaptureService.h"
 #include "capture/ScreenGeometry.h"
 #include "capture/overlay/SelectionOverlayController.h"
+#include "common/KeptBuffers.h"
 #include "platform/Platform.h"
 
 #include <QScreen>
@@ -26,14 +27,10 @@ SelectionOverlayController::desktopSources(ScreenCaptureService desktop)
         return windows.value();
     };
     sources.frozenScreen = [desktop](QScreen *screen) mutable {
-        // The screen as it is, at its own pixel density.
-        const qreal ratio = screen->devicePixelRatio();
+        // The screen as it is, in its own pixels. Left untouched: the grab's
+        // buffer is reused by the next one once nobody holds it.
         CaptureResult image = desktop.captureScreen(screen);
-        if (!image)
-            return QImage();
-        QImage frozen = image.value();
-        frozen.setDevicePixelRatio(ratio);
-        return frozen;
+        return image ? image.value() : QImage();
     };
     return sources;
 }
@@ -41,8 +38,9 @@ SelectionOverlayController::desktopSources(ScreenCaptureService desktop)
 SelectionOverlayController &SelectionOverlayController::shared()
 {
     Platform &platform = Platform::shared();
-    static auto *controller = new SelectionOverlayController(
-        desktopSources(ScreenCaptureService(platform.screens())), platform.windowSystem());
+    static auto *controller =
+        new SelectionOverlayController(desktopSources(ScreenCaptureService(platform.screens())),
+                                       platform.windowSystem(), keptBuffersMs());
     return *controller;
 }
 

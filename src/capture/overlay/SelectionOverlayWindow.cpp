@@ -2,6 +2,7 @@
 
 #include "capture/overlay/SelectionOverlayPainter.h"
 #include "capture/overlay/SelectionOverlayView.h"
+#include "common/Trace.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -9,6 +10,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <utility>
 
 namespace zorv
 {
@@ -40,20 +43,17 @@ SelectionOverlayView::Key overlayKey(int key)
 }
 } // namespace
 
-SelectionOverlayWindow::SelectionOverlayWindow(SelectionOverlayView &view, QScreen *screen,
-                                               QImage background)
+SelectionOverlayWindow::SelectionOverlayWindow(QScreen *screen, const QRect &geometry, bool opaque)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                            Qt::X11BypassWindowManagerHint | Qt::NoDropShadowWindowHint),
-      m_view(view), m_background(std::move(background))
+      m_opaque(opaque)
 {
-    const QRect geometry = screen->geometry();
-    m_viewRect = QRectF(geometry).translated(-view.origin());
     setAttribute(Qt::WA_DeleteOnClose, false);
-    if (m_background.isNull()) {
-        setAttribute(Qt::WA_TranslucentBackground);
-    } else {
+    if (opaque) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setAttribute(Qt::WA_NoSystemBackground);
+    } else {
+        setAttribute(Qt::WA_TranslucentBackground);
     }
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -63,9 +63,33 @@ SelectionOverlayWindow::SelectionOverlayWindow(SelectionOverlayView &view, QScre
     setGeometry(geometry);
 }
 
+void SelectionOverlayWindow::present(SelectionOverlayView &view, QImage background)
+{
+    m_view = &view;
+    m_viewRect = QRectF(geometry()).translated(-view.origin());
+    m_background = std::move(background);
+    m_painted = false;
+    ++m_session;
+    m_showRepaintPending = true;
+    // Showing repaints the whole window before anything reaches the screen,
+    // so nothing of the last session shows.
+    show();
+}
+
+void SelectionOverlayWindow::dismiss()
+{
+    if (QWindow *handle = windowHandle()) {
+        handle->setKeyboardGrabEnabled(false);
+        handle->setMouseGrabEnabled(false);
+    }
+    hide();
+    m_view = nullptr;
+    m_background = QImage();
+}
+
 QPointF SelectionOverlayWindow::toView(const QPointF &global) const
 {
-    return global - m_view.origin();
+    return global - m_view->origin();
 }
 
 void SelectionOverlayWindow::updateView(const QRectF &viewRect)
@@ -78,14 +102,16 @@ void SelectionOverlayWindow::updateView(const QRectF &viewRect)
 
 void SelectionOverlayWindow::paintEvent(QPaintEvent *event)
 {
+    if (!m_view)
+        return;
     QPainter painter(this);
     painter.translate(-m_viewRect.topLeft());
     SelectionOverlayPainter::Underlay underlay;
     if (!m_background.isNull()) {
         underlay = [this](QPainter &p, const QRectF &dirty) {
-            // The image holds device pixels; its ratio maps them 1:1 onto the screen.
+            // The image holds the screen's own pixels, mapped 1:1 onto it.
             const QRectF local = dirty.translated(-m_viewRect.topLeft());
-            const qreal ratio = m_background.devicePixelRatio();
+            const qreal ratio = devicePixelRatioF();
             const QRectF source(local.topLeft() * ratio, local.size() * ratio);
             // Opaque pixels: a plain copy, no blending.
             p.save();
@@ -95,41 +121,72 @@ void SelectionOverlayWindow::paintEvent(QPaintEvent *event)
         };
     }
     for (const QRect &rect : event->region())
-        SelectionOverlayPainter::paint(painter, m_view,
+        SelectionOverlayPainter::paint(painter, *m_view,
                                        QRectF(rect).translated(m_viewRect.topLeft()), underlay);
     if (!m_painted) {
         m_painted = true;
         // Reported once the painted pixels have been handed to the X server,
-        // which happens right after this returns.
-        QTimer::singleShot(0, this, &SelectionOverlayWindow::firstPaint);
+        // which happens right after this returns, unless the session is over.
+        QTimer::singleShot(0, this, [this, session = m_session] {
+            if (m_view && m_session == session) {
+                Trace::mark("overlay-painted");
+                Q_EMIT firstPaint();
+            }
+        });
     }
 }
 
+bool SelectionOverlayWindow::event(QEvent *event)
+{
+    // Full-window repaints that would only draw the same pixels again (at 4K
+    // each costs as much as the overlay's whole first paint): Qt's own after
+    // showing, which comes after the first paint has drawn everything, and
+    // the ones for gaining or losing the focus, which nothing here shows.
+    switch (event->type()) {
+    case QEvent::UpdateLater:
+        if (std::exchange(m_showRepaintPending, false) && m_painted)
+            return true;
+        break;
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+        return true;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void SelectionOverlayWindow::focusInEvent(QFocusEvent *) {}
+
+void SelectionOverlayWindow::focusOutEvent(QFocusEvent *) {}
+
 void SelectionOverlayWindow::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_view.mouseDown(toView(event->globalPosition()));
+    if (m_view && event->button() == Qt::LeftButton)
+        m_view->mouseDown(toView(event->globalPosition()));
 }
 
 void SelectionOverlayWindow::mouseMoveEvent(QMouseEvent *event)
 {
+    if (!m_view)
+        return;
     const QPointF point = toView(event->globalPosition());
     if (event->buttons() & Qt::LeftButton)
-        m_view.mouseDragged(point);
+        m_view->mouseDragged(point);
     else
-        m_view.mouseMoved(point);
+        m_view->mouseMoved(point);
 }
 
 void SelectionOverlayWindow::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_view.mouseUp(toView(event->globalPosition()));
+    if (m_view && event->button() == Qt::LeftButton)
+        m_view->mouseUp(toView(event->globalPosition()));
 }
 
 void SelectionOverlayWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (!m_view.keyPressed(overlayKey(event->key()),
-                           event->modifiers().testFlag(Qt::ShiftModifier)))
+    if (!m_view || !m_view->keyPressed(overlayKey(event->key()),
+                                       event->modifiers().testFlag(Qt::ShiftModifier)))
         QWidget::keyPressEvent(event);
 }
 

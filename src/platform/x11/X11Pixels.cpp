@@ -1,5 +1,6 @@
 #include "platform/x11/X11Pixels.h"
 
+#include "common/KeptBuffers.h"
 #include "common/Log.h"
 #include "common/Trace.h"
 
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <xcb/composite.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -15,29 +17,64 @@
 namespace zorv
 {
 
+namespace
+{
+// Reads go through the shared segment in bands of rows, two at a time so
+// that the server fills one while the other is converted. A few megabytes of
+// fresh shared memory cost far less to set up than a whole 4K screen's
+// (shared memory gets no huge pages), and less of it stays reserved.
+constexpr size_t segmentBytes = 4 * 1024 * 1024;
+
+QImage::Format formatOf(int depth)
+{
+    switch (depth) {
+    case 32:
+        return QImage::Format_ARGB32_Premultiplied;
+    case 24:
+        return QImage::Format_RGB32;
+    default:
+        return QImage::Format_Invalid;
+    }
+}
+
+// `into` when it has that size and format and nobody else holds it. An image
+// that someone else still holds would be copied on the first write, only to
+// be overwritten: new memory costs less then.
+QImage writable(QImage into, QSize size, QImage::Format format)
+{
+    if (into.size() == size && into.format() == format && into.isDetached())
+        return into;
+    return QImage(size, format);
+}
+
+// Copies `rows` rows of 32-bit X pixels into `image` from row `firstRow` on.
+void copyPixels(const uchar *data, int rows, int stride, int depth, QImage &image, int firstRow)
+{
+    const int width = image.width();
+    for (int y = 0; y < rows; ++y) {
+        const uchar *in = data + size_t(y) * stride;
+        uchar *out = image.scanLine(firstRow + y);
+        if (depth == 32) {
+            memcpy(out, in, size_t(width) * 4);
+            continue;
+        }
+        // The padding byte of a depth-24 pixel is undefined; Qt wants 0xFF there.
+        const auto *from = reinterpret_cast<const uint32_t *>(in);
+        auto *to = reinterpret_cast<uint32_t *>(out);
+        for (int x = 0; x < width; ++x)
+            to[x] = from[x] | 0xFF000000u;
+    }
+}
+} // namespace
+
 QImage imageFromPixels(const uchar *data, int width, int height, int stride, int depth, QImage into)
 {
-    if (depth != 32 && depth != 24)
+    const QImage::Format format = formatOf(depth);
+    if (format == QImage::Format_Invalid)
         return {};
-    const QImage::Format format =
-        depth == 32 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    // An image that someone else still holds would be copied on the first write,
-    // only to be overwritten: new memory costs less then.
-    const bool reusable =
-        into.size() == QSize(width, height) && into.format() == format && into.isDetached();
-    QImage image = reusable ? std::move(into) : QImage(width, height, format);
-    if (depth == 32) {
-        for (int y = 0; y < height; ++y)
-            memcpy(image.scanLine(y), data + size_t(y) * stride, size_t(width) * 4);
-        return image;
-    }
-    // The padding byte of a depth-24 pixel is undefined; Qt wants 0xFF there.
-    for (int y = 0; y < height; ++y) {
-        const auto *in = reinterpret_cast<const uint32_t *>(data + size_t(y) * stride);
-        auto *out = reinterpret_cast<uint32_t *>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            out[x] = in[x] | 0xFF000000u;
-    }
+    QImage image = writable(std::move(into), QSize(width, height), format);
+    if (!image.isNull())
+        copyPixels(data, height, stride, depth, image, 0);
     return image;
 }
 
@@ -61,13 +98,13 @@ X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X
 
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
     m_shmAvailable = shm && shm->present;
-    // A screen's worth of shared memory and of image make the next grab fast;
-    // after a long quiet spell they go back to the system.
+    // The shared memory and the kept images make the next grab fast; after a
+    // quiet spell they go back to the system.
     m_idle.setSingleShot(true);
-    m_idle.setInterval(buffersKeptMs);
+    m_idle.setInterval(keptBuffersMs());
     QObject::connect(&m_idle, &QTimer::timeout, [this] {
         releaseSegment();
-        m_spares.clear();
+        m_images.clear();
     });
 
     // Redirecting once, for the life of the connection, keeps every top-level's
@@ -95,12 +132,11 @@ X11Pixels::~X11Pixels()
         shmdt(m_shmAddress);
 }
 
-bool X11Pixels::reserveSegment(size_t bytes)
+bool X11Pixels::reserveSegment()
 {
-    if (m_shmAddress && m_shmSize >= bytes)
+    if (m_shmAddress)
         return true;
-    releaseSegment();
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    const int id = shmget(IPC_PRIVATE, segmentBytes, IPC_CREAT | 0600);
     if (id < 0)
         return false;
     void *address = shmat(id, nullptr, 0);
@@ -120,7 +156,6 @@ bool X11Pixels::reserveSegment(size_t bytes)
     }
     m_segment = segment;
     m_shmAddress = address;
-    m_shmSize = bytes;
     return true;
 }
 
@@ -132,45 +167,57 @@ void X11Pixels::releaseSegment()
     xcb_flush(m_connection);
     shmdt(m_shmAddress);
     m_shmAddress = nullptr;
-    m_shmSize = 0;
-}
-
-QImage X11Pixels::spare(QSize size)
-{
-    for (qsizetype i = 0; i < m_spares.size(); ++i) {
-        if (m_spares[i].size() == size)
-            return m_spares.takeAt(i);
-    }
-    return {};
 }
 
 QImage X11Pixels::kept(const QImage &image)
 {
-    if (image.isNull())
-        return image;
-    m_spares.removeIf([&image](const QImage &spare) { return spare.size() == image.size(); });
-    m_spares.prepend(image);
-    if (m_spares.size() > maximumSpares)
-        m_spares.removeLast();
-    m_idle.start();
+    m_images.keep(image);
+    if (!m_images.isEmpty())
+        m_idle.start();
     return image;
 }
 
 QImage X11Pixels::readShared(xcb_drawable_t drawable, const QRect &rect, QImage into)
 {
-    xcb_generic_error_t *rawError = nullptr;
-    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        m_connection,
-        xcb_shm_get_image(m_connection, drawable, int16_t(rect.x()), int16_t(rect.y()),
-                          uint16_t(rect.width()), uint16_t(rect.height()), ~0u,
-                          XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
-        &rawError));
-    XcbReply<xcb_generic_error_t> error(rawError);
-    Trace::mark("server-copied");
-    if (!reply || error)
-        return {};
-    return imageFromPixels(static_cast<const uchar *>(m_shmAddress), rect.width(), rect.height(),
-                           rect.width() * 4, reply->depth, std::move(into));
+    const int stride = rect.width() * 4;
+    const size_t half = segmentBytes / 2;
+    const int bandRows = std::max(1, int(half / size_t(stride)));
+    const int bands = (rect.height() + bandRows - 1) / bandRows;
+    auto request = [&](int band) {
+        const int top = band * bandRows;
+        return xcb_shm_get_image(m_connection, drawable, int16_t(rect.x()), int16_t(rect.y() + top),
+                                 uint16_t(rect.width()),
+                                 uint16_t(std::min(bandRows, rect.height() - top)), ~0u,
+                                 XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, uint32_t((band % 2) * half));
+    };
+    QImage image;
+    xcb_shm_get_image_cookie_t next = request(0);
+    for (int band = 0; band < bands; ++band) {
+        const xcb_shm_get_image_cookie_t cookie = next;
+        if (band + 1 < bands)
+            next = request(band + 1);
+        xcb_generic_error_t *rawError = nullptr;
+        XcbReply<xcb_shm_get_image_reply_t> reply(
+            xcb_shm_get_image_reply(m_connection, cookie, &rawError));
+        XcbReply<xcb_generic_error_t> error(rawError);
+        if (band + 1 == bands)
+            Trace::mark("server-copied");
+        const QImage::Format format =
+            reply && !error ? formatOf(reply->depth) : QImage::Format_Invalid;
+        if (band == 0 && format != QImage::Format_Invalid)
+            image = writable(std::move(into), rect.size(), format);
+        if (format == QImage::Format_Invalid || image.isNull()) {
+            // The band already asked for must not write into a segment that
+            // the next read reuses: wait for it too.
+            if (band + 1 < bands)
+                free(xcb_shm_get_image_reply(m_connection, next, nullptr));
+            return {};
+        }
+        const int top = band * bandRows;
+        copyPixels(static_cast<const uchar *>(m_shmAddress) + (band % 2) * half,
+                   std::min(bandRows, rect.height() - top), stride, reply->depth, image, top);
+    }
+    return image;
 }
 
 QImage X11Pixels::readPlain(xcb_drawable_t drawable, const QRect &rect, QImage into)
@@ -195,7 +242,7 @@ QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect, QImage into)
 {
     if (!m_formatSupported || rect.isEmpty() || rect.width() > 0x7FFF || rect.height() > 0x7FFF)
         return {};
-    if (m_shmAvailable && reserveSegment(size_t(rect.width()) * rect.height() * 4)) {
+    if (m_shmAvailable && reserveSegment()) {
         m_idle.start();
         return readShared(drawable, rect, std::move(into));
     }
@@ -268,7 +315,7 @@ QImage X11Pixels::background(const QRect &rect)
 
 QImage X11Pixels::compose(const QRect &rect, const QSet<xcb_window_t> &excluded)
 {
-    QImage canvas = read(m_root, rect, spare(rect.size()));
+    QImage canvas = read(m_root, rect, m_images.take(rect.size()));
     if (canvas.isNull() || excluded.isEmpty() || !m_composited)
         return kept(canvas);
     const QList<TopLevel> topLevels = viewableTopLevels();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/x11/ImagePool.h"
 #include "platform/x11/X11Atoms.h"
 
 #include <QImage>
@@ -45,11 +46,9 @@ class X11Pixels
     QList<TopLevel> viewableTopLevels();
     QImage readShared(xcb_drawable_t drawable, const QRect &rect, QImage into);
     QImage readPlain(xcb_drawable_t drawable, const QRect &rect, QImage into);
-    bool reserveSegment(size_t bytes);
+    bool reserveSegment();
     void releaseSegment();
-    // The kept image of that size, taken out; null when there is none.
-    QImage spare(QSize size);
-    // Keeps `image` for the next capture of its size to write into, for a while.
+    // Keeps a screen's image for the next read of its size to write into.
     QImage kept(const QImage &image);
     QImage background(const QRect &rect);
 
@@ -61,15 +60,9 @@ class X11Pixels
     bool m_shmAvailable = false;
     xcb_shm_seg_t m_segment = 0;
     void *m_shmAddress = nullptr;
-    size_t m_shmSize = 0;
-    // The last captures' pixels, newest first, one per size, written over by the
-    // next capture of that size once nobody holds them. Fresh memory is faulted
-    // in page by page, which varies widely: 4 to 90 ms for a 4K screen on a
-    // virtual machine whose host reclaims memory left free for two seconds. Two
-    // sizes serve an area selection: the frozen screen, then the area.
-    QList<QImage> m_spares;
-    static constexpr qsizetype maximumSpares = 2;
-    static constexpr int buffersKeptMs = 5 * 60 * 1000;
+    ImagePool m_images;
+    // One shot, armed by every read: the segment and the kept images go back
+    // to the system after a quiet spell.
     QTimer m_idle;
 };
 

@@ -1,3 +1,4 @@
+#include "platform/x11/ImagePool.h"
 #include "platform/x11/X11Pixels.h"
 
 #include <gtest/gtest.h>
@@ -54,4 +55,53 @@ TEST(PixelConversion, WritesIntoTheGivenImageOnlyWhenItFitsAndNobodyElseHoldsIt)
         }
     }
     EXPECT_TRUE(imageFromPixels(data, width, height, stride, 16).isNull());
+}
+
+TEST(ImagePool, HandsOutOnlyReleasedImagesOfTheTwoLastKept)
+{
+    // A screen, two areas (all over a megabyte) and a tiny area.
+    const QSize screen(1024, 512), area(600, 500), other(700, 500), tiny(16, 16);
+    const struct {
+        const char *name;
+        std::vector<QSize> kept; // oldest first
+        int held;                // index of a kept image someone still holds, or -1
+        QSize wanted;
+        int expected; // index of the kept image handed out, or -1 for none
+    } cases[] = {
+        {"released screen", {screen}, -1, screen, 0},
+        {"screen still held", {screen}, 0, screen, -1},
+        {"other size only", {area}, -1, screen, -1},
+        {"an area between two screens", {screen, area}, -1, screen, 0},
+        {"two areas push the screen out", {screen, area, other}, -1, screen, -1},
+        {"a tiny area is not kept", {screen, tiny, area}, -1, screen, 0},
+        {"nor handed out", {screen, tiny}, -1, tiny, -1},
+        {"the released one of two screens", {screen, screen}, 1, screen, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ImagePool pool;
+        QImage held;
+        std::vector<const uchar *> memory;
+        for (size_t i = 0; i < c.kept.size(); ++i) {
+            QImage image(c.kept[i], QImage::Format_RGB32);
+            memory.push_back(image.constBits());
+            pool.keep(image);
+            if (int(i) == c.held)
+                held = image;
+        }
+        const QImage taken = pool.take(c.wanted);
+        EXPECT_EQ(taken.constBits(), c.expected < 0 ? nullptr : memory[size_t(c.expected)]);
+    }
+
+    // Taken out, written and kept again, an image is kept once: released, it
+    // is handed out again.
+    ImagePool pool;
+    pool.keep(QImage(screen, QImage::Format_RGB32));
+    QImage image = pool.take(screen);
+    const uchar *memory = image.constBits();
+    EXPECT_TRUE(image.isDetached()); // out of the pool: writing copies nothing
+    pool.keep(image);
+    pool.keep(image);
+    image = QImage();
+    EXPECT_EQ(pool.take(screen).constBits(), memory);
 }
