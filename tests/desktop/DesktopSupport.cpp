@@ -98,6 +98,10 @@ std::optional<WindowInfo> listed(uint32_t id, bool excludingOwn)
 
 HelperWindow::HelperWindow(const QString &title, const QRect &geometry, QColor solid)
 {
+    // The application holds the Composite redirect from its start. Taken only
+    // at the first capture, it would give the helper's window a pixmap that
+    // shows whatever covered it until the helper repainted.
+    backend();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // The helper draws in X pixels whatever scaling this process was given.
     env.remove("QT_SCREEN_SCALE_FACTORS");
