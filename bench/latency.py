@@ -12,18 +12,27 @@ For every press, from the moment the X server had Control+Shift+3:
   targets  that owner answered TARGETS (what a paste asks first)
   history  the history file and index were written (in-process trace)
 and the in-process steps in between, to show where the spread comes from.
-Prints min / median / max of each."""
+Prints min / median / max of each, then Zorv's resident memory (VmRSS) idle
+before the first press, right after the presses, and once the capture
+buffers were released.
+
+ZORV_KEEP_MS sets how long Zorv keeps capture buffers after their last use
+(five minutes by default). Unless it is set already, this script sets 6000 so
+that the release can be measured; every spacing must stay below it."""
 import os, shutil, statistics, subprocess, sys, tempfile, time
 
 zorv = os.path.abspath(sys.argv[1])
 presses = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 spacings = [float(s) for s in sys.argv[3:]] or [0.2, 1.0, 3.0]
 cold_starts = 3
+keep_ms = int(os.environ.get("ZORV_KEEP_MS", "6000"))
+if keep_ms < 1000 * max(spacings) + 2000:
+    sys.exit("ZORV_KEEP_MS is too short for the spacings")
 presskey = os.path.join(os.path.dirname(zorv), "bench", "bench_presskey")
 CTRL, SHIFT, KEY_3 = "37", "50", "12"  # X keycodes (evdev + 8)
 work = tempfile.mkdtemp(prefix="zorv-latency.")
 env = dict(os.environ, XDG_DATA_HOME=f"{work}/data", XDG_CONFIG_HOME=f"{work}/config",
-           ZORV_TRACE_FILE=f"{work}/trace.log")
+           ZORV_TRACE_FILE=f"{work}/trace.log", ZORV_KEEP_MS=str(keep_ms))
 os.makedirs(env["XDG_CONFIG_HOME"] + "/Zorv", exist_ok=True)
 with open(env["XDG_CONFIG_HOME"] + "/Zorv/Zorv.conf", "w") as f:
     f.write("[General]\nplaySound=false\nhistoryLimit=5000\n")  # sound off: measure the capture
@@ -93,6 +102,11 @@ def press():
     return figures
 
 
+def rss_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
+
+
 def row(label, values):
     ms = sorted(v * 1000 for v in values)
     return (f"{label:26} {ms[0]:7.1f} {statistics.median(ms):7.1f} {ms[-1]:7.1f}"
@@ -116,6 +130,7 @@ for _ in range(cold_starts - 1):
     stop(p)
 
 p = start()
+idle_rss = rss_mb(p.pid)
 cold.append(press())  # this process's first press is a cold one too
 warm = {}
 for spacing in spacings:
@@ -123,6 +138,10 @@ for spacing in spacings:
     for _ in range(presses):
         warm[spacing].append(press())
         time.sleep(spacing)
+last_press = time.time()
+kept_rss = rss_mb(p.pid)
+time.sleep(max(0.0, last_press + keep_ms / 1000 + 2 - time.time()))
+released_rss = rss_mb(p.pid)
 stop(p)
 
 load = os.getloadavg()[0]
@@ -131,6 +150,8 @@ print(f"desktop {size}, load average {load:.1f}; press to clipboard owned, to TA
 table(f"cold first press ({cold_starts}x)", cold)
 for spacing in spacings:
     table(f"{presses} presses {spacing:g} s apart", warm[spacing])
+print(f"Zorv RSS: idle {idle_rss:.1f} MB, after the presses {kept_rss:.1f} MB, "
+      f"released {released_rss:.1f} MB")
 every = [f for runs in warm.values() for f in runs]
 print(row("all warm presses: owned", [f["owned"] for f in every]))
 print(row("all warm presses: history", [f["history"] for f in every]))
