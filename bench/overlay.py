@@ -13,9 +13,9 @@ and without a compositing manager):
     bench/overlay.py build/zorv [runs]
 
 ZORV_KEEP_MS sets how long Zorv keeps large buffers after their last use (the
-overlay's windows, the screen grab's shared memory; five minutes by default).
-Unless it is set already, this script sets 6000 so that the release can be
-measured; every spacing stays well below it."""
+overlay's windows, the screen grab's shared memory and images; five minutes by
+default). Unless it is set already, this script sets 6000 so that the release
+can be measured; every spacing stays well below it."""
 import os, shutil, statistics, subprocess, sys, tempfile, time
 
 zorv = os.path.abspath(sys.argv[1])

@@ -61,8 +61,8 @@ class X11Pixels
     xcb_shm_seg_t m_segment = 0;
     void *m_shmAddress = nullptr;
     ImagePool m_images;
-    // One shot, armed by every read: the segment and the kept images go back
-    // to the system after a quiet spell.
+    // One shot, armed by each use of the segment or the kept images: both go
+    // back to the system after a quiet spell.
     QTimer m_idle;
 };
 
