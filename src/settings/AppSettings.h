@@ -51,14 +51,14 @@ class AppSettings : public QObject, public OptionTable
     Option<QuickAccessCorner> quickAccessCorner{*this, "quickAccessCorner",
                                                 QuickAccessCorner::bottomTrailing};
     Option<bool> launchAtLogin{*this, "launchAtLogin", false};
-    Option<QString> nameTemplate{*this, "nameTemplate", QStringLiteral("Zorv {date} at {time}"),
-                                 {.maxLength = 1024}};
+    Option<QString> nameTemplate{
+        *this, "nameTemplate", QStringLiteral("Zorv {date} at {time}"), {.maxLength = 1024}};
     Option<ImageFormat> imageFormat{*this, "imageFormat", ImageFormat::png};
     Option<double> jpegQuality{*this, "jpegQuality", 0.9, {0.4, 1.0}};
     Option<bool> saveScreenshotsAutomatically{*this, "saveScreenshotsAutomatically", false};
     Option<int> historyLimit{*this, "historyLimit", 500, {20, 5000, 20}};
-    Option<QString> annotationColorHex{*this, "annotationColorHex", QStringLiteral("#FF3B30"),
-                                       {.maxLength = 9}};
+    Option<QString> annotationColorHex{
+        *this, "annotationColorHex", QStringLiteral("#FF3B30"), {.maxLength = 9}};
     Option<double> annotationLineWidth{*this, "annotationLineWidth", 4.0, {1, 40}};
     Option<double> annotationFontSize{*this, "annotationFontSize", 28.0, {8, 200}};
     Option<double> blurRadius{*this, "blurRadius", 14.0, {2, 80}};
@@ -70,15 +70,15 @@ class AppSettings : public QObject, public OptionTable
     Option<bool> recordingShowsClicks{*this, "recordingShowsClicks", true};
     Option<bool> recordingCapturesSystemAudio{*this, "recordingCapturesSystemAudio", true};
     Option<bool> recordingCapturesMicrophone{*this, "recordingCapturesMicrophone", false};
-    Option<std::optional<QString>> microphoneDeviceID{*this, "microphoneDeviceID", std::nullopt,
-                                                      {.maxLength = 1024}};
+    Option<std::optional<QString>> microphoneDeviceID{
+        *this, "microphoneDeviceID", std::nullopt, {.maxLength = 1024}};
     Option<int> gifFPS{*this, "gifFPS", 12, {10, 20}};
     Option<int> gifMaxWidth{*this, "gifMaxWidth", 900, {600, 1600}};
     Option<QString> uploadEndpoint{*this, "uploadEndpoint", {}, {.maxLength = 4096}};
-    Option<QString> uploadToken{*this, "uploadToken", {}, {.maxLength = 4096},
-                                OptionStorage::keyring};
-    Option<QString> uploadFieldName{*this, "uploadFieldName", QStringLiteral("file"),
-                                    {.maxLength = 256}};
+    Option<QString> uploadToken{
+        *this, "uploadToken", {}, {.maxLength = 4096}, OptionStorage::keyring};
+    Option<QString> uploadFieldName{
+        *this, "uploadFieldName", QStringLiteral("file"), {.maxLength = 256}};
     Option<QString> uploadHeadersJSON{*this, "uploadHeadersJSON", {}, {.maxLength = 65536}};
     Option<HotKeyMap> hotkeys{*this, "hotkeys", KeyCombo::defaults()};
 
