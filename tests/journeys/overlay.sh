@@ -25,10 +25,12 @@ clip_matches_pattern() {
   xclip -selection clipboard -t image/png -o > "$journey_dir/clip.png" 2>/dev/null || return 1
   test "$(compare -metric AE "$journey_dir/clip.png" "$pattern" null: 2>&1)" = 0
 }
+# Pointer moves go without --sync: when the pointer is already there, xdotool
+# waits 15 s for a motion that never comes. The server keeps the events in order.
 drag() { # drag X1 Y1 X2 Y2
-  xdotool mousemove --sync "$1" "$2" mousedown 1
-  xdotool mousemove --sync $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 ))
-  xdotool mousemove --sync "$3" "$4" mouseup 1
+  xdotool mousemove "$1" "$2" mousedown 1
+  xdotool mousemove $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 ))
+  xdotool mousemove "$3" "$4" mouseup 1
 }
 active_window() { xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}'; }
 active_window_hex() { printf '0x%x' "$(active_window)"; }
@@ -44,7 +46,7 @@ xdotool windowactivate --sync "$term"
 before_active=$(active_window)
 
 # 1. Drag over the pattern: the capture holds exactly its pixels.
-xdotool mousemove --sync "$px" "$py"
+xdotool mousemove "$px" "$py"
 xdotool key ctrl+shift+4
 check "the overlay appears" wait_until 5 overlay_up
 import -window root "$journey_dir/overlay-area.png"
@@ -66,7 +68,7 @@ for how in escape click tiny; do
   wait_until 5 overlay_up || fail "overlay for $how"
   case "$how" in
     escape) xdotool key Escape ;;
-    click) xdotool mousemove --sync 700 700 click 1 ;;
+    click) xdotool mousemove 700 700 click 1 ;;
     tiny) drag 700 700 702 760 ;;
   esac
   check "$how closes the overlay" wait_until 5 overlay_gone
@@ -74,7 +76,7 @@ done
 sleep 0.5
 check "nothing was captured by cancelling" test "$(history_count)" = 2
 # The grabs are released: a click reaches the terminal again.
-xdotool mousemove --sync 950 560 click 1
+xdotool mousemove 950 560 click 1
 check "pointer and keyboard are free after cancelling" \
   wait_output 3 "$(printf '0x%x' "$term")" active_window_hex
 
@@ -83,8 +85,8 @@ check "pointer and keyboard are free after cancelling" \
 #    Return delivers it.
 xdotool key ctrl+shift+4
 wait_until 5 overlay_up
-xdotool mousemove --sync $((px + 11)) "$py" mousedown 1
-xdotool mousemove --sync $((px + 211)) $((py + 120))
+xdotool mousemove $((px + 11)) "$py" mousedown 1
+xdotool mousemove $((px + 211)) $((py + 120))
 xdotool key space
 import -window root "$journey_dir/overlay-window-mode.png"
 xdotool key space
@@ -98,7 +100,7 @@ xdotool mouseup 1 2>/dev/null || true
 xterm -geometry 20x4+$((px + 90))+$((py + 30)) -title journey-cover -e sleep 60 >/dev/null 2>&1 &
 wait_until 10 xdotool search --name '^journey-cover$'
 sleep 0.3
-xdotool mousemove --sync $((px + 20)) $((py + 100))
+xdotool mousemove $((px + 20)) $((py + 100))
 xdotool key ctrl+shift+5
 check "window mode overlay" wait_until 5 overlay_up
 sleep 0.5
@@ -114,11 +116,11 @@ check "the covered window's own pixels" \
   test "$(compare -metric AE "$journey_dir/window-client.png" "$pattern" null: 2>&1)" = 0
 
 # 6. A window that closes after it was picked: the user is told.
-xdotool mousemove --sync $((px + 20)) $((py + 100))
+xdotool mousemove $((px + 20)) $((py + 100))
 xdotool key ctrl+shift+5
 wait_until 5 overlay_up
 cover=$(xdotool search --name '^journey-cover$' | head -1)
-xdotool mousemove --sync $((px + 100)) $((py + 40))
+xdotool mousemove $((px + 100)) $((py + 40))
 sleep 0.3
 xdotool windowkill "$cover" 2>/dev/null || true
 xdotool click 1
@@ -130,7 +132,7 @@ if [ "$(xrandr --listmonitors | sed -n 's/^Monitors: //p')" -ge 2 ]; then
   boundary=$(xrandr --listmonitors | awk 'NR == 2 {split($3, g, /[x+]/); sub(/\/.*/, "", g[1]); print g[1]}')
   show_pattern zacross $((boundary - 100)) 300
   read -r ax ay < <(client_origin zacross)
-  xdotool mousemove --sync "$ax" "$ay"
+  xdotool mousemove "$ax" "$ay"
   xdotool key ctrl+shift+4
   wait_until 5 overlay_up
   drag "$ax" "$ay" $((ax + 200)) $((ay + 120))
