@@ -26,32 +26,29 @@ void UndoHistory::record(const Snapshot &before, const QString &mergeKey)
 
 std::optional<UndoHistory::Snapshot> UndoHistory::undo(const Snapshot &current)
 {
-    const bool couldUndo = canUndo(), couldRedo = canRedo();
-    closeGesture(current);
-    std::optional<Snapshot> previous;
-    if (!m_undoStack.isEmpty()) {
-        previous = m_undoStack.takeLast();
-        m_redoStack.append(current);
-        m_lastMergeKey.clear();
-    }
-    reportAvailability(couldUndo, couldRedo);
-    return previous;
+    return travel(m_undoStack, m_redoStack, current);
 }
 
 std::optional<UndoHistory::Snapshot> UndoHistory::redo(const Snapshot &current)
 {
+    return travel(m_redoStack, m_undoStack, current);
+}
+
+std::optional<UndoHistory::Snapshot> UndoHistory::travel(QList<Snapshot> &from, QList<Snapshot> &to,
+                                                         const Snapshot &current)
+{
     const bool couldUndo = canUndo(), couldRedo = canRedo();
-    // A gesture that changed something empties redo here, as any new step does.
+    // A gesture that changed something is a step of its own first (and empties redo).
     closeGesture(current);
-    std::optional<Snapshot> next;
-    if (!m_redoStack.isEmpty()) {
-        next = m_redoStack.takeLast();
-        // Not trimmed: this entry was on the stack before its undo.
-        m_undoStack.append(current);
+    std::optional<Snapshot> target;
+    if (!from.isEmpty()) {
+        target = from.takeLast();
+        // Not trimmed: what redo puts back was on the undo stack before.
+        to.append(current);
         m_lastMergeKey.clear();
     }
     reportAvailability(couldUndo, couldRedo);
-    return next;
+    return target;
 }
 
 void UndoHistory::beginGesture(const Snapshot &current)

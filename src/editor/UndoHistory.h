@@ -62,6 +62,9 @@ class UndoHistory : public QObject
   private:
     void push(const Snapshot &before);
     void closeGesture(const Snapshot &current);
+    // Undo and redo: takes the newest state of `from`, leaving `current` on `to`.
+    std::optional<Snapshot> travel(QList<Snapshot> &from, QList<Snapshot> &to,
+                                   const Snapshot &current);
     void trim();
     void reportAvailability(bool couldUndo, bool couldRedo);
 
