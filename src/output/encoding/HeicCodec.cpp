@@ -25,11 +25,13 @@ QStringList searchFolders()
     QStringList folders;
     if (const QByteArray forced = qgetenv("ZORV_MODULE_DIR"); !forced.isEmpty())
         folders << QString::fromLocal8Bit(forced);
+    // Installed: bin/zorv and lib/zorv/. Build tree: the module sits beside zorv and one
+    // folder above the test and benchmark programs. No build path is compiled in, so an
+    // installed Zorv never loads a module from someone's build tree.
     if (QCoreApplication::instance()) {
         const QString here = QCoreApplication::applicationDirPath();
         folders << here << here + QStringLiteral("/../lib/zorv") << here + QStringLiteral("/..");
     }
-    folders << QStringLiteral(ZORV_BUILD_MODULE_DIR);
     return folders;
 }
 
