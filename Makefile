@@ -1,11 +1,12 @@
-# Zorv: `make run` builds and starts Zorv; `make test` builds and runs every test layer.
+# Zorv: `make run` builds and starts Zorv; `make test` builds and runs every test layer;
+# `make deb` builds the Debian package.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 export CCACHE_BASEDIR := $(CURDIR)
 
-.PHONY: run test deps build build-asan unit desktop-tests asan-tests bench format clean
+.PHONY: run test deps configure build deb build-asan unit desktop-tests asan-tests bench format clean
 
 run: build
 	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
@@ -17,6 +18,7 @@ run: build
 
 test: build build-asan
 	ctest --test-dir $(BUILD) -L unit --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) -L package --output-on-failure
 	scripts/desktop.sh run --monitors 1920x1080,1920x1080 -- \
 	  ctest --test-dir $(CURDIR)/$(BUILD) -L desktop --output-on-failure
 	ctest --test-dir $(ASAN_BUILD) -L unit --output-on-failure -j $(JOBS)
@@ -24,10 +26,17 @@ test: build build-asan
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+
+build: configure
 	ninja -C $(BUILD) -j $(JOBS)
+
+# The Debian package, $(BUILD)/zorv_VERSION_ARCH.deb; builds only what it installs.
+deb: configure
+	ninja -C $(BUILD) -j $(JOBS) zorv-installables
+	cd $(BUILD) && cpack -G DEB
 
 # Unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 build-asan: deps

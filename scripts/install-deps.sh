@@ -12,6 +12,7 @@ build_pkgs=(
   libxcb-xtest0-dev
   libspng-dev zlib1g-dev libheif-dev libcanberra-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  dpkg-dev desktop-file-utils appstream
 )
 desktop_pkgs=(
   xvfb x11-xserver-utils x11-utils xdotool xclip imagemagick openbox trayer libgtk2.0-0
