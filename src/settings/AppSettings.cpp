@@ -119,28 +119,70 @@ void AppSettings::optionChanged(OptionBase &option)
     Q_EMIT changed(option.key());
 }
 
+QString AppSettings::autostartFilePath() const
+{
+    return QDir(m_locations.autostartDirectory).filePath(QLatin1String(autostartFileName));
+}
+
+QString AppSettings::autostartEntry(const QString &executablePath)
+{
+    // Inside a quoted Exec argument these four characters need a backslash; the
+    // value as a whole is then escaped as a string (each backslash doubled), and
+    // a percent sign is doubled so it is not read as a field code.
+    QString quoted;
+    for (const QChar c : executablePath) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    quoted.replace(QLatin1String("%"), QLatin1String("%%"));
+    return QStringLiteral("[Desktop Entry]\nType=Application\nName=Zorv\n"
+                          "Comment=Screenshots and screen recordings\n"
+                          "Exec=\"%1\"\nIcon=zorv\nTerminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(quoted);
+}
+
+QString AppSettings::storePath() const
+{
+    return m_store->fileName();
+}
+
+void AppSettings::reloadFromStore()
+{
+    m_store->sync();
+    for (OptionBase *option : options()) {
+        if (option->storage() != OptionStorage::settingsFile)
+            continue;
+        const QVariant before = option->variant();
+        option->resetQuietly(); // a removed key means the default again
+        option->load(*m_store);
+        if (option->variant() != before)
+            Q_EMIT changed(option->key());
+    }
+}
+
 void AppSettings::applyLaunchAtLogin(bool enabled)
 {
-    const QString path =
-        QDir(m_locations.autostartDirectory).filePath(QLatin1String(autostartFileName));
+    const QString path = autostartFilePath();
+    m_launchAtLoginProblem.clear();
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path))
-            logLine(QStringLiteral("launch-at-login update failed: could not remove ") + path);
-        return;
+            m_launchAtLoginProblem = QStringLiteral("Could not remove %1.").arg(path);
+    } else if (!QDir().mkpath(m_locations.autostartDirectory)) {
+        m_launchAtLoginProblem =
+            QStringLiteral("Could not create %1.").arg(m_locations.autostartDirectory);
+    } else {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(autostartEntry(m_locations.executablePath).toUtf8()) < 0 || !file.commit())
+            m_launchAtLoginProblem =
+                QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
     }
-    if (!QDir().mkpath(m_locations.autostartDirectory)) {
-        logLine(QStringLiteral("launch-at-login update failed: could not create ") +
-                m_locations.autostartDirectory);
-        return;
-    }
-    QSaveFile file(path);
-    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Zorv\n"
-                                         "Comment=Screenshots and screen recordings\n"
-                                         "Exec=\"%1\"\nIcon=zorv\nTerminal=false\n"
-                                         "X-GNOME-Autostart-enabled=true\n")
-                              .arg(m_locations.executablePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) < 0 || !file.commit())
-        logLine(QStringLiteral("launch-at-login update failed: ") + file.errorString());
+    if (!m_launchAtLoginProblem.isEmpty())
+        logLine(QStringLiteral("launch-at-login update failed: ") + m_launchAtLoginProblem);
 }
 
 } // namespace zorv
