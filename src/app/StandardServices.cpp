@@ -112,11 +112,6 @@ void setSettingsWindow(SettingsWindowController *controller)
     settingsController = controller;
 }
 
-bool hasSettingsWindow()
-{
-    return !settingsController.isNull();
-}
-
 void showSettingsWindow()
 {
     if (settingsController)

@@ -24,10 +24,8 @@ SettingsServices settingsWindow(ShortcutRegistrar &shortcuts);
 WelcomeServices welcome();
 
 // The running instance's settings window, once start-up has made it. The tray
-// panel's "All Settings…" calls showSettingsWindow(); hasSettingsWindow() is
-// false before start-up made it (and in tests).
+// panel's "All Settings…" calls showSettingsWindow().
 void setSettingsWindow(SettingsWindowController *controller);
 void showSettingsWindow();
-bool hasSettingsWindow();
 
 } // namespace zorv::standardServices

@@ -94,7 +94,7 @@ QWidget *general(const SettingsServices &services)
     auto *path = new QLineEdit;
     path->setObjectName(settings.saveDirectoryPath.key());
     path->setReadOnly(true);
-    path->setMinimumWidth(220);
+    path->setMinimumWidth(160);
     path->setAccessibleName(QStringLiteral("Save Location"));
     auto *choose = new QPushButton(QStringLiteral("Choose…"));
     auto *reveal = new QPushButton(QStringLiteral("Reveal"));

@@ -3,6 +3,7 @@
 #include "app/settingswindow/SettingsBinder.h"
 #include "common/Trace.h"
 #include "settings/AppSettings.h"
+#include "theme/Symbols.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -86,13 +87,20 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget *parent)
     auto *layout = new QHBoxLayout(this);
     m_sidebar->setAccessibleName(QStringLiteral("Settings pages"));
     m_sidebar->setFixedWidth(150);
+    m_sidebar->setSpacing(3);
+    m_sidebar->setIconSize(QSize(18, 18));
+    const QColor ink = palette().color(QPalette::WindowText);
     for (int i = 0; i < tabCount; ++i)
-        m_sidebar->addItem(settingsTab::label(SettingsTab(i)));
+        m_sidebar->addItem(
+            new QListWidgetItem(Symbols::icon(settingsTab::symbol(SettingsTab(i)), ink),
+                                settingsTab::label(SettingsTab(i))));
     layout->addWidget(m_sidebar);
     for (int i = 0; i < tabCount; ++i) {
         auto *scroll = new QScrollArea;
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setFocusPolicy(Qt::NoFocus); // Tab goes from the sidebar to the first control
         m_pages->addWidget(scroll);
     }
     layout->addWidget(m_pages, 1);
