@@ -1,10 +1,12 @@
 #include "app/settingswindow/SettingsWindow.h"
 
+#include "app/MemoryTuning.h"
 #include "app/settingswindow/SettingsBinder.h"
 #include "common/Trace.h"
 #include "settings/AppSettings.h"
 #include "theme/Symbols.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -104,6 +106,10 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget *parent)
         m_pages->addWidget(scroll);
     }
     layout->addWidget(m_pages, 1);
+    auto *close = new QAction(this);
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    addAction(close);
     connect(m_sidebar, &QListWidget::currentRowChanged, this,
             [this](int row) { select(SettingsTab(row)); });
 }
@@ -187,6 +193,9 @@ void SettingsWindowController::open(SettingsTab tab)
         // Built at each opening and deleted at closing: nothing of it stays in
         // memory while Zorv idles in the tray.
         m_window = new SettingsWindow(m_services);
+        // Its pages are freed once it closes; the heap gives that memory back.
+        connect(m_window, &QObject::destroyed, this,
+                [] { QTimer::singleShot(0, &memoryTuning::releaseFreeHeap); });
         new StoreWatcher(*m_services.settings, m_window);
         m_window->select(tab);
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {
