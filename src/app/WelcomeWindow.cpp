@@ -1,5 +1,6 @@
 #include "app/WelcomeWindow.h"
 
+#include "app/FocusRing.h"
 #include "settings/AppSettings.h"
 
 #include <QCloseEvent>
@@ -99,6 +100,7 @@ WelcomeWindow::WelcomeWindow(WelcomeServices services, QWidget *parent)
     buttons->addWidget(start);
     layout->addLayout(buttons);
     start->setFocus();
+    new FocusRing(this);
 
     connect(settingsButton, &QPushButton::clicked, this, [this] {
         m_services.openSettings();

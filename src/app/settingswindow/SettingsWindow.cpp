@@ -1,5 +1,6 @@
 #include "app/settingswindow/SettingsWindow.h"
 
+#include "app/FocusRing.h"
 #include "app/MemoryTuning.h"
 #include "app/settingswindow/SettingsBinder.h"
 #include "common/Trace.h"
@@ -106,6 +107,7 @@ SettingsWindow::SettingsWindow(SettingsServices services, QWidget *parent)
         m_pages->addWidget(scroll);
     }
     layout->addWidget(m_pages, 1);
+    new FocusRing(this);
     auto *close = new QAction(this);
     close->setShortcut(QKeySequence::Close);
     connect(close, &QAction::triggered, this, &QWidget::close);
