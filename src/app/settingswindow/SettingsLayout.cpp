@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "theme/Symbols.h"
+
 namespace zorv::settingsLayout
 {
 
@@ -55,11 +57,19 @@ QBoxLayout *addGroup(QBoxLayout *page, const QString &title, const QString &subt
     return rows;
 }
 
-QWidget *addRow(QBoxLayout *group, const QString &title, QWidget *control, const QString &subtitle)
+QWidget *addRow(QBoxLayout *group, const QString &title, QWidget *control, const QString &subtitle,
+                const QString &symbol)
 {
     auto *row = new QWidget;
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 2, 0, 2);
+    if (!symbol.isEmpty()) {
+        auto *icon = new QLabel;
+        const int size = icon->fontMetrics().height();
+        icon->setPixmap(Symbols::pixmap(symbol, size, row->palette().color(QPalette::WindowText),
+                                        row->devicePixelRatioF()));
+        layout->addWidget(icon);
+    }
     auto *texts = new QVBoxLayout;
     auto *label = new QLabel(title);
     texts->addWidget(label);

@@ -56,7 +56,7 @@ QWidget *shortcuts(const SettingsServices &services)
         auto *field = new ShortcutRecorder;
         field->setObjectName(QStringLiteral("hotkeys/") + captureAction::rawValue(action));
         field->setEnabled(services.capabilities.globalHotKeys);
-        addRow(group, captureAction::title(action), field);
+        addRow(group, captureAction::title(action), field, {}, captureAction::symbol(action));
         fields.append({action, field});
         QObject::connect(field, &ShortcutRecorder::recordingChanged, page,
                          [services, message](bool recording) {
@@ -86,6 +86,7 @@ QWidget *shortcuts(const SettingsServices &services)
     group->addWidget(message);
 
     auto *reset = new QPushButton(QStringLiteral("Reset to Defaults"));
+    reset->setObjectName(QStringLiteral("resetShortcuts"));
     layout->addWidget(reset, 0, Qt::AlignLeft);
     QObject::connect(reset, &QPushButton::clicked, page, [&settings, message] {
         message->hide();

@@ -12,7 +12,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -243,6 +245,82 @@ TEST_F(SettingsWindowTest, RecordedShortcutsAreCheckedRegisteredAndRefusedWithAR
     }
     EXPECT_TRUE(platform.keys.grabbed.values().contains(
         KeyCombo{KeyCombo::extendedKeyBase + KEY_SYSRQ, 0}));
+
+    auto *reset = control<QPushButton>(*w, "resetShortcuts");
+    QTest::mouseClick(reset, Qt::LeftButton);
+    EXPECT_EQ(reread()->hotkeys(), KeyCombo::defaults());
+    EXPECT_EQ(field->text(), QStringLiteral("Ctrl+Shift+4"));
+}
+
+TEST_F(SettingsWindowTest, EveryControlIsNamedAndTabFollowsTheVisualOrder)
+{
+    const auto w = window();
+    for (SettingsTab tab : allTabs) {
+        w->select(tab);
+        QWidget *page = w->page(tab);
+        // Walk the focus chain from the sidebar through the page's controls.
+        QList<QWidget *> order;
+        QWidget *next = page->nextInFocusChain();
+        for (int guard = 0; guard < 500 && next != page; ++guard, next = next->nextInFocusChain()) {
+            // A control's inner editor hands its focus to the control (focus proxy).
+            if (page->isAncestorOf(next) && next->isVisibleTo(page) && !next->focusProxy() &&
+                (next->focusPolicy() & Qt::TabFocus) && !order.contains(next))
+                order.append(next);
+        }
+        ASSERT_FALSE(order.isEmpty());
+        QPoint previous(-1, -1);
+        for (QWidget *control : order) {
+            const auto *button = qobject_cast<QAbstractButton *>(control);
+            EXPECT_TRUE(!control->accessibleName().isEmpty() ||
+                        (button && !button->text().isEmpty()))
+                << control->metaObject()->className() << " " << control->objectName().toStdString();
+            // Rows go down the page; controls of one row go left to right.
+            const QRect at(control->mapTo(page, QPoint(0, 0)), control->size());
+            const bool sameRow = at.top() < previous.y() + 8 && at.bottom() > previous.y();
+            EXPECT_TRUE(at.top() >= previous.y() || (sameRow && at.left() > previous.x()))
+                << "out of order: " << control->metaObject()->className() << " "
+                << control->accessibleName().toStdString();
+            previous = QPoint(at.left(), at.center().y());
+        }
+    }
+}
+
+TEST_F(SettingsWindowTest, HeaderWarningAndHistoryClearingAskFirst)
+{
+    const auto w = window();
+    auto *headers = control<QPlainTextEdit>(*w, "uploadHeadersJSON");
+    QWidget *warning = control<QWidget>(*w, "headersWarning");
+    // Any well-formed JSON value passes; empty or blank text needs no warning.
+    const std::pair<QString, bool> texts[] = {
+        {"[1, 2]", false}, {"{", true}, {"   ", false}, {"{\"X-Key\": \"a\"}", false}, {"x", true}};
+    for (const auto &[text, warned] : texts) {
+        headers->setPlainText(text);
+        EXPECT_EQ(warning->isVisibleTo(w->page(SettingsTab::upload)), warned) << text.toStdString();
+        EXPECT_EQ(reread()->uploadHeadersJSON(), text); // stored even when not JSON
+    }
+
+    int cleared = 0;
+    SettingsServices s = services();
+    s.historyFolder = [this] { return temp.dir.path(); };
+    s.historyCount = [] { return 3; };
+    s.clearHistory = [&cleared] { ++cleared; };
+    s.revealFolder = [](const QString &) {};
+    SettingsWindow about(s);
+    about.select(SettingsTab::about);
+    about.show();
+    for (const QString &answer : {QStringLiteral("Cancel"), QStringLiteral("Delete")}) {
+        QTest::mouseClick(about.page(SettingsTab::about)->findChild<QPushButton *>("clearHistory"),
+                          Qt::LeftButton);
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = about.findChild<QMessageBox *>()) != nullptr);
+        EXPECT_EQ(box->text(), QStringLiteral("Delete all capture history?"));
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+        EXPECT_EQ(cleared, answer == QLatin1String("Delete") ? 1 : 0);
+        QTRY_VERIFY(about.findChild<QMessageBox *>() == nullptr);
+    }
 }
 
 TEST_F(SettingsWindowTest, LaunchAtLoginFailureIsShownBesideTheSwitchAndTheSettingStays)
