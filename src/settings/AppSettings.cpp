@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPointer>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -72,17 +73,22 @@ void AppSettings::loadUploadToken()
 {
     // A token left in the plain settings by an older version moves to the keyring.
     // The plain copy is removed only once the keyring holds it, so it is never lost.
+    // The keyring may answer after these settings are gone (a settings object
+    // read once and dropped), so the answers check that they still exist.
     const QString account = uploadToken.key();
+    const QPointer<AppSettings> self(this);
     if (auto legacy = OptionCodec<QString>::parse(m_store->value(account))) {
         uploadToken.assignQuietly(*legacy);
-        m_secrets->write(account, *legacy, [this, account](bool stored) {
-            if (stored) {
+        m_secrets->write(account, *legacy, [this, self, account](bool stored) {
+            if (self && stored) {
                 m_store->remove(account);
                 m_store->sync();
             }
         });
     }
-    m_secrets->read(account, [this](std::optional<QString> value) {
+    m_secrets->read(account, [this, self](std::optional<QString> value) {
+        if (!self)
+            return;
         if (value)
             uploadToken.assignQuietly(boundedText(*value, uploadToken.limits().maxLength));
         m_uploadTokenLoaded = true;
