@@ -141,6 +141,10 @@ int runResident(int argc, char **argv, const Command &command)
             &app, [&coordinator, action] { coordinator.perform(action); }, Qt::QueuedConnection);
     }
     const int status = QApplication::exec();
+    // A shortcut field closed while recording registers the shortcuts again:
+    // that must happen while the platform is still there, and be undone.
+    settingsWindow.closeNow();
+    HotKeyCenter::shared().unregisterAll();
     requests = nullptr;
     Platform::shutDown();
     return status;

@@ -186,6 +186,11 @@ SettingsWindowController::SettingsWindowController(SettingsServices services, QO
 
 SettingsWindowController::~SettingsWindowController()
 {
+    closeNow();
+}
+
+void SettingsWindowController::closeNow()
+{
     delete m_window;
 }
 

@@ -48,6 +48,8 @@ class SettingsWindowController : public QObject
     ~SettingsWindowController() override;
 
     void open(SettingsTab tab = SettingsTab::general);
+    // Closes the window at once (at the end of the program, before the platform goes).
+    void closeNow();
     SettingsWindow *window() const { return m_window; }
 
   private:
