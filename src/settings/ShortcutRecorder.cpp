@@ -160,6 +160,18 @@ void ShortcutRecorder::focusOutEvent(QFocusEvent *event)
 
 void ShortcutRecorder::refreshText()
 {
+    // While recording the field takes a tint of the accent colour, so it is
+    // plain that the next keys go to it.
+    QPalette tinted = QApplication::palette(this);
+    if (m_recording) {
+        const QColor base = tinted.color(QPalette::Button);
+        const QColor accent = tinted.color(QPalette::Highlight);
+        tinted.setColor(QPalette::Button,
+                        QColor::fromRgbF(base.redF() * 0.75 + accent.redF() * 0.25,
+                                         base.greenF() * 0.75 + accent.greenF() * 0.25,
+                                         base.blueF() * 0.75 + accent.blueF() * 0.25));
+    }
+    setPalette(tinted);
     if (m_recording)
         setText(QStringLiteral("Press shortcut…"));
     else if (m_combo)
