@@ -23,6 +23,9 @@ for size in 1920x1080 3840x2160; do
     '$here/fullscreen.py' '$build/zorv' 20
     '$here/latency.py' '$build/zorv' 20"
 done
+echo "== settings window at 1920x1080"
+"$here/../scripts/desktop.sh" run --monitors 1920x1080 --no-keyring -- \
+  "$here/settings_window.py" "$build/zorv" 10
 for size in 1920x1080 3840x2160; do
   for compositor in none xcompmgr; do
     echo "== overlay at $size, compositor: $compositor"

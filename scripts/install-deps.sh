@@ -10,7 +10,7 @@ build_pkgs=(
   libxcb-shm0-dev libxcb-xfixes0-dev libxcb-xinput-dev libxcb-keysyms1-dev
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shape0-dev
   libxcb-xtest0-dev
-  libspng-dev zlib1g-dev libheif-dev libcanberra-dev
+  libspng-dev zlib1g-dev libheif-dev libcanberra-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev desktop-file-utils appstream
 )

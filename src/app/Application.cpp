@@ -8,6 +8,8 @@
 #include "app/ShortcutRegistrar.h"
 #include "app/SignalWatcher.h"
 #include "app/StandardServices.h"
+#include "app/WelcomeWindow.h"
+#include "app/settingswindow/SettingsWindow.h"
 #include "common/Log.h"
 #include "common/Trace.h"
 #include "output/FileWriter.h"
@@ -105,11 +107,6 @@ int runResident(int argc, char **argv, const Command &command)
     });
 
     CaptureCoordinator &coordinator = CaptureCoordinator::shared();
-    CommandRequests commandRequests(coordinator, [] {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    });
-    requests = &commandRequests;
-
     ShortcutRegistrar shortcuts(
         HotKeyCenter::shared(), AppSettings::shared(), Platform::shared().capabilities(),
         [&coordinator](CaptureAction action) {
@@ -119,6 +116,17 @@ int runResident(int argc, char **argv, const Command &command)
         standardServices::toast());
     shortcuts.registerAll();
     Trace::mark("hotkeys-registered");
+
+    // The window itself is built only when it is first opened.
+    SettingsWindowController settingsWindow(standardServices::settingsWindow(shortcuts));
+    standardServices::setSettingsWindow(&settingsWindow);
+    CommandRequests commandRequests(
+        coordinator,
+        [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); },
+        [&settingsWindow] { settingsWindow.open(SettingsTab::general); });
+    requests = &commandRequests;
+    if (!command.suppressWelcome)
+        WelcomeWindow::presentAtStart(standardServices::welcome());
 
     // Once running: open the history (it tidies its folder and takes up captures
     // a crash left unlisted) and clear what killed writes left in the save folder.
@@ -133,6 +141,10 @@ int runResident(int argc, char **argv, const Command &command)
             &app, [&coordinator, action] { coordinator.perform(action); }, Qt::QueuedConnection);
     }
     const int status = QApplication::exec();
+    // A shortcut field closed while recording registers the shortcuts again:
+    // that must happen while the platform is still there, and be undone.
+    settingsWindow.closeNow();
+    HotKeyCenter::shared().unregisterAll();
     requests = nullptr;
     Platform::shutDown();
     return status;
@@ -183,9 +195,12 @@ int runClient(int argc, char **argv, const Command &command)
 {
     QCoreApplication app(argc, argv);
     InstanceRequest request;
-    request.command = command.kind == Command::Kind::quit
-                          ? QStringLiteral("--quit")
-                          : captureAction::rawValue(*command.action);
+    if (command.kind == Command::Kind::quit)
+        request.command = QStringLiteral("--quit");
+    else if (command.kind == Command::Kind::settings)
+        request.command = QStringLiteral("--settings");
+    else
+        request.command = captureAction::rawValue(*command.action);
     request.wantsImage = command.output.has_value();
     if (command.outputFormat)
         request.format = imageFormat::rawValue(*command.outputFormat);
@@ -257,6 +272,7 @@ int runApplication(int argc, char **argv)
             return runResident(argc, argv, command);
         return runClient(argc, argv, command);
     case Command::Kind::quit:
+    case Command::Kind::settings:
         return runClient(argc, argv, command);
     case Command::Kind::resident:
         if (!command.detached && InstanceClient::isRunning()) {

@@ -40,8 +40,9 @@ void answerWithImage(const Delivery &delivery, const QString &formatName, QObjec
 } // namespace
 
 CommandRequests::CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
-                                 QObject *parent)
-    : QObject(parent), m_coordinator(coordinator), m_quit(std::move(quit))
+                                 std::function<void()> openSettings, QObject *parent)
+    : QObject(parent), m_coordinator(coordinator), m_quit(std::move(quit)),
+      m_openSettings(std::move(openSettings))
 {
 }
 
@@ -50,6 +51,16 @@ void CommandRequests::handle(const InstanceRequest &request, const InstanceServe
     if (request.command == QLatin1String("--quit")) {
         respond({true, {}, exitStatus::done, {}});
         m_quit();
+        return;
+    }
+    if (request.command == QLatin1String("--settings")) {
+        if (!m_openSettings) {
+            respond(
+                refusal(QStringLiteral("this Zorv has no settings window."), exitStatus::failed));
+            return;
+        }
+        m_openSettings();
+        respond({true, {}, exitStatus::done, {}});
         return;
     }
     if (request.command.isEmpty()) {

@@ -17,14 +17,16 @@ class CommandRequests : public QObject
 {
     Q_OBJECT
   public:
+    // `openSettings` shows the settings window; empty where there is none.
     CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
-                    QObject *parent = nullptr);
+                    std::function<void()> openSettings = {}, QObject *parent = nullptr);
 
     void handle(const InstanceRequest &request, const InstanceServer::Respond &respond);
 
   private:
     CaptureCoordinator &m_coordinator;
     std::function<void()> m_quit;
+    std::function<void()> m_openSettings;
 };
 
 } // namespace zorv

@@ -43,4 +43,9 @@ void returnLargeBuffers()
     mallopt(M_MMAP_THRESHOLD, 512 * 1024);
 }
 
+void releaseFreeHeap()
+{
+    malloc_trim(0);
+}
+
 } // namespace zorv::memoryTuning

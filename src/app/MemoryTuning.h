@@ -22,4 +22,8 @@ void restartWithHugePages(char **argv);
 // memory back instead of leaving an idle tray program holding it.
 void returnLargeBuffers();
 
+// Gives the heap's free pages back after a window that is rarely open (the
+// settings) was closed, so the idle tray program does not keep them.
+void releaseFreeHeap();
+
 } // namespace zorv::memoryTuning

@@ -18,8 +18,31 @@ ShortcutRegistrar::ShortcutRegistrar(HotKeyCenter &center, AppSettings &settings
     });
 }
 
+void ShortcutRegistrar::suspend()
+{
+    m_suspended = true;
+    m_center.unregisterAll();
+}
+
+void ShortcutRegistrar::resume()
+{
+    if (!m_suspended)
+        return;
+    m_suspended = false;
+    registerAll();
+}
+
+std::optional<QString> ShortcutRegistrar::probe(const KeyCombo &combo)
+{
+    if (!m_capabilities.globalHotKeys)
+        return QStringLiteral("this desktop offers no global shortcuts");
+    return m_center.probe(combo);
+}
+
 void ShortcutRegistrar::registerAll()
 {
+    if (m_suspended)
+        return;
     HotKeyMap wanted;
     if (m_capabilities.globalHotKeys) {
         const HotKeyMap all = m_settings.hotkeys();

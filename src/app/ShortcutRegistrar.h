@@ -29,6 +29,12 @@ class ShortcutRegistrar : public QObject
                       QObject *parent = nullptr);
 
     void registerAll();
+    // Releases every shortcut (while a shortcut field records) until resume().
+    void suspend();
+    void resume();
+    bool isSuspended() const { return m_suspended; }
+    // nullopt when another program does not hold `combo`; meaningful while suspended.
+    std::optional<QString> probe(const KeyCombo &combo);
 
   private:
     void tellAboutRefusals();
@@ -39,6 +45,7 @@ class ShortcutRegistrar : public QObject
     Dispatch m_dispatch;
     ToastFunction m_toast;
     QSet<QString> m_told; // "action combo" already reported
+    bool m_suspended = false;
 };
 
 } // namespace zorv

@@ -1,6 +1,8 @@
 #include "app/StandardServices.h"
 
+#include "app/ShortcutRegistrar.h"
 #include "app/Toast.h"
+#include "app/settingswindow/SettingsWindow.h"
 #include "capture/overlay/SelectionOverlayController.h"
 #include "output/OutputService.h"
 #include "output/history/HistoryStore.h"
@@ -8,6 +10,9 @@
 #include "settings/AppSettings.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QPointer>
+#include <QUrl>
 
 namespace zorv::standardServices
 {
@@ -63,6 +68,54 @@ CoordinatorServices coordinator()
         PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
     };
     return services;
+}
+
+namespace
+{
+QPointer<SettingsWindowController> settingsController;
+} // namespace
+
+SettingsServices settingsWindow(ShortcutRegistrar &shortcuts)
+{
+    SettingsServices services;
+    services.settings = &AppSettings::shared();
+    services.capabilities = Platform::shared().capabilities();
+    services.screenCaptureGranted = [] { return Platform::shared().screenCaptureGranted(); };
+    services.audio = &Platform::shared().audioSources();
+    services.suspendShortcuts = [&shortcuts] { shortcuts.suspend(); };
+    services.resumeShortcuts = [&shortcuts] { shortcuts.resume(); };
+    services.probeShortcut = [&shortcuts](const KeyCombo &combo) { return shortcuts.probe(combo); };
+    services.historyFolder = [] { return HistoryStore::shared().root(); };
+    services.historyCount = [] { return int(HistoryStore::shared().items().size()); };
+    services.clearHistory = [] { HistoryStore::shared().removeAll(); };
+    services.revealFolder = [](const QString &folder) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    };
+    return services;
+}
+
+WelcomeServices welcome()
+{
+    WelcomeServices services;
+    services.settings = &AppSettings::shared();
+    services.screenCaptureGranted = [] { return Platform::shared().screenCaptureGranted(); };
+    services.unavailableReason =
+        QStringLiteral("This desktop does not let Zorv read the screen. Log in to an X11 "
+                       "session to capture.");
+    if (settingsController)
+        services.openSettings = [] { showSettingsWindow(); };
+    return services;
+}
+
+void setSettingsWindow(SettingsWindowController *controller)
+{
+    settingsController = controller;
+}
+
+void showSettingsWindow()
+{
+    if (settingsController)
+        settingsController->open(SettingsTab::general);
 }
 
 } // namespace zorv::standardServices

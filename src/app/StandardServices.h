@@ -2,7 +2,15 @@
 
 #include "app/CaptureCoordinator.h"
 #include "app/DeliveryPipeline.h"
+#include "app/WelcomeWindow.h"
+#include "app/settingswindow/SettingsServices.h"
 #include "output/pins/PinWindowController.h"
+
+namespace zorv
+{
+class ShortcutRegistrar;
+class SettingsWindowController;
+} // namespace zorv
 
 namespace zorv::standardServices
 {
@@ -12,5 +20,12 @@ ToastFunction toast();
 DeliveryServices delivery();
 PinActions pinActions();
 CoordinatorServices coordinator();
+SettingsServices settingsWindow(ShortcutRegistrar &shortcuts);
+WelcomeServices welcome();
+
+// The running instance's settings window, once start-up has made it. The tray
+// panel's "All Settings…" calls showSettingsWindow().
+void setSettingsWindow(SettingsWindowController *controller);
+void showSettingsWindow();
 
 } // namespace zorv::standardServices

@@ -2,12 +2,14 @@
 
 #include "common/Capabilities.h"
 #include "common/CaptureTypes.h"
+#include "common/Expected.h"
 #include "common/KeyCombo.h"
 #include "platform/WindowSystem.h"
 
 #include <QList>
 #include <QObject>
 #include <QRectF>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -73,6 +75,25 @@ class SoundPlayer
     virtual bool playCaptureSound() = 0;
 };
 
+// A microphone of the sound server.
+struct AudioSource {
+    QString id;   // the server's name for it, stored as the chosen device
+    QString name; // what the user sees
+    friend bool operator==(const AudioSource &, const AudioSource &) = default;
+};
+
+// The sound server's inputs. Asking may take a moment, so the answer comes
+// later, on the main thread.
+class AudioSources
+{
+  public:
+    using Answer = std::function<void(Expected<QList<AudioSource>, QString>)>;
+    virtual ~AudioSources() = default;
+    // Calls `answer` within `context` with the microphones (monitors of outputs
+    // left out), or why the server could not be asked.
+    virtual void listMicrophones(QObject *context, Answer answer) = 0;
+};
+
 // The backend bundle, picked once at start (ZORV_PLATFORM=x11|fake forces one).
 class Platform
 {
@@ -84,6 +105,7 @@ class Platform
     virtual HotKeyBackend &hotKeys() = 0;
     virtual SoundPlayer &sound() = 0;
     virtual WindowSystem &windowSystem() = 0;
+    virtual AudioSources &audioSources() = 0;
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QPointer>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
@@ -72,17 +73,22 @@ void AppSettings::loadUploadToken()
 {
     // A token left in the plain settings by an older version moves to the keyring.
     // The plain copy is removed only once the keyring holds it, so it is never lost.
+    // The keyring may answer after these settings are gone (a settings object
+    // read once and dropped), so the answers check that they still exist.
     const QString account = uploadToken.key();
+    const QPointer<AppSettings> self(this);
     if (auto legacy = OptionCodec<QString>::parse(m_store->value(account))) {
         uploadToken.assignQuietly(*legacy);
-        m_secrets->write(account, *legacy, [this, account](bool stored) {
-            if (stored) {
+        m_secrets->write(account, *legacy, [this, self, account](bool stored) {
+            if (self && stored) {
                 m_store->remove(account);
                 m_store->sync();
             }
         });
     }
-    m_secrets->read(account, [this](std::optional<QString> value) {
+    m_secrets->read(account, [this, self](std::optional<QString> value) {
+        if (!self)
+            return;
         if (value)
             uploadToken.assignQuietly(boundedText(*value, uploadToken.limits().maxLength));
         m_uploadTokenLoaded = true;
@@ -119,28 +125,70 @@ void AppSettings::optionChanged(OptionBase &option)
     Q_EMIT changed(option.key());
 }
 
+QString AppSettings::autostartFilePath() const
+{
+    return QDir(m_locations.autostartDirectory).filePath(QLatin1String(autostartFileName));
+}
+
+QString AppSettings::autostartEntry(const QString &executablePath)
+{
+    // Inside a quoted Exec argument these four characters need a backslash; the
+    // value as a whole is then escaped as a string (each backslash doubled), and
+    // a percent sign is doubled so it is not read as a field code.
+    QString quoted;
+    for (const QChar c : executablePath) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    quoted.replace(QLatin1String("%"), QLatin1String("%%"));
+    return QStringLiteral("[Desktop Entry]\nType=Application\nName=Zorv\n"
+                          "Comment=Screenshots and screen recordings\n"
+                          "Exec=\"%1\"\nIcon=zorv\nTerminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(quoted);
+}
+
+QString AppSettings::storePath() const
+{
+    return m_store->fileName();
+}
+
+void AppSettings::reloadFromStore()
+{
+    m_store->sync();
+    for (OptionBase *option : options()) {
+        if (option->storage() != OptionStorage::settingsFile)
+            continue;
+        const QVariant before = option->variant();
+        option->resetQuietly(); // a removed key means the default again
+        option->load(*m_store);
+        if (option->variant() != before)
+            Q_EMIT changed(option->key());
+    }
+}
+
 void AppSettings::applyLaunchAtLogin(bool enabled)
 {
-    const QString path =
-        QDir(m_locations.autostartDirectory).filePath(QLatin1String(autostartFileName));
+    const QString path = autostartFilePath();
+    m_launchAtLoginProblem.clear();
     if (!enabled) {
         if (QFile::exists(path) && !QFile::remove(path))
-            logLine(QStringLiteral("launch-at-login update failed: could not remove ") + path);
-        return;
+            m_launchAtLoginProblem = QStringLiteral("Could not remove %1.").arg(path);
+    } else if (!QDir().mkpath(m_locations.autostartDirectory)) {
+        m_launchAtLoginProblem =
+            QStringLiteral("Could not create %1.").arg(m_locations.autostartDirectory);
+    } else {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(autostartEntry(m_locations.executablePath).toUtf8()) < 0 || !file.commit())
+            m_launchAtLoginProblem =
+                QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
     }
-    if (!QDir().mkpath(m_locations.autostartDirectory)) {
-        logLine(QStringLiteral("launch-at-login update failed: could not create ") +
-                m_locations.autostartDirectory);
-        return;
-    }
-    QSaveFile file(path);
-    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Zorv\n"
-                                         "Comment=Screenshots and screen recordings\n"
-                                         "Exec=\"%1\"\nIcon=zorv\nTerminal=false\n"
-                                         "X-GNOME-Autostart-enabled=true\n")
-                              .arg(m_locations.executablePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) < 0 || !file.commit())
-        logLine(QStringLiteral("launch-at-login update failed: ") + file.errorString());
+    if (!m_launchAtLoginProblem.isEmpty())
+        logLine(QStringLiteral("launch-at-login update failed: ") + m_launchAtLoginProblem);
 }
 
 } // namespace zorv

@@ -81,6 +81,8 @@ class AppSettings : public QObject, public OptionTable
         *this, "uploadFieldName", QStringLiteral("file"), {.maxLength = 256}};
     Option<QString> uploadHeadersJSON{*this, "uploadHeadersJSON", {}, {.maxLength = 65536}};
     Option<HotKeyMap> hotkeys{*this, "hotkeys", KeyCombo::defaults()};
+    // Set once the welcome window has been dismissed in any way.
+    Option<bool> hasSeenWelcome{*this, "hasSeenWelcome", false};
 
     // True when the endpoint holds more than white space.
     bool uploadConfigured() const;
@@ -90,6 +92,16 @@ class AppSettings : public QObject, public OptionTable
     bool uploadTokenPersistent() const;
 
     static QString defaultSaveDirectoryPath(const SettingsLocations &locations);
+    // The desktop entry that starts Zorv at login, and its contents.
+    QString autostartFilePath() const;
+    static QString autostartEntry(const QString &executablePath);
+    // Why the last change of launchAtLogin could not be carried out; empty when it was.
+    const QString &launchAtLoginProblem() const { return m_launchAtLoginProblem; }
+    // The file the plain options live in.
+    QString storePath() const;
+    // Reads the settings file again (another instance or an editor changed it);
+    // emits changed() for each option whose value differs.
+    void reloadFromStore();
 
   Q_SIGNALS:
     void changed(const QString &key);
@@ -104,6 +116,7 @@ class AppSettings : public QObject, public OptionTable
     SecretStore *m_secrets;
     SettingsLocations m_locations;
     bool m_uploadTokenLoaded = false;
+    QString m_launchAtLoginProblem;
 };
 
 } // namespace zorv

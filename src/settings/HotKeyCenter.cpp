@@ -56,6 +56,15 @@ void HotKeyCenter::unregisterAll()
     m_refs.clear();
 }
 
+std::optional<QString> HotKeyCenter::probe(const KeyCombo &combo)
+{
+    const uint32_t id = m_nextID++;
+    auto reason = m_backend.grab(id, combo);
+    if (!reason)
+        m_backend.ungrab(id);
+    return reason;
+}
+
 void HotKeyCenter::clearTables()
 {
     m_handlers.clear();

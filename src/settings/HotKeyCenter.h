@@ -36,6 +36,10 @@ class HotKeyCenter : public QObject
     void reload(const HotKeyMap &hotkeys, Dispatch dispatch);
     void reload(const AppSettings &settings, Dispatch dispatch);
     void unregisterAll();
+    // Whether the platform would register `combo` now: grabs and releases it.
+    // nullopt when it is free. Call it while Zorv's own shortcuts are released,
+    // since releasing the probe also releases a registration of the same keys.
+    std::optional<QString> probe(const KeyCombo &combo);
     // Forgets the callbacks too (at termination).
     void clearTables();
 

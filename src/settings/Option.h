@@ -57,8 +57,10 @@ class OptionBase
     // False when the value does not fit the option (wrong type, unknown choice).
     virtual bool setVariant(const QVariant &value) = 0;
 
-    // Reads the stored value; a missing or malformed one leaves the default.
+    // Reads the stored value; a missing or malformed one leaves the value as it is.
     virtual void load(const QSettings &store) = 0;
+    // Back to the default without storing anything (before a fresh load).
+    virtual void resetQuietly() = 0;
     // The stored form; an invalid QVariant removes the key.
     virtual QVariant stored() const = 0;
 
@@ -212,6 +214,7 @@ template <typename T> class Option final : public OptionBase
         return true;
     }
     void load(const QSettings &store) override;
+    void resetQuietly() override { m_value = m_default; }
     QVariant stored() const override { return Codec::store(m_value); }
 
   private:

@@ -1,6 +1,7 @@
 #include "platform/x11/X11Platform.h"
 
 #include "platform/x11/CanberraSoundPlayer.h"
+#include "platform/x11/PulseAudioSources.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "platform/x11/X11ScreenBackend.h"
@@ -24,12 +25,14 @@ class X11Platform : public Platform
     HotKeyBackend &hotKeys() override { return m_hotKeys; }
     SoundPlayer &sound() override { return m_sound; }
     WindowSystem &windowSystem() override { return m_windowSystem; }
+    AudioSources &audioSources() override { return m_audio; }
 
   private:
     X11ScreenBackend m_screens{x11::connection(), x11::screenNumber()};
     X11HotKeyBackend m_hotKeys;
     CanberraSoundPlayer m_sound;
     X11WindowSystem m_windowSystem;
+    PulseAudioSources m_audio;
 };
 } // namespace
 

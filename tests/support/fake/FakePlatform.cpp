@@ -97,3 +97,22 @@ void FakeHotKeyBackend::press(const KeyCombo &combo)
 }
 
 } // namespace zorv
+
+namespace zorv
+{
+
+void FakeAudioSources::listMicrophones(QObject *context, Answer answer)
+{
+    // Answered later, as the real server would.
+    QMetaObject::invokeMethod(
+        context,
+        [this, answer] {
+            if (failure)
+                answer(*failure);
+            else
+                answer(microphones);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace zorv

@@ -61,6 +61,14 @@ class FakeSoundPlayer : public SoundPlayer
     }
 };
 
+class FakeAudioSources : public AudioSources
+{
+  public:
+    QList<AudioSource> microphones;
+    std::optional<QString> failure; // the answer when set
+    void listMicrophones(QObject *context, Answer answer) override;
+};
+
 class FakePlatform : public Platform
 {
   public:
@@ -70,6 +78,7 @@ class FakePlatform : public Platform
     HotKeyBackend &hotKeys() override { return keys; }
     SoundPlayer &sound() override { return player; }
     WindowSystem &windowSystem() override { return windows; }
+    AudioSources &audioSources() override { return audio; }
     bool screenCaptureGranted() override { return granted; }
 
     PlatformCapabilities caps{true, true, true, false, false};
@@ -77,6 +86,7 @@ class FakePlatform : public Platform
     FakeHotKeyBackend keys;
     FakeSoundPlayer player;
     FakeWindowSystem windows;
+    FakeAudioSources audio;
     bool granted = true;
 };
 

@@ -199,6 +199,14 @@ TEST_F(AppSettingsTest, LaunchAtLoginWritesAndRemovesTheAutostartEntry)
     EXPECT_TRUE(test::readFile(entry).contains("Exec=\"/usr/bin/zorv\""));
     s->launchAtLogin.set(false);
     EXPECT_FALSE(QFile::exists(entry));
+    // A path with characters the desktop entry format treats specially stays one argument.
+    const std::pair<QString, QByteArray> paths[] = {
+        {"/opt/my apps/zorv", "Exec=\"/opt/my apps/zorv\"\n"},
+        {"/home/a\"b/$x`y\\z/100%/zorv",
+         "Exec=\"/home/a\\\\\"b/\\\\$x\\\\`y\\\\\\\\z/100%%/zorv\"\n"},
+    };
+    for (const auto &[path, line] : paths)
+        EXPECT_TRUE(AppSettings::autostartEntry(path).toUtf8().contains(line)) << line.data();
 }
 
 } // namespace

@@ -1,0 +1,113 @@
+#include "app/settingswindow/SettingsLayout.h"
+#include "app/settingswindow/SettingsPages.h"
+#include "app/settingswindow/SettingsServices.h"
+#include "settings/AppSettings.h"
+#include "settings/ShortcutRecorder.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zorv::settingsPages
+{
+
+using namespace settingsLayout;
+
+namespace
+{
+// Why `combo` cannot become `action`'s shortcut; nullopt when it can.
+std::optional<QString> refusal(const SettingsServices &services, CaptureAction action,
+                               const KeyCombo &combo)
+{
+    const HotKeyMap map = services.settings->hotkeys();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it.key() != action && it.value() == combo)
+            return QStringLiteral("%1 is already the shortcut for %2.")
+                .arg(combo.displayString(), captureAction::title(it.key()));
+    }
+    if (services.probeShortcut) {
+        if (const auto reason = services.probeShortcut(combo))
+            return QStringLiteral("%1 is taken by another program (%2).")
+                .arg(combo.displayString(), *reason);
+    }
+    return std::nullopt;
+}
+} // namespace
+
+QWidget *shortcuts(const SettingsServices &services)
+{
+    AppSettings &settings = *services.settings;
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    addSectionTitle(layout, QStringLiteral("Global Shortcuts"),
+                    QStringLiteral("Click a shortcut and press a new key combination."));
+    if (!services.capabilities.globalHotKeys)
+        layout->addWidget(note(QStringLiteral("This desktop offers no global shortcuts: bind "
+                                              "`zorv ACTION` to keys in its keyboard settings.")));
+
+    QBoxLayout *group = addGroup(layout);
+    auto *message = note({});
+    message->setObjectName(QStringLiteral("shortcutMessage"));
+    message->setForegroundRole(QPalette::Text);
+    message->hide();
+    QList<std::pair<CaptureAction, ShortcutRecorder *>> fields;
+    for (CaptureAction action : captureAction::all()) {
+        auto *field = new ShortcutRecorder;
+        field->setObjectName(QStringLiteral("hotkeys/") + captureAction::rawValue(action));
+        field->setEnabled(services.capabilities.globalHotKeys);
+        addRow(group, captureAction::title(action), field, {}, captureAction::symbol(action));
+        fields.append({action, field});
+        QObject::connect(field, &ShortcutRecorder::recordingChanged, page,
+                         [services, message](bool recording) {
+                             if (recording) {
+                                 message->hide();
+                                 if (services.suspendShortcuts)
+                                     services.suspendShortcuts();
+                             } else if (services.resumeShortcuts) {
+                                 services.resumeShortcuts();
+                             }
+                         });
+        QObject::connect(field, &ShortcutRecorder::recorded, page,
+                         [services, action, message](const KeyCombo &combo) {
+                             AppSettings &s = *services.settings;
+                             if (s.hotkeys().value(action) == combo)
+                                 return;
+                             if (const auto why = refusal(services, action, combo)) {
+                                 message->setText(QStringLiteral("⚠ ") + *why);
+                                 message->show();
+                                 return;
+                             }
+                             HotKeyMap map = s.hotkeys();
+                             map.insert(action, combo);
+                             s.hotkeys.set(map);
+                         });
+    }
+    group->addWidget(message);
+
+    auto *reset = new QPushButton(QStringLiteral("Reset to Defaults"));
+    reset->setObjectName(QStringLiteral("resetShortcuts"));
+    layout->addWidget(reset, 0, Qt::AlignLeft);
+    QObject::connect(reset, &QPushButton::clicked, page, [&settings, message] {
+        message->hide();
+        settings.hotkeys.set(KeyCombo::defaults());
+    });
+    layout->addWidget(note(QStringLiteral("Shortcuts work while Zorv is running in the system "
+                                          "tray.")));
+    layout->addStretch(1);
+
+    const auto show = [&settings, fields] {
+        const HotKeyMap map = settings.hotkeys();
+        for (const auto &[action, field] : fields) {
+            field->setCombo(map.contains(action) ? std::optional(map.value(action)) : std::nullopt);
+        }
+    };
+    show();
+    QObject::connect(&settings, &AppSettings::changed, page, [show, &settings](const QString &key) {
+        if (key == settings.hotkeys.key())
+            show();
+    });
+    return page;
+}
+
+} // namespace zorv::settingsPages
