@@ -105,9 +105,10 @@ int runResident(int argc, char **argv, const Command &command)
     });
 
     CaptureCoordinator &coordinator = CaptureCoordinator::shared();
-    CommandRequests commandRequests(coordinator, [] {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    });
+    CommandRequests commandRequests(
+        coordinator,
+        [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); },
+        &standardServices::showHistoryWindow);
     requests = &commandRequests;
 
     ShortcutRegistrar shortcuts(
@@ -183,9 +184,12 @@ int runClient(int argc, char **argv, const Command &command)
 {
     QCoreApplication app(argc, argv);
     InstanceRequest request;
-    request.command = command.kind == Command::Kind::quit
-                          ? QStringLiteral("--quit")
-                          : captureAction::rawValue(*command.action);
+    if (command.kind == Command::Kind::quit)
+        request.command = QStringLiteral("--quit");
+    else if (command.kind == Command::Kind::history)
+        request.command = QStringLiteral("--history");
+    else
+        request.command = captureAction::rawValue(*command.action);
     request.wantsImage = command.output.has_value();
     if (command.outputFormat)
         request.format = imageFormat::rawValue(*command.outputFormat);
@@ -257,6 +261,7 @@ int runApplication(int argc, char **argv)
             return runResident(argc, argv, command);
         return runClient(argc, argv, command);
     case Command::Kind::quit:
+    case Command::Kind::history:
         return runClient(argc, argv, command);
     case Command::Kind::resident:
         if (!command.detached && InstanceClient::isRunning()) {

@@ -24,6 +24,7 @@ struct Command {
         resident, // no action: become (or find) the running instance
         action,   // perform `action` in the running instance
         quit,     // end the running instance
+        history,  // show the running instance's history window
         help,
         version,
         invalid,

@@ -40,8 +40,9 @@ void answerWithImage(const Delivery &delivery, const QString &formatName, QObjec
 } // namespace
 
 CommandRequests::CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
-                                 QObject *parent)
-    : QObject(parent), m_coordinator(coordinator), m_quit(std::move(quit))
+                                 std::function<void()> showHistory, QObject *parent)
+    : QObject(parent), m_coordinator(coordinator), m_quit(std::move(quit)),
+      m_showHistory(std::move(showHistory))
 {
 }
 
@@ -50,6 +51,16 @@ void CommandRequests::handle(const InstanceRequest &request, const InstanceServe
     if (request.command == QLatin1String("--quit")) {
         respond({true, {}, exitStatus::done, {}});
         m_quit();
+        return;
+    }
+    if (request.command == QLatin1String("--history")) {
+        if (!m_showHistory) {
+            respond(
+                refusal(QStringLiteral("the history window is not available."), exitStatus::usage));
+            return;
+        }
+        respond({true, {}, exitStatus::done, {}});
+        m_showHistory();
         return;
     }
     if (request.command.isEmpty()) {

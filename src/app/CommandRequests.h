@@ -17,14 +17,16 @@ class CommandRequests : public QObject
 {
     Q_OBJECT
   public:
+    // `showHistory` empty: the history window is not offered.
     CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
-                    QObject *parent = nullptr);
+                    std::function<void()> showHistory = {}, QObject *parent = nullptr);
 
     void handle(const InstanceRequest &request, const InstanceServer::Respond &respond);
 
   private:
     CaptureCoordinator &m_coordinator;
     std::function<void()> m_quit;
+    std::function<void()> m_showHistory;
 };
 
 } // namespace zorv

@@ -3,14 +3,33 @@
 #include "app/Toast.h"
 #include "capture/overlay/SelectionOverlayController.h"
 #include "output/OutputService.h"
+#include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
+#include "platform/DesktopFileBrowser.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
+#include <QClipboard>
 
 namespace zorv::standardServices
 {
+
+namespace
+{
+DesktopFileBrowser &fileBrowser()
+{
+    static DesktopFileBrowser browser;
+    return browser;
+}
+
+// Pictures open with their default application until an editor takes them.
+HistoryItemOpener &historyOpener()
+{
+    static HistoryItemOpener opener(fileBrowser());
+    return opener;
+}
+} // namespace
 
 ToastFunction toast()
 {
@@ -63,6 +82,32 @@ CoordinatorServices coordinator()
         PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
     };
     return services;
+}
+
+HistoryActions historyActions()
+{
+    HistoryActions actions;
+    actions.open = &openHistoryItem;
+    actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
+    actions.copyImage = &OutputService::copy;
+    actions.copyText = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
+    actions.pin = [](const QImage &image) {
+        PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
+    };
+    actions.toast = toast();
+    return actions;
+}
+
+void showHistoryWindow()
+{
+    static auto *controller =
+        new HistoryWindowController(HistoryStore::shared(), historyActions(), qApp);
+    controller->show();
+}
+
+void openHistoryItem(const HistoryItem &item)
+{
+    historyOpener().open(item);
 }
 
 } // namespace zorv::standardServices

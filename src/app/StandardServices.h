@@ -2,6 +2,7 @@
 
 #include "app/CaptureCoordinator.h"
 #include "app/DeliveryPipeline.h"
+#include "output/history/HistoryWindowController.h"
 #include "output/pins/PinWindowController.h"
 
 namespace zorv::standardServices
@@ -12,5 +13,11 @@ ToastFunction toast();
 DeliveryServices delivery();
 PinActions pinActions();
 CoordinatorServices coordinator();
+HistoryActions historyActions();
+
+// The history window, made on first use, in front with the focus.
+void showHistoryWindow();
+// Opens an entry as a click in the history window does.
+void openHistoryItem(const HistoryItem &item);
 
 } // namespace zorv::standardServices

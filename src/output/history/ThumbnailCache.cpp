@@ -1,5 +1,7 @@
 #include "output/history/ThumbnailCache.h"
 
+#include <algorithm>
+
 namespace zorv
 {
 
@@ -35,12 +37,17 @@ void ThumbnailCache::insert(const QString &key, const QImage &image)
     m_order.push_front({key, image, imageCost});
     m_index.insert(key, m_order.begin());
     m_totalCost += imageCost;
-    evict();
+    evict(m_maxCost);
 }
 
-void ThumbnailCache::evict()
+void ThumbnailCache::trim(qint64 maxCost)
 {
-    while (!m_order.empty() && (count() > m_maxCount || m_totalCost > m_maxCost)) {
+    evict(std::min(maxCost, m_maxCost));
+}
+
+void ThumbnailCache::evict(qint64 maxCost)
+{
+    while (!m_order.empty() && (count() > m_maxCount || m_totalCost > maxCost)) {
         m_totalCost -= m_order.back().cost;
         m_index.remove(m_order.back().key);
         m_order.pop_back();

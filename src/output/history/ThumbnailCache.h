@@ -20,6 +20,9 @@ class ThumbnailCache
     // An image costlier than the whole budget is not kept.
     void insert(const QString &key, const QImage &image);
 
+    // Drops the least recently used entries until at most `maxCost` is held.
+    void trim(qint64 maxCost);
+
     int count() const { return int(m_order.size()); }
     qint64 totalCost() const { return m_totalCost; }
     static qint64 cost(const QImage &image);
@@ -30,7 +33,7 @@ class ThumbnailCache
         QImage image;
         qint64 cost;
     };
-    void evict();
+    void evict(qint64 maxCost);
 
     int m_maxCount;
     qint64 m_maxCost;

@@ -19,6 +19,8 @@ TEST(CommandLine, ParsesActionsAndOptions)
         {{"fullScreen"}, Command::Kind::action, CaptureAction::fullScreen, false},
         {{"repeatLastArea", "--x"}, Command::Kind::action, CaptureAction::repeatLastArea, true},
         {{"--quit"}, Command::Kind::quit, std::nullopt, true},
+        {{"--history"}, Command::Kind::history, std::nullopt, true},
+        {{"--history", "area"}, Command::Kind::invalid, CaptureAction::area, true},
         {{"--help"}, Command::Kind::help, std::nullopt, true},
         {{"-h"}, Command::Kind::help, std::nullopt, false},
         {{"--version"}, Command::Kind::version, std::nullopt, true},

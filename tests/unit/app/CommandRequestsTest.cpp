@@ -11,7 +11,8 @@ struct CommandRequestsTest : CaptureWorld {
     void SetUp() override
     {
         CaptureWorld::SetUp();
-        handler = std::make_unique<CommandRequests>(*coordinator, [this] { ++quits; });
+        handler = std::make_unique<CommandRequests>(
+            *coordinator, [this] { ++quits; }, [this] { ++historyShown; });
     }
 
     InstanceReply ask(InstanceRequest request)
@@ -25,6 +26,7 @@ struct CommandRequestsTest : CaptureWorld {
     std::unique_ptr<CommandRequests> handler;
     std::optional<InstanceReply> reply;
     int quits = 0;
+    int historyShown = 0;
 };
 } // namespace
 
@@ -59,6 +61,8 @@ TEST_F(CommandRequestsTest, CancelledAndFailedCapturesEndWithTheirOwnStatus)
     EXPECT_EQ(failed.status, exitStatus::failed);
     EXPECT_EQ(failed.message, "zorv: No display available to capture.");
 
+    EXPECT_TRUE(ask({"--history", false, {}}).ok);
+    EXPECT_EQ(historyShown, 1);
     EXPECT_TRUE(ask({"--quit", false, {}}).ok);
     EXPECT_EQ(quits, 1);
 }

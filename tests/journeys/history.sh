@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The history window over 500 kept captures: open it from the command line,
+# search, delete the match from its menu, then clear everything after the
+# confirmation. ZORV_SHOTS=DIR also keeps the screenshots there.
+source "$(dirname "$0")/../support/journey-lib.sh"
+
+root="$XDG_DATA_HOME/Zorv"
+python3 "$ZORV_SOURCE_DIR/scripts/history-fixture.py" "$root" 500 --size 1280x800 --broken
+shot() { import -window root "$journey_dir/$1.png"; [ -z "${ZORV_SHOTS:-}" ] || cp "$journey_dir/$1.png" "$ZORV_SHOTS/"; }
+history_window() { xdotool search --onlyvisible --name '^Capture History$' 2>/dev/null | head -1; }
+client() { # client WINDOW → "x y w h"
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+media_files() { find "$root/History" -type f | wc -l; }
+
+start_zorv
+"$ZORV_BINARY" --history
+check "the history window opens" wait_until 10 history_window
+win=$(history_window)
+read -r x y w h < <(client "$win")
+check "it is 860 × 620" test "$w $h" = "860 620"
+sleep 1 # thumbnails of the first screenful
+shot history-open
+
+# Search for one capture; the only cell left is its.
+xdotool key --window "$win" ctrl+f
+xdotool type --delay 20 "capture 0042"
+sleep 0.5
+shot history-search
+xdotool mousemove --sync $((x + 60)) $((y + 130)) click 3
+sleep 0.5
+shot history-menu
+xdotool key Up Return
+check "Delete removes the entry" wait_output 5 499 history_count
+check "and its stored copy" test ! -e "$root/History/Capture 0042.png"
+check "the others stay" test "$(media_files)" = 499
+
+# Clear All asks first; Cancel keeps everything, Delete clears.
+xdotool key --window "$win" ctrl+a BackSpace
+xdotool key ctrl+f Tab space
+sleep 0.5
+shot history-confirm
+xdotool key Escape
+sleep 0.5
+check "Cancel keeps the history" test "$(history_count)" = 499
+xdotool key ctrl+f Tab space
+sleep 0.5
+xdotool key Return
+check "Delete clears the history" wait_output 5 0 history_count
+check "and the stored copies" test "$(media_files)" = 0
+sleep 0.3
+shot history-empty
+
+finish
