@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <utility>
 
 namespace zorv::standardServices
 {
@@ -100,8 +101,13 @@ HistoryActions historyActions()
 
 void showHistoryWindow()
 {
-    static auto *controller =
-        new HistoryWindowController(HistoryStore::shared(), historyActions(), qApp);
+    static HistoryWindowController *controller = nullptr;
+    if (!controller) {
+        controller = new HistoryWindowController(HistoryStore::shared(), historyActions());
+        // Gone while the event loop's timers still work, before the application object.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                         [] { delete std::exchange(controller, nullptr); });
+    }
     controller->show();
 }
 

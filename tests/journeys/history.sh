@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The history window over 500 kept captures: open it from the command line,
 # search, delete the match from its menu, then clear everything after the
-# confirmation. ZORV_SHOTS=DIR also keeps the screenshots there.
+# confirmation. ZORV_SHOTS=DIR also keeps the screenshots there; with
+# QT_SCALE_FACTOR=2 the same journey runs at scale 2.
 source "$(dirname "$0")/../support/journey-lib.sh"
 
 root="$XDG_DATA_HOME/Zorv"
@@ -19,7 +20,8 @@ start_zorv
 check "the history window opens" wait_until 10 history_window
 win=$(history_window)
 read -r x y w h < <(client "$win")
-check "it is 860 × 620" test "$w $h" = "860 620"
+scale=${QT_SCALE_FACTOR:-1}
+check "it is 860 × 620 points" test "$w $h" = "$((860 * scale)) $((620 * scale))"
 sleep 1 # thumbnails of the first screenful
 shot history-open
 
@@ -28,7 +30,7 @@ xdotool key --window "$win" ctrl+f
 xdotool type --delay 20 "capture 0042"
 sleep 0.5
 shot history-search
-xdotool mousemove --sync $((x + 60)) $((y + 130)) click 3
+xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 3
 sleep 0.5
 shot history-menu
 xdotool key Up Return

@@ -21,11 +21,14 @@ constexpr int padding = 8;
 constexpr int radius = 10;
 constexpr int textGap = 6;
 
-QColor secondary(const QPalette &palette)
+// Text colour faded towards the background, opaque (symbols are drawn opaque).
+QColor secondary(const QPalette &palette, double strength = 0.6)
 {
-    QColor colour = palette.color(QPalette::Text);
-    colour.setAlphaF(0.6);
-    return colour;
+    const QColor text = palette.color(QPalette::Text);
+    const QColor base = palette.color(QPalette::Base);
+    return QColor::fromRgbF(base.redF() + (text.redF() - base.redF()) * strength,
+                            base.greenF() + (text.greenF() - base.greenF()) * strength,
+                            base.blueF() + (text.blueF() - base.blueF()) * strength);
 }
 
 // A ring with a gap: shown while the thumbnail is on its way. It does not
@@ -41,7 +44,8 @@ void paintLoading(QPainter &painter, const QRectF &area, const QPalette &palette
 void paintPlaceholder(QPainter &painter, const QRectF &area, const QPalette &palette, qreal dpr)
 {
     const int size = 36;
-    const QPixmap icon = Symbols::pixmap(QStringLiteral("photo"), size, secondary(palette), dpr);
+    const QPixmap icon =
+        Symbols::pixmap(QStringLiteral("photo"), size, secondary(palette, 0.45), dpr);
     painter.drawPixmap(QPointF(area.center().x() - size / 2.0, area.center().y() - size / 2.0),
                        icon);
 }
@@ -75,9 +79,12 @@ QString HistoryCellDelegate::dateText(const QDateTime &date, const QLocale &loca
     static const QRegularExpression year(
         QStringLiteral("[^dM]*y+[^dM]*$|^[^dM]*y+[^dM]*|y+[^dM]*"));
     const QString format = locale.dateFormat(QLocale::ShortFormat).remove(year).trimmed();
+    // Likewise the seconds, where the short time has them.
+    static const QRegularExpression seconds(QStringLiteral("[^hHmaAp ]*s+(\\.z+)?"));
+    const QString time = locale.timeFormat(QLocale::ShortFormat).remove(seconds).trimmed();
     const QDateTime local = date.toLocalTime();
     return locale.toString(local.date(), format) + QLatin1Char(' ') +
-           locale.toString(local.time(), QLocale::ShortFormat);
+           locale.toString(local.time(), time);
 }
 
 QSize HistoryCellDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
@@ -163,6 +170,9 @@ HistoryGrid::HistoryGrid(HistoryGridModel &model, QWidget *parent)
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::NoFrame);
+    // The margins around the viewport in the grid's colour, not the window's.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     setMouseTracking(true);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalScrollBar()->setSingleStep(24);
@@ -179,7 +189,8 @@ HistoryGrid::HistoryGrid(HistoryGridModel &model, QWidget *parent)
 
 void HistoryGrid::layoutColumns()
 {
-    const int width = viewport()->width();
+    // The view wraps a row once it reaches the viewport's last pixel column.
+    const int width = viewport()->width() - 1;
     const int columns = std::max(1, width / (HistoryCellDelegate::minimumWidth + columnGap));
     const int cellWidth = std::clamp(width / columns - columnGap, HistoryCellDelegate::minimumWidth,
                                      HistoryCellDelegate::maximumWidth);
@@ -192,11 +203,14 @@ void HistoryGrid::layoutColumns()
         setGridSize(grid);
 }
 
-void HistoryGrid::resizeEvent(QResizeEvent *event)
+bool HistoryGrid::viewportEvent(QEvent *event)
 {
-    QListView::resizeEvent(event);
-    layoutColumns();
-    m_visibleTimer.start();
+    // The viewport also changes size when the scroll bar comes and goes.
+    if (event->type() == QEvent::Resize) {
+        layoutColumns();
+        m_visibleTimer.start();
+    }
+    return QListView::viewportEvent(event);
 }
 
 void HistoryGrid::scrollContentsBy(int dx, int dy)

@@ -46,7 +46,7 @@ class HistoryGrid : public QListView
     void painted();
 
   protected:
-    void resizeEvent(QResizeEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;

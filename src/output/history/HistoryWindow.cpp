@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,11 +21,14 @@ namespace zorv
 
 namespace
 {
-QColor secondaryText(const QPalette &palette)
+// Text colour faded towards the window's, opaque (symbols are drawn opaque).
+QColor secondaryText(const QPalette &palette, double strength = 0.6)
 {
-    QColor colour = palette.color(QPalette::WindowText);
-    colour.setAlphaF(0.6);
-    return colour;
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor back = palette.color(QPalette::Window);
+    return QColor::fromRgbF(back.redF() + (text.redF() - back.redF()) * strength,
+                            back.greenF() + (text.greenF() - back.greenF()) * strength,
+                            back.blueF() + (text.blueF() - back.blueF()) * strength);
 }
 
 void setTextColour(QLabel *label, const QColor &colour)
@@ -69,19 +71,19 @@ HistoryWindow::HistoryWindow(HistoryView &view, QWidget *parent)
     header->addWidget(m_search);
     header->addWidget(m_clearAll);
 
-    auto *divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
+    auto *divider = new QWidget(this);
     divider->setFixedHeight(1);
+    divider->setAutoFillBackground(true);
+    QPalette dividerPalette = divider->palette();
+    dividerPalette.setColor(QPalette::Window, secondaryText(palette(), 0.2));
+    divider->setPalette(dividerPalette);
 
     auto *empty = new QWidget(this);
     auto *emptyLayout = new QVBoxLayout(empty);
     emptyLayout->addStretch(1);
     auto *symbol = new QLabel(empty);
-    QColor light = secondaryText(palette());
-    light.setAlphaF(0.35);
-    symbol->setPixmap(Symbols::pixmap(QStringLiteral("photo.on.rectangle.angled"), 64, light,
-                                      devicePixelRatioF()));
+    symbol->setPixmap(Symbols::pixmap(QStringLiteral("photo.on.rectangle.angled"), 64,
+                                      secondaryText(palette(), 0.3), devicePixelRatioF()));
     symbol->setAlignment(Qt::AlignCenter);
     QFont emptyFont = m_emptyTitle->font();
     emptyFont.setBold(true);
