@@ -46,6 +46,16 @@ def rss_mb(pid):
         return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
 
 
+def own_mb(pid):
+    """Resident memory without the pages of mapped files (libraries, fonts)."""
+    with open(f"/proc/{pid}/status") as f:
+        return sum(int(l.split()[1]) for l in f if l.startswith(("RssAnon", "RssShmem"))) / 1024
+
+
+def memory(pid):
+    return rss_mb(pid), own_mb(pid)
+
+
 def cpu_ms(pid):
     """CPU time of the GUI thread (the process's first) and of all others."""
     tick = os.sysconf("SC_CLK_TCK")
@@ -80,7 +90,8 @@ def open_window():
 def close_window():
     w = window()
     if w:
-        subprocess.run(["xdotool", "windowclose", w])
+        # As the user closes it (windowclose would destroy the X window under Qt).
+        subprocess.run(["xdotool", "windowactivate", "--sync", w, "key", "ctrl+w"])
     end = time.time() + 5
     while window() and time.time() < end:
         time.sleep(0.01)
@@ -97,10 +108,10 @@ try:
     if wait_mark("hotkeys-registered", 0, 15) is None:
         sys.exit("zorv did not start")
     time.sleep(2)
-    idle = rss_mb(p.pid)
+    idle = memory(p.pid)
     cold = open_window()
     time.sleep(1)
-    first_open = rss_mb(p.pid)
+    first_open = memory(p.pid)
     close_window()
     warm = []
     for _ in range(runs):
@@ -134,7 +145,7 @@ try:
     scrolled = time.time() - start
     time.sleep(2)  # the last screenful's thumbnails
     after = cpu_ms(p.pid)
-    while_open = rss_mb(p.pid)
+    while_open = memory(p.pid)
 
     subprocess.run(["xdotool", "key", "ctrl+f"])
     typed = []
@@ -147,14 +158,16 @@ try:
     time.sleep(0.5)
     close_window()
     time.sleep(2)
-    closed = rss_mb(p.pid)
+    closed = memory(p.pid)
 
     print(f"history window, {entries} entries of {size}")
     print(f"  search keystroke to repaint: {summary(typed)}")
     print(f"  scroll top to bottom: {clicks} wheel steps in {scrolled:.1f} s; CPU of the GUI "
           f"thread {after[0] - before[0]:.0f} ms, of the thumbnail threads {after[1] - before[1]:.0f} ms")
-    print(f"  RSS idle {idle:.1f} MB, first opening {first_open:.1f} MB, after scrolling "
-          f"{while_open:.1f} MB, closed {closed:.1f} MB ({closed - idle:+.1f} MB against idle)")
+    for i, what in enumerate(["RSS", "RSS without mapped files"]):
+        print(f"  {what}: idle {idle[i]:.1f} MB, first opening {first_open[i]:.1f} MB, after "
+              f"scrolling {while_open[i]:.1f} MB, closed {closed[i]:.1f} MB "
+              f"({closed[i] - idle[i]:+.1f} MB against idle)")
     print(f"  command to first paint: first {cold:.0f} ms; later {summary(warm)}")
 finally:
     subprocess.run([zorv, "--quit"], env=env)

@@ -43,4 +43,9 @@ void returnLargeBuffers()
     mallopt(M_MMAP_THRESHOLD, 512 * 1024);
 }
 
+void releaseFreeMemory()
+{
+    malloc_trim(0);
+}
+
 } // namespace zorv::memoryTuning

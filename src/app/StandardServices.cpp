@@ -1,5 +1,6 @@
 #include "app/StandardServices.h"
 
+#include "app/MemoryTuning.h"
 #include "app/Toast.h"
 #include "capture/overlay/SelectionOverlayController.h"
 #include "output/OutputService.h"
@@ -96,6 +97,7 @@ HistoryActions historyActions()
         PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
     };
     actions.toast = toast();
+    actions.releaseMemory = &memoryTuning::releaseFreeMemory;
     return actions;
 }
 

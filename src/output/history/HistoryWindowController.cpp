@@ -1,6 +1,7 @@
 #include "output/history/HistoryWindowController.h"
 
 #include "common/PlatformTexts.h"
+#include "output/history/HistoryGridModel.h"
 #include "output/history/HistoryStore.h"
 #include "output/history/HistoryView.h"
 #include "output/history/HistoryWindow.h"
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace zorv
@@ -19,7 +21,8 @@ namespace zorv
 namespace
 {
 constexpr double copyToastSeconds = 1.9;
-}
+constexpr int releaseDelayMs = 1000;
+} // namespace
 
 HistoryWindowController::HistoryWindowController(HistoryStore &store, HistoryActions actions,
                                                  QObject *parent)
@@ -150,9 +153,14 @@ QMessageBox *HistoryWindowController::confirmClearAll()
 
 void HistoryWindowController::windowClosed()
 {
-    // The grid dropped its thumbnails when it was hidden; the store keeps a
-    // few for the next opening and for the panel's recent captures.
-    m_store.trimThumbnails(keptThumbnailBytes);
+    // The grid dropped its thumbnails when it was hidden; the store keeps only
+    // those of other sizes (the panel's recent captures).
+    m_store.dropThumbnails(HistoryGridModel::thumbnailPixels);
+    // Once the thumbnails still being decoded have come in and been dropped.
+    QTimer::singleShot(releaseDelayMs, this, [this] {
+        if (m_actions.releaseMemory && m_window && !m_window->isVisible())
+            m_actions.releaseMemory();
+    });
 }
 
 } // namespace zorv

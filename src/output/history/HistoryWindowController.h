@@ -28,6 +28,8 @@ struct HistoryActions {
     // Empty while text recognition is not available: the menu item is disabled.
     std::function<void(const QImage &)> extractText;
     std::function<void(const QString &message, const QString &symbol, double seconds)> toast;
+    // Hands memory freed by the closed window back to the system.
+    std::function<void()> releaseMemory;
 };
 
 // Owns the history window, made on first show and kept when closed (so the
@@ -52,9 +54,6 @@ class HistoryWindowController : public QObject
     void extractText(const HistoryItem &item);
     // Asks before deleting every entry; only "Delete" clears.
     QMessageBox *confirmClearAll();
-
-    // What the store keeps of its thumbnails once the window closes.
-    static constexpr qint64 keptThumbnailBytes = 4 * 1024 * 1024;
 
   private:
     // Reads the entry's picture off the main thread and hands it to `use`;

@@ -1,7 +1,5 @@
 #include "output/history/ThumbnailCache.h"
 
-#include <algorithm>
-
 namespace zorv
 {
 
@@ -37,17 +35,25 @@ void ThumbnailCache::insert(const QString &key, const QImage &image)
     m_order.push_front({key, image, imageCost});
     m_index.insert(key, m_order.begin());
     m_totalCost += imageCost;
-    evict(m_maxCost);
+    evict();
 }
 
-void ThumbnailCache::trim(qint64 maxCost)
+void ThumbnailCache::removeEndingWith(const QString &suffix)
 {
-    evict(std::min(maxCost, m_maxCost));
+    for (auto entry = m_order.begin(); entry != m_order.end();) {
+        if (!entry->key.endsWith(suffix)) {
+            ++entry;
+            continue;
+        }
+        m_totalCost -= entry->cost;
+        m_index.remove(entry->key);
+        entry = m_order.erase(entry);
+    }
 }
 
-void ThumbnailCache::evict(qint64 maxCost)
+void ThumbnailCache::evict()
 {
-    while (!m_order.empty() && (count() > m_maxCount || m_totalCost > maxCost)) {
+    while (!m_order.empty() && (count() > m_maxCount || m_totalCost > m_maxCost)) {
         m_totalCost -= m_order.back().cost;
         m_index.remove(m_order.back().key);
         m_order.pop_back();

@@ -20,8 +20,8 @@ class ThumbnailCache
     // An image costlier than the whole budget is not kept.
     void insert(const QString &key, const QImage &image);
 
-    // Drops the least recently used entries until at most `maxCost` is held.
-    void trim(qint64 maxCost);
+    // Drops every entry whose key ends with `suffix`.
+    void removeEndingWith(const QString &suffix);
 
     int count() const { return int(m_order.size()); }
     qint64 totalCost() const { return m_totalCost; }
@@ -33,7 +33,7 @@ class ThumbnailCache
         QImage image;
         qint64 cost;
     };
-    void evict(qint64 maxCost);
+    void evict();
 
     int m_maxCount;
     qint64 m_maxCost;

@@ -211,7 +211,7 @@ TEST_F(HistoryWindowTest, ThumbnailsForVisibleRowsWithPlaceholdersForBrokenFiles
     // Rows scrolled away let go of their pictures, also of those still on the way.
     model.setVisibleRows(1, 0);
     EXPECT_EQ(model.heldThumbnails(), 0);
-    store.trimThumbnails(0);
+    store.dropThumbnails(HistoryGridModel::thumbnailPixels);
     model.setVisibleRows(3, 3);
     model.setVisibleRows(0, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.pendingThumbnails() == 0; }, 5000));
