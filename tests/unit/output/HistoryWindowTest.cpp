@@ -4,7 +4,7 @@
 #include "output/history/HistoryStore.h"
 #include "output/history/HistoryView.h"
 #include "output/history/HistoryWindowController.h"
-#include "platform/FileBrowser.h"
+#include "platform/DesktopFileBrowser.h"
 #include "support/Files.h"
 #include "support/Images.h"
 #include "support/TemporarySettings.h"
@@ -287,4 +287,18 @@ TEST(HistoryItemOpener, PicturesGoToTheEditorWhenThereIsOneAndMissingFilesNowher
                   std::tuple(c.opened, c.browser, c.inEditor))
             << c.name.toStdString();
     }
+}
+
+TEST(DesktopFileBrowser, RevealOpensTheFolderWhereNoFileManagerAnswers)
+{
+    // A bus nobody listens on: the call fails as it does where no file manager runs.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/zorv-test-bus");
+    QList<QUrl> opened;
+    DesktopFileBrowser browser([&](const QUrl &url) {
+        opened << url;
+        return true;
+    });
+    browser.reveal("/some/folder/shot.png");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 5000));
+    EXPECT_EQ(opened, QList<QUrl>({QUrl::fromLocalFile("/some/folder")}));
 }
