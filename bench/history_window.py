@@ -126,6 +126,12 @@ try:
                               text=True).stdout
     pos = geometry.split("Position: ")[1].split()[0].split(",")
     subprocess.run(["xdotool", "mousemove", "--sync", str(int(pos[0]) + 400), str(int(pos[1]) + 300)])
+    # Which threads open capture files while scrolling (strace, where it may attach).
+    trace = f"{work}/opens.log"
+    tracer = subprocess.Popen(["strace", "-f", "-qq", "-e", "trace=openat", "-o", trace,
+                               "-p", str(p.pid)], stderr=subprocess.DEVNULL) \
+        if shutil.which("strace") else None
+    time.sleep(0.5)
     before = cpu_ms(p.pid)
     start = time.time()
     # Wheel steps until the grid stops repainting: the bottom is reached.
@@ -146,6 +152,16 @@ try:
     time.sleep(2)  # the last screenful's thumbnails
     after = cpu_ms(p.pid)
     while_open = memory(p.pid)
+    opens = None
+    if tracer:
+        tracer.terminate()
+        tracer.wait()
+        opens = {"GUI thread": 0, "other threads": 0}
+        with open(trace) as f:
+            for line in f:
+                if "/History/" in line and "= -1" not in line:
+                    tid = int(line.split()[0])
+                    opens["GUI thread" if tid == p.pid else "other threads"] += 1
 
     subprocess.run(["xdotool", "key", "ctrl+f"])
     typed = []
@@ -164,6 +180,9 @@ try:
     print(f"  search keystroke to repaint: {summary(typed)}")
     print(f"  scroll top to bottom: {clicks} wheel steps in {scrolled:.1f} s; CPU of the GUI "
           f"thread {after[0] - before[0]:.0f} ms, of the thumbnail threads {after[1] - before[1]:.0f} ms")
+    if opens is not None:
+        print(f"  capture files opened while scrolling: {opens['GUI thread']} by the GUI thread, "
+              f"{opens['other threads']} by other threads")
     for i, what in enumerate(["RSS", "RSS without mapped files"]):
         print(f"  {what}: idle {idle[i]:.1f} MB, first opening {first_open[i]:.1f} MB, after "
               f"scrolling {while_open[i]:.1f} MB, closed {closed[i]:.1f} MB "

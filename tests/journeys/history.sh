@@ -38,6 +38,17 @@ check "Delete removes the entry" wait_output 5 499 history_count
 check "and its stored copy" test ! -e "$root/History/Capture 0042.png"
 check "the others stay" test "$(media_files)" = 499
 
+# Closed and opened again: same place, same size, same search.
+xdotool key ctrl+w # closing destroys the X window: no --window
+check "ctrl+w closes the window" wait_until 5 bash -c '! xdotool search --onlyvisible --name "^Capture History\$"'
+sleep 1.5
+"$ZORV_BINARY" --history
+check "it opens again" wait_until 10 history_window
+win=$(history_window)
+check "at the same place and size" test "$(client "$win")" = "$x $y $w $h"
+sleep 0.3
+shot history-reopened
+
 # Clear All asks first; Cancel keeps everything, Delete clears.
 xdotool key --window "$win" ctrl+a BackSpace
 xdotool key ctrl+f Tab space
