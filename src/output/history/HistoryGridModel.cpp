@@ -3,7 +3,7 @@
 #include "output/history/HistoryStore.h"
 #include "output/history/HistoryView.h"
 
-#include <QPointer>
+#include <QFutureWatcher>
 
 namespace zorv
 {
@@ -69,23 +69,27 @@ void HistoryGridModel::request(const HistoryItem &entry)
 {
     m_pending.insert(entry.id);
     const QUuid id = entry.id;
-    // The store resolves on the main thread; `this` as context drops the
-    // answer when the model is gone.
-    m_view.store()
-        .thumbnail(entry, thumbnailPixels)
-        .then(this, [this, id](const std::optional<QImage> &image) {
-            m_pending.remove(id);
-            // The cell scrolled away or the entry left: nothing to show it in.
-            if (!m_visible.contains(id))
-                return;
-            if (image)
-                m_thumbnails.insert(id, *image);
-            else
-                m_failed.insert(id);
-            const int row = rowOf(id);
-            if (row >= 0)
-                Q_EMIT dataChanged(index(row), index(row), {ThumbnailRole, ThumbnailStateRole});
-        });
+    // A watcher rather than a continuation with this model as its context: the
+    // model may go while decoding runs, and the watcher goes with it.
+    auto *watcher = new QFutureWatcher<std::optional<QImage>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id] {
+        watcher->deleteLater();
+        m_pending.remove(id);
+        // The cell scrolled away or the entry left: nothing to show it in.
+        if (!m_visible.contains(id))
+            return;
+        const QFuture<std::optional<QImage>> future = watcher->future();
+        const std::optional<QImage> image =
+            future.resultCount() > 0 ? future.result() : std::nullopt;
+        if (image)
+            m_thumbnails.insert(id, *image);
+        else
+            m_failed.insert(id);
+        const int row = rowOf(id);
+        if (row >= 0)
+            Q_EMIT dataChanged(index(row), index(row), {ThumbnailRole, ThumbnailStateRole});
+    });
+    watcher->setFuture(m_view.store().thumbnail(entry, thumbnailPixels));
 }
 
 int HistoryGridModel::rowOf(const QUuid &id) const

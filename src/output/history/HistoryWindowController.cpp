@@ -7,6 +7,7 @@
 #include "output/history/HistoryWindow.h"
 #include "output/history/Thumbnailer.h"
 
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -100,11 +101,15 @@ void HistoryWindowController::withImage(const HistoryItem &item,
     // A recording's file is a video: it yields no picture.
     if (item.kind == CaptureKind::recording)
         return;
-    QtConcurrent::run(&readImage, item.filePath)
-        .then(this, [use = std::move(use)](const std::optional<QImage> &image) {
-            if (image)
-                use(*image);
-        });
+    // Watched rather than continued with this controller as context, which
+    // may be gone (the application quitting) before the file is read.
+    auto *watcher = new QFutureWatcher<std::optional<QImage>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, use = std::move(use)] {
+        watcher->deleteLater();
+        if (watcher->future().resultCount() > 0 && watcher->result())
+            use(*watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(&readImage, item.filePath));
 }
 
 void HistoryWindowController::copy(const HistoryItem &item)

@@ -75,6 +75,13 @@ class HistoryWindowTest : public ::testing::Test
         test::writeFile(source, bytes);
         return store.recordFile(source, kind, name, QSizeF(10, 10)).value();
     }
+    // The store goes with the test: let its decoding finish first.
+    void TearDown() override
+    {
+        if (controller.window())
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return controller.window()->model()->pendingThumbnails() == 0; }, 5000));
+    }
     HistoryWindow &window()
     {
         controller.show();
