@@ -78,9 +78,10 @@ class HistoryWindowTest : public ::testing::Test
     // The store goes with the test: let its decoding finish first.
     void TearDown() override
     {
-        if (controller.window())
+        if (controller.window()) {
             EXPECT_TRUE(QTest::qWaitFor(
                 [&] { return controller.window()->model()->pendingThumbnails() == 0; }, 5000));
+        }
     }
     HistoryWindow &window()
     {
