@@ -1,4 +1,5 @@
 #include "output/history/HistoryWindow.h"
+#include "output/history/HistoryGrid.h"
 #include "output/history/HistoryGridModel.h"
 #include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
@@ -309,4 +310,19 @@ TEST(DesktopFileBrowser, RevealOpensTheFolderWhereNoFileManagerAnswers)
     browser.reveal("/some/folder/shot.png");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 5000));
     EXPECT_EQ(opened, QList<QUrl>({QUrl::fromLocalFile("/some/folder")}));
+}
+
+TEST(HistoryCellDelegate, DatesShowMonthDayHourAndMinuteInTheLocalesOrder)
+{
+    const QDateTime date(QDate(2026, 12, 7), QTime(14, 5, 59)); // local time
+    const std::pair<QLocale, QString> cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), "12/7 2:05 PM"},
+        {QLocale(QLocale::German, QLocale::Germany), "07.12 14:05"},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), "12-07 14:05"},
+        {QLocale(QLocale::Japanese, QLocale::Japan), "12/07 14:05"},
+        {QLocale::c(), "7 Dec 14:05"},
+    };
+    for (const auto &[locale, expected] : cases)
+        EXPECT_EQ(HistoryCellDelegate::dateText(date, locale), expected)
+            << locale.name().toStdString();
 }
