@@ -15,6 +15,15 @@ client() { # client WINDOW → "x y w h"
 }
 media_files() { find "$root/History" -type f | wc -l; }
 
+# A stand-in default application for PNG files that notes what it was given.
+opened="$journey_dir/opened.txt"
+mkdir -p "$XDG_DATA_HOME/applications"
+printf '#!/bin/sh\necho "$1" >> "%s"\n' "$opened" > "$journey_dir/viewer.sh"
+chmod +x "$journey_dir/viewer.sh"
+printf '[Desktop Entry]\nType=Application\nName=Journey viewer\nExec=%s %%f\nMimeType=image/png;\n' \
+  "$journey_dir/viewer.sh" > "$XDG_DATA_HOME/applications/journey-viewer.desktop"
+printf '[Default Applications]\nimage/png=journey-viewer.desktop\n' > "$XDG_CONFIG_HOME/mimeapps.list"
+
 start_zorv
 "$ZORV_BINARY" --history
 check "the history window opens" wait_until 10 history_window
@@ -25,8 +34,12 @@ check "it is 860 × 620 points" test "$w $h" = "$((860 * scale)) $((620 * scale)
 sleep 1 # thumbnails of the first screenful
 shot history-open
 
+# A click opens the capture with its default application.
+xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 1
+check "a click opens the newest capture" wait_output 10 "$root/History/Capture 0000.png" cat "$opened"
+
 # Search for one capture; the only cell left is its.
-xdotool key --window "$win" ctrl+f
+xdotool windowactivate --sync "$win" key ctrl+f
 xdotool type --delay 20 "capture 0042"
 sleep 0.5
 shot history-search

@@ -1,5 +1,6 @@
 #include "output/history/HistoryItemOpener.h"
 
+#include "common/Log.h"
 #include "platform/FileBrowser.h"
 
 #include <QFileInfo>
@@ -23,7 +24,11 @@ bool HistoryItemOpener::open(const HistoryItem &item) const
         m_openImage(item);
         return true;
     }
-    return m_browser.open(item.filePath);
+    if (m_browser.open(item.filePath))
+        return true;
+    // Typically a desktop without xdg-open.
+    logLine(QStringLiteral("no application opens %1").arg(item.filePath));
+    return false;
 }
 
 } // namespace zorv
