@@ -38,6 +38,16 @@ shot history-open
 xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 1
 check "a click opens the newest capture" wait_output 10 "$root/History/Capture 0000.png" cat "$opened"
 
+# Copy from the menu puts the picture on the clipboard.
+xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 3
+sleep 0.5
+xdotool key Down Down Return
+clipboard_png_width() { xclip -selection clipboard -t image/png -o | python3 -c '
+import struct, sys; print(struct.unpack(">I", sys.stdin.buffer.read()[16:20])[0])'; }
+check "Copy puts the capture on the clipboard" wait_output 5 1280 clipboard_png_width
+sleep 0.3
+shot history-copied
+
 # Search for one capture; the only cell left is its.
 xdotool windowactivate --sync "$win" key ctrl+f
 xdotool type --delay 20 "capture 0042"

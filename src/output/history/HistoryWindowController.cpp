@@ -74,7 +74,10 @@ QMenu *HistoryWindowController::makeMenu(const HistoryItem &item, QWidget *paren
     });
     menu->addAction(QStringLiteral("Copy"), this, [this, item] { copy(item); });
     QAction *pinAction = menu->addAction(QStringLiteral("Pin"), this, [this, item] { pin(item); });
-    pinAction->setEnabled(bool(m_actions.pin));
+    if (!m_actions.pin) {
+        pinAction->setEnabled(false);
+        pinAction->setToolTip(QStringLiteral("Pinning is not available here."));
+    }
     QAction *ocr =
         menu->addAction(QStringLiteral("Extract Text"), this, [this, item] { extractText(item); });
     if (!m_actions.extractText) {
