@@ -33,3 +33,8 @@ for size in 1920x1080 3840x2160; do
       --no-audio --no-keyring -- "$here/overlay.py" "$build/zorv" 20
   done
 done
+for entries in 500 5000; do
+  echo "== history window, $entries entries"
+  "$here/../scripts/desktop.sh" run --monitors 1920x1080 --no-audio --no-keyring -- \
+    "$here/history_window.py" "$build/zorv" "$entries" 10
+done

@@ -18,7 +18,7 @@ desktop_pkgs=(
   xvfb x11-xserver-utils x11-utils xdotool xclip imagemagick openbox trayer libgtk2.0-0
   xcompmgr picom xterm dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
   gnome-keyring libsecret-tools sound-theme-freedesktop libcanberra0
-  fonts-dejavu-core hyperfine flameshot procps psmisc
+  fonts-dejavu-core hyperfine flameshot procps psmisc xdg-utils file strace
 )
 
 missing=()

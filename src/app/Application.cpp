@@ -123,7 +123,8 @@ int runResident(int argc, char **argv, const Command &command)
     CommandRequests commandRequests(
         coordinator,
         [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); },
-        [&settingsWindow] { settingsWindow.open(SettingsTab::general); });
+        [&settingsWindow] { settingsWindow.open(SettingsTab::general); },
+        &standardServices::showHistoryWindow);
     requests = &commandRequests;
     if (!command.suppressWelcome)
         WelcomeWindow::presentAtStart(standardServices::welcome());
@@ -199,6 +200,8 @@ int runClient(int argc, char **argv, const Command &command)
         request.command = QStringLiteral("--quit");
     else if (command.kind == Command::Kind::settings)
         request.command = QStringLiteral("--settings");
+    else if (command.kind == Command::Kind::history)
+        request.command = QStringLiteral("--history");
     else
         request.command = captureAction::rawValue(*command.action);
     request.wantsImage = command.output.has_value();
@@ -273,6 +276,7 @@ int runApplication(int argc, char **argv)
         return runClient(argc, argv, command);
     case Command::Kind::quit:
     case Command::Kind::settings:
+    case Command::Kind::history:
         return runClient(argc, argv, command);
     case Command::Kind::resident:
         if (!command.detached && InstanceClient::isRunning()) {

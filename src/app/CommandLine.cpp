@@ -65,6 +65,8 @@ Command parseCommandLine(const QStringList &arguments)
                 command.kind = Command::Kind::quit;
             else if (argument == QLatin1String("--settings"))
                 command.kind = Command::Kind::settings;
+            else if (argument == QLatin1String("--history"))
+                command.kind = Command::Kind::history;
             else if (argument == QLatin1String("--resident"))
                 command.detached = true;
             // Other options are tolerated: they only keep the welcome window away.
@@ -84,6 +86,8 @@ Command parseCommandLine(const QStringList &arguments)
         }
         command.action = action;
     }
+    if (command.action && command.kind == Command::Kind::history)
+        return invalid(command, QStringLiteral("zorv: --history goes without an action."));
     if (command.action && command.kind == Command::Kind::resident)
         command.kind = Command::Kind::action;
     if (command.output &&
@@ -96,7 +100,8 @@ Command parseCommandLine(const QStringList &arguments)
 QString helpText(const PlatformCapabilities &capabilities)
 {
     QString text = QStringLiteral(
-        "Usage: zorv [ACTION [--output FILE]] [--settings] [--quit] [--help] [--version]\n\n"
+        "Usage: zorv [ACTION [--output FILE]] [--settings] [--history] [--quit] [--help] "
+        "[--version]\n\n"
         "Zorv stays in the system tray. Without an action it starts (or finds) the running\n"
         "instance. With an action it performs it in the running instance, starting Zorv\n"
         "if needed; bind these to keys on desktops without global shortcuts.\n\nActions:\n");
@@ -115,6 +120,7 @@ QString helpText(const PlatformCapabilities &capabilities)
         "                     or to standard output for -. The capture is also kept in the\n"
         "                     history and copied as usual.\n"
         "  --settings         open the settings window (starting Zorv if needed)\n"
+        "  --history          show the capture history window\n"
         "  --quit             end the running instance\n"
         "  --help             show this text\n"
         "  --version          show the version\n"

@@ -25,6 +25,7 @@ struct Command {
         action,   // perform `action` in the running instance
         quit,     // end the running instance
         settings, // open the settings window of the running instance
+        history,  // show the running instance's history window
         help,
         version,
         invalid,

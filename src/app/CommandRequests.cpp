@@ -40,9 +40,10 @@ void answerWithImage(const Delivery &delivery, const QString &formatName, QObjec
 } // namespace
 
 CommandRequests::CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
-                                 std::function<void()> openSettings, QObject *parent)
+                                 std::function<void()> openSettings,
+                                 std::function<void()> showHistory, QObject *parent)
     : QObject(parent), m_coordinator(coordinator), m_quit(std::move(quit)),
-      m_openSettings(std::move(openSettings))
+      m_openSettings(std::move(openSettings)), m_showHistory(std::move(showHistory))
 {
 }
 
@@ -53,14 +54,20 @@ void CommandRequests::handle(const InstanceRequest &request, const InstanceServe
         m_quit();
         return;
     }
-    if (request.command == QLatin1String("--settings")) {
-        if (!m_openSettings) {
-            respond(
-                refusal(QStringLiteral("this Zorv has no settings window."), exitStatus::failed));
+    const std::pair<QLatin1String, const std::function<void()> *> windows[] = {
+        {QLatin1String("--settings"), &m_openSettings},
+        {QLatin1String("--history"), &m_showHistory},
+    };
+    for (const auto &[option, open] : windows) {
+        if (request.command != option)
+            continue;
+        if (!*open) {
+            respond(refusal(QStringLiteral("this Zorv has no window for %1.").arg(option),
+                            exitStatus::failed));
             return;
         }
-        m_openSettings();
         respond({true, {}, exitStatus::done, {}});
+        (*open)();
         return;
     }
     if (request.command.isEmpty()) {

@@ -17,9 +17,10 @@ class CommandRequests : public QObject
 {
     Q_OBJECT
   public:
-    // `openSettings` shows the settings window; empty where there is none.
+    // `openSettings` and `showHistory` show those windows; empty where there are none.
     CommandRequests(CaptureCoordinator &coordinator, std::function<void()> quit,
-                    std::function<void()> openSettings = {}, QObject *parent = nullptr);
+                    std::function<void()> openSettings = {}, std::function<void()> showHistory = {},
+                    QObject *parent = nullptr);
 
     void handle(const InstanceRequest &request, const InstanceServer::Respond &respond);
 
@@ -27,6 +28,7 @@ class CommandRequests : public QObject
     CaptureCoordinator &m_coordinator;
     std::function<void()> m_quit;
     std::function<void()> m_openSettings;
+    std::function<void()> m_showHistory;
 };
 
 } // namespace zorv

@@ -43,7 +43,7 @@ void returnLargeBuffers()
     mallopt(M_MMAP_THRESHOLD, 512 * 1024);
 }
 
-void releaseFreeHeap()
+void releaseFreeMemory()
 {
     malloc_trim(0);
 }

@@ -22,8 +22,9 @@ void restartWithHugePages(char **argv);
 // memory back instead of leaving an idle tray program holding it.
 void returnLargeBuffers();
 
-// Gives the heap's free pages back after a window that is rarely open (the
-// settings) was closed, so the idle tray program does not keep them.
-void releaseFreeHeap();
+// Gives the free memory of every malloc arena back to the system: many
+// mid-sized images (thumbnails) decoded on worker threads leave their arenas
+// full of free holes that glibc keeps otherwise.
+void releaseFreeMemory();
 
 } // namespace zorv::memoryTuning

@@ -1,21 +1,40 @@
 #include "app/StandardServices.h"
 
+#include "app/MemoryTuning.h"
 #include "app/ShortcutRegistrar.h"
 #include "app/Toast.h"
 #include "app/settingswindow/SettingsWindow.h"
 #include "capture/overlay/SelectionOverlayController.h"
 #include "output/OutputService.h"
+#include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
+#include "platform/DesktopFileBrowser.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
-#include <QDesktopServices>
+#include <QClipboard>
 #include <QPointer>
-#include <QUrl>
+#include <utility>
 
 namespace zorv::standardServices
 {
+
+namespace
+{
+DesktopFileBrowser &fileBrowser()
+{
+    static DesktopFileBrowser browser;
+    return browser;
+}
+
+// Pictures open with their default application until an editor takes them.
+HistoryItemOpener &historyOpener()
+{
+    static HistoryItemOpener opener(fileBrowser());
+    return opener;
+}
+} // namespace
 
 ToastFunction toast()
 {
@@ -88,9 +107,7 @@ SettingsServices settingsWindow(ShortcutRegistrar &shortcuts)
     services.historyFolder = [] { return HistoryStore::shared().root(); };
     services.historyCount = [] { return int(HistoryStore::shared().items().size()); };
     services.clearHistory = [] { HistoryStore::shared().removeAll(); };
-    services.revealFolder = [](const QString &folder) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-    };
+    services.revealFolder = [](const QString &folder) { fileBrowser().open(folder); };
     return services;
 }
 
@@ -116,6 +133,38 @@ void showSettingsWindow()
 {
     if (settingsController)
         settingsController->open(SettingsTab::general);
+}
+
+HistoryActions historyActions()
+{
+    HistoryActions actions;
+    actions.open = &openHistoryItem;
+    actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
+    actions.copyImage = &OutputService::copy;
+    actions.copyText = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
+    actions.pin = [](const QImage &image) {
+        PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
+    };
+    actions.toast = toast();
+    actions.releaseMemory = &memoryTuning::releaseFreeMemory;
+    return actions;
+}
+
+void showHistoryWindow()
+{
+    static HistoryWindowController *controller = nullptr;
+    if (!controller) {
+        controller = new HistoryWindowController(HistoryStore::shared(), historyActions());
+        // Gone while the event loop's timers still work, before the application object.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                         [] { delete std::exchange(controller, nullptr); });
+    }
+    controller->show();
+}
+
+void openHistoryItem(const HistoryItem &item)
+{
+    historyOpener().open(item);
 }
 
 } // namespace zorv::standardServices

@@ -4,6 +4,7 @@
 #include "app/DeliveryPipeline.h"
 #include "app/WelcomeWindow.h"
 #include "app/settingswindow/SettingsServices.h"
+#include "output/history/HistoryWindowController.h"
 #include "output/pins/PinWindowController.h"
 
 namespace zorv
@@ -27,5 +28,11 @@ WelcomeServices welcome();
 // panel's "All Settings…" calls showSettingsWindow().
 void setSettingsWindow(SettingsWindowController *controller);
 void showSettingsWindow();
+HistoryActions historyActions();
+
+// The history window, made on first use, in front with the focus.
+void showHistoryWindow();
+// Opens an entry as a click in the history window does.
+void openHistoryItem(const HistoryItem &item);
 
 } // namespace zorv::standardServices

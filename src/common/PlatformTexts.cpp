@@ -30,4 +30,15 @@ QString statusItemHint()
     return QStringLiteral("Zorv lives in your system tray — the viewfinder icon.");
 }
 
+QString revealInFileManager()
+{
+    return QStringLiteral("Reveal in File Manager");
+}
+
+QString historyEmptyHint()
+{
+    // Fixed text: it names the area shortcut as shipped, whatever it is bound to now.
+    return QStringLiteral("Use Ctrl+Shift+4 to capture an area.");
+}
+
 } // namespace zorv::PlatformTexts

@@ -14,6 +14,8 @@ QString screenRecordingPermissionDenied(); // capture refused by the desktop
 QString showInFileManager();               // "Show in File Manager"
 QString folderTile();                      // "Folder"
 QString statusItemHint();                  // where Zorv lives
+QString revealInFileManager();             // "Reveal in File Manager"
+QString historyEmptyHint();                // "Use Ctrl+Shift+4 to capture an area."
 } // namespace PlatformTexts
 
 } // namespace zorv

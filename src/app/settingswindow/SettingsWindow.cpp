@@ -202,7 +202,7 @@ void SettingsWindowController::open(SettingsTab tab)
         m_window = new SettingsWindow(m_services);
         // Its pages are freed once it closes; the heap gives that memory back.
         connect(m_window, &QObject::destroyed, this,
-                [] { QTimer::singleShot(0, &memoryTuning::releaseFreeHeap); });
+                [] { QTimer::singleShot(0, &memoryTuning::releaseFreeMemory); });
         new StoreWatcher(*m_services.settings, m_window);
         m_window->select(tab);
         if (const QScreen *screen = QGuiApplication::primaryScreen()) {

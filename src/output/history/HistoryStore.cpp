@@ -411,6 +411,11 @@ void HistoryStore::deleteStoredFiles(const QList<HistoryItem> &gone) const
     }
 }
 
+void HistoryStore::dropThumbnails(int maxPixel)
+{
+    m_thumbnails.removeEndingWith(QLatin1Char('-') + QString::number(maxPixel));
+}
+
 QFuture<std::optional<QImage>> HistoryStore::thumbnail(const HistoryItem &item, int maxPixel)
 {
     const QString key = item.id.toString(QUuid::WithoutBraces).toUpper() + QLatin1Char('-') +

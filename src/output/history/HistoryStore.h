@@ -50,6 +50,9 @@ class HistoryStore : public QObject
     // off the main thread; the future resolves on the main thread.
     QFuture<std::optional<QImage>> thumbnail(const HistoryItem &item, int maxPixel);
     int cachedThumbnailCount() const { return m_thumbnails.count(); }
+    // Lets go of the cached thumbnails of one size (those of a window that
+    // closed), keeping the others.
+    void dropThumbnails(int maxPixel);
 
   Q_SIGNALS:
     void itemsChanged();

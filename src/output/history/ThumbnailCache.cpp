@@ -38,6 +38,19 @@ void ThumbnailCache::insert(const QString &key, const QImage &image)
     evict();
 }
 
+void ThumbnailCache::removeEndingWith(const QString &suffix)
+{
+    for (auto entry = m_order.begin(); entry != m_order.end();) {
+        if (!entry->key.endsWith(suffix)) {
+            ++entry;
+            continue;
+        }
+        m_totalCost -= entry->cost;
+        m_index.remove(entry->key);
+        entry = m_order.erase(entry);
+    }
+}
+
 void ThumbnailCache::evict()
 {
     while (!m_order.empty() && (count() > m_maxCount || m_totalCost > m_maxCost)) {

@@ -20,6 +20,9 @@ class ThumbnailCache
     // An image costlier than the whole budget is not kept.
     void insert(const QString &key, const QImage &image);
 
+    // Drops every entry whose key ends with `suffix`.
+    void removeEndingWith(const QString &suffix);
+
     int count() const { return int(m_order.size()); }
     qint64 totalCost() const { return m_totalCost; }
     static qint64 cost(const QImage &image);

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <limits>
 
 namespace zorv
 {
@@ -55,6 +56,18 @@ std::optional<QImage> makeThumbnail(const HistoryItem &item, int maxPixel)
     if (image.isNull())
         return std::nullopt;
     return shrunk(image, maxPixel);
+}
+
+std::optional<QImage> readImage(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return readHeic(path, std::numeric_limits<int>::max());
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
 }
 
 } // namespace zorv

@@ -14,4 +14,8 @@ namespace zorv
 // give nothing for now.
 std::optional<QImage> makeThumbnail(const HistoryItem &item, int maxPixel);
 
+// The first image of a capture file at full size (a GIF's first frame);
+// nothing for a file that holds no picture. Decodes on the calling thread.
+std::optional<QImage> readImage(const QString &path);
+
 } // namespace zorv

@@ -20,6 +20,8 @@ TEST(CommandLine, ParsesActionsAndOptions)
         {{"repeatLastArea", "--x"}, Command::Kind::action, CaptureAction::repeatLastArea, true},
         {{"--quit"}, Command::Kind::quit, std::nullopt, true},
         {{"--settings"}, Command::Kind::settings, std::nullopt, true},
+        {{"--history"}, Command::Kind::history, std::nullopt, true},
+        {{"--history", "area"}, Command::Kind::invalid, CaptureAction::area, true},
         {{"--help"}, Command::Kind::help, std::nullopt, true},
         {{"-h"}, Command::Kind::help, std::nullopt, false},
         {{"--version"}, Command::Kind::version, std::nullopt, true},

@@ -12,7 +12,8 @@ struct CommandRequestsTest : CaptureWorld {
     {
         CaptureWorld::SetUp();
         handler = std::make_unique<CommandRequests>(
-            *coordinator, [this] { ++quits; }, [this] { ++settingsOpened; });
+            *coordinator, [this] { ++quits; }, [this] { ++settingsOpened; },
+            [this] { ++historyShown; });
     }
 
     InstanceReply ask(InstanceRequest request)
@@ -27,6 +28,7 @@ struct CommandRequestsTest : CaptureWorld {
     std::optional<InstanceReply> reply;
     int quits = 0;
     int settingsOpened = 0;
+    int historyShown = 0;
 };
 } // namespace
 
@@ -63,6 +65,8 @@ TEST_F(CommandRequestsTest, CancelledAndFailedCapturesEndWithTheirOwnStatus)
 
     EXPECT_TRUE(ask({"--settings", false, {}}).ok);
     EXPECT_EQ(settingsOpened, 1);
+    EXPECT_TRUE(ask({"--history", false, {}}).ok);
+    EXPECT_EQ(historyShown, 1);
     EXPECT_TRUE(ask({"--quit", false, {}}).ok);
     EXPECT_EQ(quits, 1);
 }

@@ -340,6 +340,11 @@ TEST_F(HistoryStoreTest, ThumbnailsAreBoundedCachedAndMadeOfEveryKind)
     const HistoryItem tall = record(*store, "t.png", {30, 90}).value();
     EXPECT_EQ(thumbnail(tall, 200).size(), QSize(30, 90));
     EXPECT_EQ(thumbnail(tall, 45).size(), QSize(15, 45));
+    // Dropping one size keeps the others: the wide one at 200 still needs no file.
+    store->dropThumbnails(45);
+    QFile::remove(tall.filePath);
+    EXPECT_TRUE(thumbnail(tall, 45).isNull());
+    EXPECT_EQ(thumbnail(wide, 200).size(), QSize(200, 100));
     // Qt reads no HEIC: the store's own decoder makes these.
     const QString heic = media() + "/b.heic";
     test::writeFile(heic, *ImageEncoder::heicData(test::solidImage({80, 40}, Qt::green), 0.8));
