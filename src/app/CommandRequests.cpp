@@ -66,8 +66,8 @@ void CommandRequests::handle(const InstanceRequest &request, const InstanceServe
                             exitStatus::failed));
             return;
         }
+        (*open)(); // shown before the answer, so a script finds it when zorv returns
         respond({true, {}, exitStatus::done, {}});
-        (*open)();
         return;
     }
     if (request.command.isEmpty()) {

@@ -25,7 +25,7 @@ check "the welcome window appears on the first start" wait_until 5 \
   sh -c "xdotool search --onlyvisible --name '^Welcome to Zorv\$'"
 xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Welcome to Zorv$' | head -1)"
 xdotool key Return
-check "Start Capturing closes it" wait_until 5 test "$(window_count 'Welcome to Zorv')" = 0
+check "Start Capturing closes it" wait_output 5 0 window_count 'Welcome to Zorv'
 check "and marks it seen" test "$(setting hasSeenWelcome)" = hasSeenWelcome=true
 stop_zorv
 : > "$ZORV_TRACE_FILE"
@@ -37,7 +37,7 @@ check "the next start shows no welcome" test "$(window_count 'Welcome to Zorv')"
 
 # One settings window, raised by a second request.
 "$ZORV_BINARY" --settings
-check "zorv --settings opens the window" wait_until 5 test "$(window_count 'Zorv Settings')" = 1
+check "zorv --settings opens the window" wait_output 5 1 window_count 'Zorv Settings'
 "$ZORV_BINARY" --settings
 sleep 0.5
 check "a second request keeps one window" test "$(window_count 'Zorv Settings')" = 1
