@@ -2,6 +2,7 @@
 
 #include "app/CaptureCoordinator.h"
 #include "app/CommandLine.h"
+#include "common/WhenReady.h"
 #include "output/encoding/ImageEncoder.h"
 
 #include <QFuture>
@@ -28,14 +29,14 @@ void answerWithImage(const Delivery &delivery, const QString &formatName, QObjec
         respond({true, {}, exitStatus::done, *delivery.data});
         return;
     }
-    QtConcurrent::run(&ImageEncoder::encode, delivery.image, format, delivery.quality)
-        .then(context, [respond](std::optional<QByteArray> bytes) {
-            if (bytes)
-                respond({true, {}, exitStatus::done, *bytes});
-            else
-                respond(
-                    refusal(QStringLiteral("the image couldn't be encoded."), exitStatus::failed));
-        });
+    whenReady(QtConcurrent::run(&ImageEncoder::encode, delivery.image, format, delivery.quality),
+              context, [respond](std::optional<QByteArray> bytes) {
+                  if (bytes)
+                      respond({true, {}, exitStatus::done, *bytes});
+                  else
+                      respond(refusal(QStringLiteral("the image couldn't be encoded."),
+                                      exitStatus::failed));
+              });
 }
 } // namespace
 

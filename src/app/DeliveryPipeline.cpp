@@ -1,6 +1,7 @@
 #include "app/DeliveryPipeline.h"
 
 #include "common/Trace.h"
+#include "common/WhenReady.h"
 #include "output/Naming.h"
 #include "output/OutputService.h"
 #include "output/encoding/ImageEncoder.h"
@@ -32,21 +33,23 @@ void DeliveryPipeline::deliver(const QImage &image, CaptureKind kind, Finished f
     copyToClipboard(delivery);
     announce();
     name(delivery);
-    QtConcurrent::run([image, format = delivery.format, quality = delivery.quality] {
-        Trace::mark("encode-start");
-        std::optional<QByteArray> data = encode(image, format, quality);
-        Trace::mark("encode-end");
-        return data;
-    })
-        .then(this, [this, delivery = std::move(delivery),
-                     finished = std::move(finished)](std::optional<QByteArray> data) mutable {
-            delivery.data = std::move(data);
-            offerEncodedToClipboard(delivery);
-            keepInHistory(delivery);
-            saveAutomatically(delivery);
-            if (finished)
-                finished(delivery);
+    auto encoding =
+        QtConcurrent::run([image, format = delivery.format, quality = delivery.quality] {
+            Trace::mark("encode-start");
+            std::optional<QByteArray> data = encode(image, format, quality);
+            Trace::mark("encode-end");
+            return data;
         });
+    whenReady(std::move(encoding), this,
+              [this, delivery = std::move(delivery),
+               finished = std::move(finished)](std::optional<QByteArray> data) mutable {
+                  delivery.data = std::move(data);
+                  offerEncodedToClipboard(delivery);
+                  keepInHistory(delivery);
+                  saveAutomatically(delivery);
+                  if (finished)
+                      finished(delivery);
+              });
 }
 
 void DeliveryPipeline::copyToClipboard(const Delivery &delivery) const

@@ -1,6 +1,7 @@
 #include "app/settingswindow/SettingsLayout.h"
 #include "app/settingswindow/SettingsPages.h"
 #include "app/settingswindow/SettingsServices.h"
+#include "common/WhenReady.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -107,7 +108,7 @@ QWidget *about(const SettingsServices &services)
         const QString folder = services.historyFolder();
         const int items = services.historyCount();
         QPointer<QLabel> target(figures);
-        QtConcurrent::run(&folderSize, folder).then(page, [target, items](qint64 bytes) {
+        whenReady(QtConcurrent::run(&folderSize, folder), page, [target, items](qint64 bytes) {
             if (target)
                 target->setText(QStringLiteral("%1 captures, %2 on disk")
                                     .arg(items)

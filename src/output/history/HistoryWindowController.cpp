@@ -1,13 +1,13 @@
 #include "output/history/HistoryWindowController.h"
 
 #include "common/PlatformTexts.h"
+#include "common/WhenReady.h"
 #include "output/history/HistoryGridModel.h"
 #include "output/history/HistoryStore.h"
 #include "output/history/HistoryView.h"
 #include "output/history/HistoryWindow.h"
 #include "output/history/Thumbnailer.h"
 
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -104,15 +104,11 @@ void HistoryWindowController::withImage(const HistoryItem &item,
     // A recording's file is a video: it yields no picture.
     if (item.kind == CaptureKind::recording)
         return;
-    // Watched rather than continued with this controller as context, which
-    // may be gone (the application quitting) before the file is read.
-    auto *watcher = new QFutureWatcher<std::optional<QImage>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, use = std::move(use)] {
-        watcher->deleteLater();
-        if (watcher->future().resultCount() > 0 && watcher->result())
-            use(*watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run(&readImage, item.filePath));
+    whenReady(QtConcurrent::run(&readImage, item.filePath), this,
+              [use = std::move(use)](const std::optional<QImage> &image) {
+                  if (image)
+                      use(*image);
+              });
 }
 
 void HistoryWindowController::copy(const HistoryItem &item)

@@ -1,5 +1,7 @@
 #include "platform/x11/PulseAudioSources.h"
 
+#include "common/WhenReady.h"
+
 #include <QElapsedTimer>
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
@@ -91,10 +93,9 @@ Expected<QList<AudioSource>, QString> PulseAudioSources::query(int timeoutMs)
 
 void PulseAudioSources::listMicrophones(QObject *context, Answer answer)
 {
-    QtConcurrent::run(&PulseAudioSources::query, queryTimeoutMs)
-        .then(context, [answer](Expected<QList<AudioSource>, QString> result) {
-            answer(std::move(result));
-        });
+    whenReady(
+        QtConcurrent::run(&PulseAudioSources::query, queryTimeoutMs), context,
+        [answer](Expected<QList<AudioSource>, QString> result) { answer(std::move(result)); });
 }
 
 } // namespace zorv
