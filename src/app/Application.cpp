@@ -8,6 +8,8 @@
 #include "app/ShortcutRegistrar.h"
 #include "app/SignalWatcher.h"
 #include "app/StandardServices.h"
+#include "app/tray/GlassMenuController.h"
+#include "app/tray/StatusBarController.h"
 #include "common/Log.h"
 #include "common/Trace.h"
 #include "output/FileWriter.h"
@@ -119,6 +121,17 @@ int runResident(int argc, char **argv, const Command &command)
         standardServices::toast());
     shortcuts.registerAll();
     Trace::mark("hotkeys-registered");
+
+    // The tray icon comes after the hot keys, so that they work at once; the
+    // panel's window is made on its first opening.
+    GlassMenuController panel(standardServices::glassMenuActions(coordinator),
+                              standardServices::glassMenuServices());
+    StatusBarController statusBar(panel, Platform::shared().windowSystem(),
+                                  standardServices::toast());
+    QTimer::singleShot(0, &app, [&statusBar] {
+        statusBar.install();
+        Trace::mark("tray-installed");
+    });
 
     // Once running: open the history (it tidies its folder and takes up captures
     // a crash left unlisted) and clear what killed writes left in the save folder.

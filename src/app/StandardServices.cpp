@@ -65,4 +65,29 @@ CoordinatorServices coordinator()
     return services;
 }
 
+GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator)
+{
+    GlassMenuActions actions;
+    actions.perform = [&coordinator](CaptureAction action) { coordinator.perform(action); };
+    actions.requestScreenAccess = [] { Platform::shared().requestScreenCapture(); };
+    actions.quit = [] {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    return actions;
+}
+
+GlassMenuServices glassMenuServices()
+{
+    GlassMenuServices services;
+    services.settings = &AppSettings::shared();
+    services.windows = &Platform::shared().windowSystem();
+    services.capabilities = Platform::shared().capabilities();
+    services.screenAccessGranted = [] { return Platform::shared().screenCaptureGranted(); };
+    services.history = [] { return HistoryStore::shared().items(); };
+    services.thumbnail = [](const HistoryItem &item) {
+        return HistoryStore::shared().thumbnail(item, 200);
+    };
+    return services;
+}
+
 } // namespace zorv::standardServices

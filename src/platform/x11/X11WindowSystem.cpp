@@ -3,9 +3,13 @@
 #include "platform/x11/X11Connection.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
+#include <QRegion>
+#include <QScreen>
 #include <QWindow>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace zorv
 {
@@ -49,6 +53,23 @@ constexpr uint32_t allDesktops = 0xFFFFFFFF;
 constexpr uint32_t stateAdd = 1;
 
 } // namespace
+
+// Relays the xcb platform plugin's tray signal, which only a string-based
+// connection reaches (its class is not public API).
+class TrayRelay : public QObject
+{
+    Q_OBJECT
+  public:
+    TrayRelay(QObject *context, std::function<void()> changed)
+        : QObject(context), m_changed(std::move(changed))
+    {
+    }
+  public Q_SLOTS:
+    void trayWindowChanged(QScreen *) { m_changed(); }
+
+  private:
+    std::function<void()> m_changed;
+};
 
 bool X11WindowSystem::compositingActive()
 {
@@ -106,4 +127,45 @@ void X11WindowSystem::setOnAllWorkspaces(QWindow *window)
                         {stateAdd, atom(c, "_NET_WM_STATE_STICKY"), 0, sourcePager, 0});
 }
 
+void X11WindowSystem::setBlurBehind(QWindow *window, const QRegion &region)
+{
+    xcb_connection_t *c = x11::connection();
+    if (!c || !window)
+        return;
+    // KWin reads this property; other window managers ignore it. Its
+    // rectangles are in device pixels.
+    const xcb_atom_t property = atom(c, "_KDE_NET_WM_BLUR_BEHIND_REGION");
+    const auto id = xcb_window_t(window->winId());
+    if (region.isEmpty()) {
+        xcb_delete_property(c, id, property);
+        xcb_flush(c);
+        return;
+    }
+    const qreal scale = window->devicePixelRatio();
+    std::vector<uint32_t> rects;
+    for (const QRect &r : region) {
+        rects.push_back(uint32_t(qRound(r.x() * scale)));
+        rects.push_back(uint32_t(qRound(r.y() * scale)));
+        rects.push_back(uint32_t(qRound(r.width() * scale)));
+        rects.push_back(uint32_t(qRound(r.height() * scale)));
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, property, XCB_ATOM_CARDINAL, 32,
+                        uint32_t(rects.size()), rects.data());
+    xcb_flush(c);
+}
+
+void X11WindowSystem::watchTray(QObject *context, std::function<void()> changed)
+{
+    // The platform plugin watches the tray selection and re-embeds tray icons
+    // itself; it announces the change with this signal, so no polling is needed.
+    auto *native = reinterpret_cast<QObject *>(QGuiApplication::platformNativeInterface());
+    if (!native || !context)
+        return;
+    auto *relay = new TrayRelay(context, std::move(changed));
+    QObject::connect(native, SIGNAL(systemTrayWindowChanged(QScreen *)), relay,
+                     SLOT(trayWindowChanged(QScreen *)));
+}
+
 } // namespace zorv
+
+#include "X11WindowSystem.moc"
