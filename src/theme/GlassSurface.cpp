@@ -45,6 +45,58 @@ void paintGlossSheen(QPainter &painter, const QPainterPath &shape)
     painter.restore();
 }
 
+namespace
+{
+
+// One horizontal box-blur pass over the alpha of a black image, written
+// transposed so that two calls blur both directions.
+QImage blurAlphaTransposed(const QImage &source, int radius)
+{
+    QImage result(source.height(), source.width(), QImage::Format_ARGB32_Premultiplied);
+    const int width = source.width();
+    const int window = 2 * radius + 1;
+    for (int y = 0; y < source.height(); ++y) {
+        const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
+        int sum = 0;
+        for (int x = -radius - 1; x < radius; ++x)
+            sum += x >= 0 && x < width ? qAlpha(in[x]) : 0;
+        for (int x = 0; x < width; ++x) {
+            const int enter = x + radius, leave = x - radius - 1;
+            sum += enter < width ? qAlpha(in[enter]) : 0;
+            sum -= leave >= 0 ? qAlpha(in[leave]) : 0;
+            auto *out = reinterpret_cast<QRgb *>(result.scanLine(x));
+            out[y] = qRgba(0, 0, 0, sum / window);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+QImage softShadow(const QPainterPath &shape, const QSize &size, qreal blurRadius,
+                  const QColor &color)
+{
+    constexpr qreal scale = 0.25;
+    const QSize small = (QSizeF(size) * scale).toSize().expandedTo(QSize(1, 1));
+    QImage image(small, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(scale, scale);
+        painter.fillPath(shape, Qt::black);
+    }
+    // Two box passes per direction come close to a Gaussian.
+    const int radius = std::max(1, int(std::lround(blurRadius * scale / 2)));
+    for (int pass = 0; pass < 2; ++pass)
+        image = blurAlphaTransposed(blurAlphaTransposed(image, radius), radius);
+    // Tint: the alpha carries the shape; colour it in one composition.
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), color);
+    return image;
+}
+
 void ShapedGlassMask::setMakePath(MakePath makePath)
 {
     m_makePath = std::move(makePath);

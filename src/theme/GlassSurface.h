@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QImage>
 #include <QPainterPath>
 #include <QRegion>
 #include <QSize>
@@ -24,6 +26,12 @@ struct GlassSurface {
 // The highlight over a glass sheet: a top-down gradient fill and a fine rim,
 // both clipped to the outline so only the inner half of the rim shows.
 void paintGlossSheen(QPainter &painter, const QPainterPath &shape);
+
+// A soft shadow of `shape` for a surface of `size`: the shape filled with
+// `color` and blurred by about `blurRadius`. Made at a quarter of the size
+// (a shadow has no detail); draw it stretched over the surface, smoothly.
+QImage softShadow(const QPainterPath &shape, const QSize &size, qreal blurRadius,
+                  const QColor &color);
 
 // The window region of a glass sheet cut to its outline (used where no
 // compositor blends the window's corners away, and for blur-behind). The

@@ -71,7 +71,7 @@ QIcon trayIcon()
         QPixmap pixmap = canvas(size, 1);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        drawViewfinder(painter, size, QColor(0, 0, 0, 110), std::max(1.5, size / 12.0));
+        drawViewfinder(painter, size, QColor(0, 0, 0, 190), std::max(2.0, size / 10.0));
         drawViewfinder(painter, size, QColor(250, 250, 252), 0);
         painter.end();
         icon.addPixmap(pixmap);
