@@ -378,9 +378,11 @@ void GlassMenuView::leaveEvent(QEvent *)
 
 void GlassMenuView::mousePressEvent(QMouseEvent *event)
 {
-    // A press outside the window arrives here while the popup grabs the pointer.
-    if (!rect().contains(event->position().toPoint())) {
-        QWidget::mousePressEvent(event);
+    // A press anywhere outside the sheet arrives here while the popup grabs
+    // the pointer; that includes the transparent margin, which may cover the
+    // tray icon itself.
+    if (!sheetPath().contains(event->position())) {
+        close();
         return;
     }
     m_pressed = entryAt(event->position());
