@@ -23,7 +23,6 @@ void StatusBarController::install()
     m_icon = std::make_unique<QSystemTrayIcon>(StatusIcon::trayIcon());
     m_icon->setToolTip(QStringLiteral("Zorv — Capture, annotate, record"));
     connect(m_icon.get(), &QSystemTrayIcon::activated, this, &StatusBarController::activated);
-    // Shown even without a tray: Qt embeds it as soon as one appears.
     m_icon->show();
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     if (!m_trayAvailable) {
@@ -40,8 +39,12 @@ void StatusBarController::install()
 void StatusBarController::trayChanged()
 {
     const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-    if (available && !m_trayAvailable)
+    if (available && !m_trayAvailable && m_icon) {
         logLine(QStringLiteral("a system tray appeared; the icon is shown there."));
+        // Qt looks for a tray only when the icon is shown.
+        m_icon->hide();
+        m_icon->show();
+    }
     m_trayAvailable = available;
 }
 

@@ -2,7 +2,11 @@
 
 #include "platform/x11/X11Connection.h"
 
+#include <xcb/xfixes.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QRegion>
 #include <QScreen>
@@ -54,20 +58,43 @@ constexpr uint32_t stateAdd = 1;
 
 } // namespace
 
-// Relays the xcb platform plugin's tray signal, which only a string-based
-// connection reaches (its class is not public API).
-class TrayRelay : public QObject
+// Tells when the tray's manager selection changes owner (a tray starts or
+// ends), from XFixes events on Qt's own connection: no polling.
+class TrayWatcher : public QObject, public QAbstractNativeEventFilter
 {
-    Q_OBJECT
   public:
-    TrayRelay(QObject *context, std::function<void()> changed)
-        : QObject(context), m_changed(std::move(changed))
+    TrayWatcher(QObject *context, xcb_atom_t selection, uint8_t eventBase,
+                std::function<void()> changed)
+        : QObject(context), m_selection(selection), m_eventBase(eventBase),
+          m_changed(std::move(changed))
     {
+        QCoreApplication::instance()->installNativeEventFilter(this);
     }
-  public Q_SLOTS:
-    void trayWindowChanged(QScreen *) { m_changed(); }
+    ~TrayWatcher() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7F) != m_eventBase + XCB_XFIXES_SELECTION_NOTIFY)
+            return false;
+        auto *notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event);
+        if (notify->selection == m_selection) {
+            // Outside the event dispatch, so the callback may talk to the server.
+            QMetaObject::invokeMethod(
+                this, [this] { m_changed(); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
 
   private:
+    xcb_atom_t m_selection;
+    uint8_t m_eventBase;
     std::function<void()> m_changed;
 };
 
@@ -156,16 +183,23 @@ void X11WindowSystem::setBlurBehind(QWindow *window, const QRegion &region)
 
 void X11WindowSystem::watchTray(QObject *context, std::function<void()> changed)
 {
-    // The platform plugin watches the tray selection and re-embeds tray icons
-    // itself; it announces the change with this signal, so no polling is needed.
-    auto *native = reinterpret_cast<QObject *>(QGuiApplication::platformNativeInterface());
-    if (!native || !context)
+    xcb_connection_t *c = x11::connection();
+    if (!c || !context)
         return;
-    auto *relay = new TrayRelay(context, std::move(changed));
-    QObject::connect(native, SIGNAL(systemTrayWindowChanged(QScreen *)), relay,
-                     SLOT(trayWindowChanged(QScreen *)));
+    const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!xfixes || !xfixes->present)
+        return;
+    // Qt has negotiated the XFixes version on this connection already.
+    const xcb_atom_t selection =
+        atom(c, "_NET_SYSTEM_TRAY_S" + QByteArray::number(x11::screenNumber()));
+    if (selection == XCB_ATOM_NONE)
+        return;
+    new TrayWatcher(context, selection, xfixes->first_event, std::move(changed));
+    xcb_xfixes_select_selection_input(c, x11::rootWindow(), selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(c);
 }
 
 } // namespace zorv
-
-#include "X11WindowSystem.moc"
