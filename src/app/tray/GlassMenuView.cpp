@@ -293,10 +293,17 @@ void GlassMenuView::relayout()
     if (m_hovered >= m_page.entries.size())
         m_hovered = -1;
     m_pressed = -1;
-    // The outline follows the notch and the height.
-    m_mask.setMakePath([this](const QRectF &) { return sheetPath(); });
-    if (isVisible())
+    // The outline follows the notch and the height; the window's shape is
+    // remade only when one of them changed, visible or not.
+    const QString shapeKey = QStringLiteral("%1:%2:%3")
+                                 .arg(m_model.notchX)
+                                 .arg(m_model.notchOnBottom)
+                                 .arg(m_page.height);
+    if (shapeKey != m_shapeKey) {
+        m_shapeKey = shapeKey;
+        m_mask.setMakePath([this](const QRectF &) { return sheetPath(); });
         updateMask();
+    }
     update();
     if (m_page.height != oldHeight)
         Q_EMIT contentHeightChanged(m_page.height);

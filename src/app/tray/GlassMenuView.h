@@ -137,6 +137,7 @@ class GlassMenuView : public QWidget
     qreal m_progress = 1; // entrance animation, 0 to 1
     QVariantAnimation *m_entrance = nullptr;
     ShapedGlassMask m_mask;
+    QString m_shapeKey;
     QImage m_shadow;
     QString m_shadowKey;
 };

@@ -382,3 +382,34 @@ TEST_F(PanelTest, RecentShowsTheNewestFourAndLoadsOnlyThose)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(PanelTest, OpaqueSheetIsCutToTheOutlineOfEachOpening)
+{
+    windows.compositing = false;
+    const struct {
+        QRect icon;
+        bool notchOnBottom;
+    } openings[] = {{QRect(1000, 1, 22, 22), false},
+                    {QRect(100, 1, 22, 22), false},
+                    {QRect(1200, 1057, 22, 22), true}};
+    for (const auto &opening : openings) {
+        SCOPED_TRACE(opening.icon.x());
+        now += 1000;
+        panel->toggle(opening.icon);
+        ASSERT_TRUE(panel->isOpen());
+        GlassMenuView *view = panel->view();
+        const QRegion mask = view->mask();
+        const QPointF origin = GlassMenuView::contentOrigin();
+        const qreal tipY = opening.notchOnBottom ? view->contentHeight() - 3 : 3;
+        const QPoint tip = (origin + QPointF(panel->model().notchX, tipY)).toPoint();
+        EXPECT_TRUE(mask.contains(tip)) << "the notch is cut off";
+        EXPECT_FALSE(mask.contains(origin.toPoint() + QPoint(2, 2))) << "a corner shows";
+        EXPECT_FALSE(mask.contains(QPoint(2, view->height() / 2))) << "the margin shows";
+        panel->hide();
+    }
+}
+
+} // namespace
