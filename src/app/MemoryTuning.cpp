@@ -38,6 +38,11 @@ void restartWithHugePages(char **argv)
     execv("/proc/self/exe", argv);
 }
 
+void trimHeap()
+{
+    malloc_trim(0);
+}
+
 void returnLargeBuffers()
 {
     mallopt(M_MMAP_THRESHOLD, 512 * 1024);

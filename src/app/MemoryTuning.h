@@ -22,4 +22,8 @@ void restartWithHugePages(char **argv);
 // memory back instead of leaving an idle tray program holding it.
 void returnLargeBuffers();
 
+// Gives free heap memory back to the system, after a window of passing use
+// (the tray panel) has closed.
+void trimHeap();
+
 } // namespace zorv::memoryTuning

@@ -1,5 +1,6 @@
 #include "app/tray/GlassMenuController.h"
 
+#include "app/MemoryTuning.h"
 #include "app/tray/GlassMenuView.h"
 #include "platform/WindowSystem.h"
 #include "settings/AppSettings.h"
@@ -219,6 +220,11 @@ void GlassMenuController::panelHidden()
     m_open = false;
     m_model.appeared = false;
     m_lastHide = m_services.nowMs();
+    // Once the window's buffer is gone too (the view drops it on the next turn).
+    QTimer::singleShot(50, this, [this] {
+        if (!isOpen())
+            memoryTuning::trimHeap();
+    });
     Q_EMIT closed();
 }
 

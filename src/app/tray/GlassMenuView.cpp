@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QToolTip>
 #include <QVariantAnimation>
 
@@ -75,6 +76,8 @@ QString statusLine(const AppSettings &settings)
                            : parts.join(QStringLiteral(" · "));
 }
 
+// Four faces in all: each size and weight holds its own glyph cache for as
+// long as the program runs.
 QFont panelFont(qreal pixels, QFont::Weight weight = QFont::Normal)
 {
     QFont f;
@@ -427,6 +430,12 @@ void GlassMenuView::hideEvent(QHideEvent *event)
         m_entrance->stop();
     m_hovered = m_pressed = -1;
     Q_EMIT hidden();
+    // Give back the window's pixel buffer while the panel is closed; the next
+    // opening makes a new one in a few milliseconds.
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible())
+            destroy();
+    });
 }
 
 bool GlassMenuView::event(QEvent *event)
@@ -540,14 +549,14 @@ void GlassMenuView::paintEntry(QPainter &painter, const MenuEntry &entry, bool h
         painter.setBrush(fill);
         painter.drawRoundedRect(r, 12, 12);
         symbol(entry.symbol, QPointF(r.left() + 22, r.center().y()), 18, tint.lighter(130));
-        painter.setFont(panelFont(13, QFont::DemiBold));
+        painter.setFont(panelFont(12, QFont::Medium));
         painter.setPen(white(0.95));
         painter.drawText(r.adjusted(42, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, entry.text);
         break;
     }
     case Kind::sectionTitle:
     case Kind::groupTitle:
-        painter.setFont(panelFont(10.5, QFont::DemiBold));
+        painter.setFont(panelFont(10, QFont::DemiBold));
         painter.setPen(white(0.50));
         painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, entry.text);
         break;
@@ -572,7 +581,7 @@ void GlassMenuView::paintEntry(QPainter &painter, const MenuEntry &entry, bool h
                              entry.detail);
         } else { // record tiles: symbol left, title and detail beside it
             symbol(entry.symbol, QPointF(r.left() + 24, r.center().y()), 20, white(0.92));
-            painter.setFont(panelFont(12.5, QFont::Medium));
+            painter.setFont(panelFont(12, QFont::Medium));
             painter.setPen(white(0.92));
             painter.drawText(QRectF(r.left() + 44, r.top() + 6, r.width() - 50, 18),
                              Qt::AlignLeft | Qt::AlignVCenter, entry.text);
@@ -591,7 +600,7 @@ void GlassMenuView::paintEntry(QPainter &painter, const MenuEntry &entry, bool h
         painter.setBrush(fill);
         painter.drawRoundedRect(r.adjusted(0.5, 0.5, -0.5, -0.5), r.height() / 2, r.height() / 2);
         symbol(entry.symbol, QPointF(r.left() + 17, r.center().y()), 14, white(0.9));
-        painter.setFont(panelFont(11.5, QFont::Medium));
+        painter.setFont(panelFont(12, QFont::Medium));
         painter.setPen(white(0.9));
         painter.drawText(r.adjusted(30, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter, entry.text);
         break;
@@ -638,14 +647,14 @@ void GlassMenuView::paintEntry(QPainter &painter, const MenuEntry &entry, bool h
         }
         break;
     case Kind::statusLine:
-        painter.setFont(panelFont(11));
+        painter.setFont(panelFont(10));
         painter.setPen(white(0.50));
         painter.drawText(
             r, Qt::AlignLeft | Qt::AlignVCenter,
-            QFontMetrics(panelFont(11)).elidedText(entry.text, Qt::ElideMiddle, int(r.width())));
+            QFontMetrics(panelFont(10)).elidedText(entry.text, Qt::ElideMiddle, int(r.width())));
         break;
     case Kind::toggle: {
-        painter.setFont(panelFont(12.5));
+        painter.setFont(panelFont(12, QFont::Medium));
         painter.setPen(white(0.9));
         painter.drawText(r.adjusted(4, 0, -50, 0), Qt::AlignLeft | Qt::AlignVCenter, entry.text);
         const QRectF track(r.right() - 40, r.center().y() - 11, 38, 22);
@@ -661,7 +670,7 @@ void GlassMenuView::paintEntry(QPainter &painter, const MenuEntry &entry, bool h
         painter.setPen(Qt::NoPen);
         painter.setBrush(entry.on ? Theme::accent() : white(lit ? 0.14 : 0.07));
         painter.drawRoundedRect(r.adjusted(1, 1, -1, -1), 8, 8);
-        painter.setFont(panelFont(12, entry.on ? QFont::DemiBold : QFont::Normal));
+        painter.setFont(panelFont(12, QFont::Medium));
         painter.setPen(white(entry.on ? 1.0 : 0.8));
         painter.drawText(r, Qt::AlignCenter, entry.text);
         break;
