@@ -18,6 +18,7 @@ desktop_pkgs=(
   xcompmgr picom xterm dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
   gnome-keyring libsecret-tools sound-theme-freedesktop libcanberra0
   fonts-dejavu-core hyperfine flameshot procps psmisc
+  haskell-gtk-sni-tray-utils
 )
 
 missing=()

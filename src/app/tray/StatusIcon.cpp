@@ -108,7 +108,7 @@ QIcon trayIcon()
     QIcon icon;
     for (int size : traySizes)
         icon.addPixmap(QPixmap::fromImage(glyphImage(
-            size, QColor(250, 250, 252), QColor(0, 0, 0, 190), std::max(1.0, size / 20.0))));
+            size, QColor(250, 250, 252), QColor(0, 0, 0, 190), std::max(0.8, size / 28.0))));
     return icon;
 }
 
