@@ -494,7 +494,6 @@ void GlassMenuView::paintEvent(QPaintEvent *)
         painter.translate(pivot + QPointF(0, shift));
         painter.scale(scale, scale);
         painter.translate(-pivot);
-        painter.setOpacity(std::clamp(0.4 + t, 0.0, 1.0));
     }
     if (m_translucent)
         paintShadow(painter);
