@@ -92,6 +92,9 @@ click_icon
 wait_until 3 panel_open
 sleep 0.5
 probes
+import -window root "$journey_dir/panel-again.png"
+check "a reopened panel is cut to its outline too" test \
+  "$(pixel "$journey_dir/panel-again.png" $((cx + 2)) $((cy + 2)))" = "$(pixel "$journey_dir/before.png" $((cx + 2)) $((cy + 2)))"
 # "Full Screen" is the third tile of the first row (margin 28, the page's own layout).
 xdotool mousemove --sync $((cx + 300)) $((cy + 103)) click 1
 check "the Full Screen tile takes a capture" wait_output 10 1 history_count
