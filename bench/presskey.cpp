@@ -14,6 +14,9 @@
 //       prints, after the press time, the microseconds until it turned dark
 //       (every channel below 0xD0) or white (every channel at least 0xF8);
 //       -1 on timeout (5 s unless given).
+//   bench_presskey --click X Y [--until …]
+//       moves the pointer to X,Y first and times a press of the left button
+//       there instead of a key
 //   bench_presskey --white-root
 //       makes the desktop background white, also for compositing managers that
 //       paint the root from _XROOTPMAP_ID (the pixmap outlives this program)
@@ -211,6 +214,7 @@ int main(int argc, char **argv)
     bool clipboard = false;
     std::string until;
     int px = 0, py = 0, timeoutMs = 5000;
+    int clickX = -1, clickY = -1;
     size_t i = 0;
     while (i < args.size() && args[i].starts_with("--")) {
         if (args[i] == "--clipboard") {
@@ -221,6 +225,10 @@ int main(int argc, char **argv)
             px = std::atoi(args[i + 2].c_str());
             py = std::atoi(args[i + 3].c_str());
             i += 4;
+        } else if (args[i] == "--click" && i + 2 < args.size()) {
+            clickX = std::atoi(args[i + 1].c_str());
+            clickY = std::atoi(args[i + 2].c_str());
+            i += 3;
         } else if (args[i] == "--timeout" && i + 1 < args.size()) {
             timeoutMs = std::atoi(args[i + 1].c_str());
             i += 2;
@@ -228,12 +236,14 @@ int main(int argc, char **argv)
             break;
         }
     }
-    if (i >= args.size() || (!until.empty() && until != "dark" && until != "white") ||
+    const bool click = clickX >= 0;
+    if ((i >= args.size() && !click) || (!until.empty() && until != "dark" && until != "white") ||
         (clipboard && !until.empty())) {
         std::fprintf(stderr,
                      "usage: %s [--clipboard | --until dark|white X Y [--timeout MS]] KEYCODE "
-                     "[MODIFIER_KEYCODE...]\n       %s --white-root | --compositing\n",
-                     argv[0], argv[0]);
+                     "[MODIFIER_KEYCODE...]\n       %s [--until ...] --click X Y\n       %s "
+                     "--white-root | --compositing\n",
+                     argv[0], argv[0], argv[0]);
         return 2;
     }
     Watch watch;
@@ -241,9 +251,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_presskey: the X server has no XFIXES\n");
         return 1;
     }
-    const auto key = xcb_keycode_t(std::atoi(args[i].c_str()));
+    const auto key = click ? xcb_keycode_t(0) : xcb_keycode_t(std::atoi(args[i].c_str()));
     std::vector<xcb_keycode_t> modifiers;
-    for (size_t m = i + 1; m < args.size(); ++m)
+    for (size_t m = click ? args.size() : i + 1; m < args.size(); ++m)
         modifiers.push_back(xcb_keycode_t(std::atoi(args[m].c_str())));
 
     auto fake = [&](uint8_t type, xcb_keycode_t code) {
@@ -251,13 +261,16 @@ int main(int argc, char **argv)
     };
     for (xcb_keycode_t m : modifiers)
         fake(XCB_KEY_PRESS, m);
+    if (click)
+        xcb_test_fake_input(c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, root, int16_t(clickX),
+                            int16_t(clickY), 0);
     // Round trip so the modifiers are down (and the watch is in place) before the timed press.
     roundTrip(c);
     const long long pressed = nowMicros();
     const auto start = Clock::now();
-    fake(XCB_KEY_PRESS, key);
+    fake(click ? XCB_BUTTON_PRESS : XCB_KEY_PRESS, click ? 1 : key);
     xcb_flush(c);
-    fake(XCB_KEY_RELEASE, key);
+    fake(click ? XCB_BUTTON_RELEASE : XCB_KEY_RELEASE, click ? 1 : key);
     for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
         fake(XCB_KEY_RELEASE, *it);
     xcb_flush(c);

@@ -31,6 +31,9 @@ for size in 1920x1080 3840x2160; do
     echo "== overlay at $size, compositor: $compositor"
     "$here/../scripts/desktop.sh" run --monitors "$size" --compositor "$compositor" \
       --no-audio --no-keyring -- "$here/overlay.py" "$build/zorv" 20
+    echo "== tray panel at $size, compositor: $compositor"
+    "$here/../scripts/desktop.sh" run --monitors "$size" --compositor "$compositor" \
+      --no-audio --no-keyring -- "$here/tray.py" "$build/zorv" 20
   done
 done
 for entries in 500 5000; do

@@ -10,6 +10,8 @@
 #include "app/StandardServices.h"
 #include "app/WelcomeWindow.h"
 #include "app/settingswindow/SettingsWindow.h"
+#include "app/tray/GlassMenuController.h"
+#include "app/tray/StatusBarController.h"
 #include "common/Log.h"
 #include "common/Trace.h"
 #include "output/FileWriter.h"
@@ -128,6 +130,17 @@ int runResident(int argc, char **argv, const Command &command)
     requests = &commandRequests;
     if (!command.suppressWelcome)
         WelcomeWindow::presentAtStart(standardServices::welcome());
+
+    // The tray icon comes after the hot keys, so that they work at once; the
+    // panel's window is made on its first opening.
+    GlassMenuController panel(standardServices::glassMenuActions(coordinator),
+                              standardServices::glassMenuServices());
+    StatusBarController statusBar(panel, Platform::shared().windowSystem(),
+                                  standardServices::toast());
+    QTimer::singleShot(0, &app, [&statusBar] {
+        statusBar.install();
+        Trace::mark("tray-installed");
+    });
 
     // Once running: open the history (it tidies its folder and takes up captures
     // a crash left unlisted) and clear what killed writes left in the save folder.

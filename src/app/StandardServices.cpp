@@ -167,4 +167,32 @@ void openHistoryItem(const HistoryItem &item)
     historyOpener().open(item);
 }
 
+GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator)
+{
+    GlassMenuActions actions;
+    actions.perform = [&coordinator](CaptureAction action) { coordinator.perform(action); };
+    actions.openRecent = &openHistoryItem;
+    actions.showHistory = &showHistoryWindow;
+    actions.openSettings = &showSettingsWindow;
+    actions.requestScreenAccess = [] { Platform::shared().requestScreenCapture(); };
+    actions.quit = [] {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    return actions;
+}
+
+GlassMenuServices glassMenuServices()
+{
+    GlassMenuServices services;
+    services.settings = &AppSettings::shared();
+    services.windows = &Platform::shared().windowSystem();
+    services.capabilities = Platform::shared().capabilities();
+    services.screenAccessGranted = [] { return Platform::shared().screenCaptureGranted(); };
+    services.history = [] { return HistoryStore::shared().items(); };
+    services.thumbnail = [](const HistoryItem &item) {
+        return HistoryStore::shared().thumbnail(item, 200);
+    };
+    return services;
+}
+
 } // namespace zorv::standardServices

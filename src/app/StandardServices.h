@@ -4,6 +4,7 @@
 #include "app/DeliveryPipeline.h"
 #include "app/WelcomeWindow.h"
 #include "app/settingswindow/SettingsServices.h"
+#include "app/tray/GlassMenuController.h"
 #include "output/history/HistoryWindowController.h"
 #include "output/pins/PinWindowController.h"
 
@@ -34,5 +35,8 @@ HistoryActions historyActions();
 void showHistoryWindow();
 // Opens an entry as a click in the history window does.
 void openHistoryItem(const HistoryItem &item);
+// The tray panel's commands and what it reads.
+GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator);
+GlassMenuServices glassMenuServices();
 
 } // namespace zorv::standardServices

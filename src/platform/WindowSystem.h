@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
+class QObject;
+class QRegion;
 class QWindow;
 
 namespace zorv
@@ -23,6 +26,12 @@ class WindowSystem
     virtual void activateWindow(uint32_t id) = 0;
     // Shows a (mapped) window on every workspace.
     virtual void setOnAllWorkspaces(QWindow *window) = 0;
+    // Asks the compositor to blur what lies behind `region` of the window
+    // (logical coordinates), where it offers that; an empty region removes it.
+    virtual void setBlurBehind(QWindow *window, const QRegion &region) = 0;
+    // Calls `changed` whenever a system tray appears or goes away, for as
+    // long as `context` lives.
+    virtual void watchTray(QObject *context, std::function<void()> changed) = 0;
 };
 
 } // namespace zorv

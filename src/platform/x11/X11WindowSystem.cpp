@@ -2,10 +2,18 @@
 
 #include "platform/x11/X11Connection.h"
 
+#include <xcb/xfixes.h>
+
+#include <QAbstractNativeEventFilter>
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QRegion>
+#include <QScreen>
 #include <QWindow>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace zorv
 {
@@ -49,6 +57,46 @@ constexpr uint32_t allDesktops = 0xFFFFFFFF;
 constexpr uint32_t stateAdd = 1;
 
 } // namespace
+
+// Tells when the tray's manager selection changes owner (a tray starts or
+// ends), from XFixes events on Qt's own connection: no polling.
+class TrayWatcher : public QObject, public QAbstractNativeEventFilter
+{
+  public:
+    TrayWatcher(QObject *context, xcb_atom_t selection, uint8_t eventBase,
+                std::function<void()> changed)
+        : QObject(context), m_selection(selection), m_eventBase(eventBase),
+          m_changed(std::move(changed))
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~TrayWatcher() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        auto *event = static_cast<xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7F) != m_eventBase + XCB_XFIXES_SELECTION_NOTIFY)
+            return false;
+        auto *notify = reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event);
+        if (notify->selection == m_selection) {
+            // Outside the event dispatch, so the callback may talk to the server.
+            QMetaObject::invokeMethod(
+                this, [this] { m_changed(); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+  private:
+    xcb_atom_t m_selection;
+    uint8_t m_eventBase;
+    std::function<void()> m_changed;
+};
 
 bool X11WindowSystem::compositingActive()
 {
@@ -104,6 +152,54 @@ void X11WindowSystem::setOnAllWorkspaces(QWindow *window)
     sendToWindowManager(c, id, atom(c, "_NET_WM_DESKTOP"), {allDesktops, sourcePager, 0, 0, 0});
     sendToWindowManager(c, id, atom(c, "_NET_WM_STATE"),
                         {stateAdd, atom(c, "_NET_WM_STATE_STICKY"), 0, sourcePager, 0});
+}
+
+void X11WindowSystem::setBlurBehind(QWindow *window, const QRegion &region)
+{
+    xcb_connection_t *c = x11::connection();
+    if (!c || !window)
+        return;
+    // KWin reads this property; other window managers ignore it. Its
+    // rectangles are in device pixels.
+    const xcb_atom_t property = atom(c, "_KDE_NET_WM_BLUR_BEHIND_REGION");
+    const auto id = xcb_window_t(window->winId());
+    if (region.isEmpty()) {
+        xcb_delete_property(c, id, property);
+        xcb_flush(c);
+        return;
+    }
+    const qreal scale = window->devicePixelRatio();
+    std::vector<uint32_t> rects;
+    for (const QRect &r : region) {
+        rects.push_back(uint32_t(qRound(r.x() * scale)));
+        rects.push_back(uint32_t(qRound(r.y() * scale)));
+        rects.push_back(uint32_t(qRound(r.width() * scale)));
+        rects.push_back(uint32_t(qRound(r.height() * scale)));
+    }
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, property, XCB_ATOM_CARDINAL, 32,
+                        uint32_t(rects.size()), rects.data());
+    xcb_flush(c);
+}
+
+void X11WindowSystem::watchTray(QObject *context, std::function<void()> changed)
+{
+    xcb_connection_t *c = x11::connection();
+    if (!c || !context)
+        return;
+    const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!xfixes || !xfixes->present)
+        return;
+    // Qt has negotiated the XFixes version on this connection already.
+    const xcb_atom_t selection =
+        atom(c, "_NET_SYSTEM_TRAY_S" + QByteArray::number(x11::screenNumber()));
+    if (selection == XCB_ATOM_NONE)
+        return;
+    new TrayWatcher(context, selection, xfixes->first_event, std::move(changed));
+    xcb_xfixes_select_selection_input(c, x11::rootWindow(), selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    xcb_flush(c);
 }
 
 } // namespace zorv

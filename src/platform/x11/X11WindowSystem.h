@@ -14,6 +14,8 @@ class X11WindowSystem : public WindowSystem
     uint32_t activeWindow() override;
     void activateWindow(uint32_t id) override;
     void setOnAllWorkspaces(QWindow *window) override;
+    void setBlurBehind(QWindow *window, const QRegion &region) override;
+    void watchTray(QObject *context, std::function<void()> changed) override;
 };
 
 } // namespace zorv

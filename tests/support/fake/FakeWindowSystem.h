@@ -23,6 +23,9 @@ class FakeWindowSystem : public WindowSystem
         active = id;
     }
     void setOnAllWorkspaces(QWindow *) override {}
+    void setBlurBehind(QWindow *, const QRegion &) override { ++blurRequests; }
+    void watchTray(QObject *, std::function<void()>) override {}
+    int blurRequests = 0;
 };
 
 } // namespace zorv

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QColor>
+
+namespace zorv::Theme
+{
+
+// The application's colours, shared by every window that draws its own surfaces.
+inline QColor accent()
+{
+    return QColor::fromRgbF(0.36f, 0.42f, 1.0f);
+}
+inline QColor canvasBackground()
+{
+    return QColor::fromRgbF(0.07f, 0.07f, 0.07f);
+}
+// Tint of glossy glass.
+inline QColor glassTintIndigo()
+{
+    return QColor::fromRgbF(0.13f, 0.14f, 0.32f, 0.55f);
+}
+// The darkening layer every glass sheet gets over its backdrop.
+inline QColor darkGlassFill()
+{
+    return QColor::fromRgbF(0.08f, 0.09f, 0.15f, 0.22f);
+}
+// Stands in for the blurred desktop behind the glass: translucent where a
+// compositor blends it, opaque (about what the blend looks like over a
+// typical desktop) where nothing does.
+inline QColor glassBackdrop(bool translucent)
+{
+    return translucent ? QColor::fromRgbF(0.10f, 0.10f, 0.13f, 0.72f)
+                       : QColor::fromRgbF(0.11f, 0.115f, 0.16f);
+}
+inline QColor recordingRed()
+{
+    return QColor::fromRgbF(1.0f, 0.23f, 0.19f);
+}
+
+} // namespace zorv::Theme
