@@ -35,11 +35,11 @@ sleep 1 # thumbnails of the first screenful
 shot history-open
 
 # A click opens the capture with its default application.
-xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 1
+xdotool mousemove $((x + 60 * scale)) $((y + 130 * scale)) sleep 0.1 click 1
 check "a click opens the newest capture" wait_output 10 "$root/History/Capture 0000.png" cat "$opened"
 
 # Copy from the menu puts the picture on the clipboard.
-xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 3
+xdotool mousemove $((x + 60 * scale)) $((y + 130 * scale)) sleep 0.1 click 3
 sleep 0.5
 xdotool key Down Down Return
 clipboard_png_width() { xclip -selection clipboard -t image/png -o | python3 -c '
@@ -53,7 +53,7 @@ xdotool windowactivate --sync "$win" key ctrl+f
 xdotool type --delay 20 "capture 0042"
 sleep 0.5
 shot history-search
-xdotool mousemove --sync $((x + 60 * scale)) $((y + 130 * scale)) click 3
+xdotool mousemove $((x + 60 * scale)) $((y + 130 * scale)) sleep 0.1 click 3
 sleep 0.5
 shot history-menu
 xdotool key Up Return

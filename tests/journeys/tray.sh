@@ -28,7 +28,7 @@ tray_icon_centre() {
   xwininfo -root -tree | awk '/"Zorv": \("zorv" "Zorv"\)/ {
     split($(NF), a, "+"); split($(NF-1), s, "x"); print a[2] + int(s[1] / 2), a[3] + int(s[2] / 2); exit }'
 }
-click_icon() { xdotool mousemove --sync $(tray_icon_centre) click 1; }
+click_icon() { xdotool mousemove $(tray_icon_centre) sleep 0.1 click 1; }
 
 xsetroot -solid '#808080'
 # A window for the focus to stay with, partly under where the panel opens.
@@ -96,7 +96,7 @@ import -window root "$journey_dir/panel-again.png"
 check "a reopened panel is cut to its outline too" test \
   "$(pixel "$journey_dir/panel-again.png" $((cx + 2)) $((cy + 2)))" = "$(pixel "$journey_dir/before.png" $((cx + 2)) $((cy + 2)))"
 # "Full Screen" is the third tile of the first row (margin 28, the page's own layout).
-xdotool mousemove --sync $((cx + 300)) $((cy + 103)) click 1
+xdotool mousemove $((cx + 300)) $((cy + 103)) sleep 0.1 click 1
 check "the Full Screen tile takes a capture" wait_output 10 1 history_count
 check "the panel closed" test -z "$(panel)"
 file=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[0]["filePath"])' \
