@@ -35,6 +35,15 @@ void restartWithHugePages(char **argv)
         return;
     if (setenv("GLIBC_TUNABLES", tunables->constData(), 1) != 0)
         return;
+    // Through the executable's own path where it still exists, so that the
+    // process keeps its name ("zorv", not "exe") for ps, top and pkill.
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) {
+        path[length] = '\0';
+        if (access(path, X_OK) == 0)
+            execv(path, argv);
+    }
     execv("/proc/self/exe", argv);
 }
 
