@@ -6,6 +6,7 @@ Run inside scripts/desktop.sh (bench/run-all.sh does this at 1080p and 4K):
     bench/fullscreen.py build/zorv [runs]
 Every figure is the median of `runs` (default 20)."""
 import json, os, shutil, statistics, subprocess, sys, tempfile, time
+from procstats import switches
 
 zorv = os.path.abspath(sys.argv[1])
 presskey = os.path.join(os.path.dirname(zorv), "bench", "bench_presskey")
@@ -47,16 +48,6 @@ def ms(values):
 def rss_kb(pid):
     with open(f"/proc/{pid}/status") as f:
         return int(next(l.split()[1] for l in f if l.startswith("VmRSS")))
-
-
-def switches(pid):
-    total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{task}/status") as f:
-            for l in f:
-                if "ctxt_switches" in l:
-                    total += int(l.split()[1])
-    return total
 
 
 open(env["ZORV_TRACE_FILE"], "w").close()

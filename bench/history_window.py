@@ -9,6 +9,7 @@ and Zorv's resident memory idle, while open and after closing.
 Run inside scripts/desktop.sh:
     bench/history_window.py build/zorv [entries] [runs]"""
 import os, shutil, statistics, subprocess, sys, tempfile, time
+from procstats import rss_mb, own_mb, summary
 
 zorv = os.path.abspath(sys.argv[1])
 entries = int(sys.argv[2]) if len(sys.argv) > 2 else 500
@@ -39,17 +40,6 @@ def wait_mark(name, after, timeout=10.0):
             return found[0]
         time.sleep(0.002)
     return None
-
-
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
-
-
-def own_mb(pid):
-    """Resident memory without the pages of mapped files (libraries, fonts)."""
-    with open(f"/proc/{pid}/status") as f:
-        return sum(int(l.split()[1]) for l in f if l.startswith(("RssAnon", "RssShmem"))) / 1024
 
 
 def memory(pid):
@@ -96,11 +86,6 @@ def close_window():
     while window() and time.time() < end:
         time.sleep(0.01)
     time.sleep(0.3)
-
-
-def summary(values):
-    values = [v for v in values if v is not None]
-    return f"min {min(values):.0f} / median {statistics.median(values):.0f} / max {max(values):.0f} ms"
 
 
 p = subprocess.Popen([zorv, "--no-welcome"], env=env, stderr=subprocess.DEVNULL)

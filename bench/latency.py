@@ -20,6 +20,7 @@ ZORV_KEEP_MS sets how long Zorv keeps capture buffers after their last use
 (five minutes by default). Unless it is set already, this script sets 6000 so
 that the release can be measured; every spacing must stay below it."""
 import os, shutil, statistics, subprocess, sys, tempfile, time
+from procstats import rss_mb
 
 zorv = os.path.abspath(sys.argv[1])
 presses = int(sys.argv[2]) if len(sys.argv) > 2 else 20
@@ -100,11 +101,6 @@ def press():
         figures.setdefault("  " + name, t - previous)
         previous = t
     return figures
-
-
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
 
 
 def row(label, values):

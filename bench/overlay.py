@@ -17,6 +17,7 @@ overlay's windows, the screen grab's shared memory and images; five minutes by
 default). Unless it is set already, this script sets 6000 so that the release
 can be measured; every spacing stays well below it."""
 import os, shutil, statistics, subprocess, sys, tempfile, time
+from procstats import rss_mb, own_mb, switches, summary
 
 zorv = os.path.abspath(sys.argv[1])
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
@@ -64,25 +65,6 @@ def press(key, mods, until):
     return int(out[0]) / 1000.0, (changed / 1000.0 if changed >= 0 else None)
 
 
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
-
-
-def own_mb(pid):
-    # Resident memory without the pages of mapped files (libraries, fonts).
-    with open(f"/proc/{pid}/status") as f:
-        return sum(int(l.split()[1]) for l in f if l.startswith(("RssAnon", "RssShmem"))) / 1024
-
-
-def switches(pid):
-    total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{task}/status") as f:
-            total += sum(int(l.split()[1]) for l in f if "ctxt_switches" in l)
-    return total
-
-
 def server_pid():
     # scripts/desktop.sh starts the X server first and records its PID first.
     try:
@@ -114,13 +96,6 @@ def open_close(opened, closed):
         time.sleep(1)
     else:
         closed.append(ms)
-
-
-def summary(values):
-    if not values:
-        return "no successful run"
-    return (f"min {min(values):6.1f}  median {statistics.median(values):6.1f}  "
-            f"max {max(values):6.1f} ms  (n={len(values)})")
 
 
 subprocess.run([presskey, "--white-root"], check=True)

@@ -8,6 +8,7 @@ window open, and after it was closed again.
 Run inside scripts/desktop.sh at 1920x1080 (the pixel is placed for that size):
     bench/settings_window.py build/zorv [runs]"""
 import os, shutil, statistics, subprocess, sys, tempfile, time
+from procstats import rss_mb, own_mb
 
 zorv = os.path.abspath(sys.argv[1])
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
@@ -24,17 +25,6 @@ width, height = (int(v) for v in
                  next(l.split()[1] for l in info.splitlines() if "dimensions:" in l).split("x"))
 # The window (700 x 690) is centred; the selected sidebar row is near its top left.
 probe = ((width - 700) // 2 + 80, (height - 690) // 2 + 32)
-
-
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
-
-
-def own_mb(pid):
-    # Resident memory without the pages of mapped files (libraries, fonts).
-    with open(f"/proc/{pid}/status") as f:
-        return sum(int(l.split()[1]) for l in f if l.startswith(("RssAnon", "RssShmem"))) / 1024
 
 
 def settings_windows():

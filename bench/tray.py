@@ -10,6 +10,7 @@ and the wake-ups of an idle Zorv (context switches of all its threads over
 Run inside scripts/desktop.sh, which starts a tray (trayer) at the bottom:
     bench/tray.py build/zorv [runs]"""
 import os, shutil, statistics, subprocess, sys, tempfile, time
+from procstats import rss_mb, switches, summary
 
 zorv = os.path.abspath(sys.argv[1])
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 20
@@ -43,19 +44,6 @@ def icon_centre():
     return None
 
 
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        return int(next(l.split()[1] for l in f if l.startswith("VmRSS"))) / 1024
-
-
-def switches(pid):
-    total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        with open(f"/proc/{pid}/task/{task}/status") as f:
-            total += sum(int(l.split()[1]) for l in f if "ctxt_switches" in l)
-    return total
-
-
 def idle_wakeups(pid):
     s0 = switches(pid)
     time.sleep(IDLE_SECONDS)
@@ -66,13 +54,6 @@ def timed(args):
     out = subprocess.run([presskey, *args], capture_output=True, text=True, check=True).stdout
     changed = int(out.split()[1])
     return changed / 1000.0 if changed >= 0 else None
-
-
-def summary(values):
-    if not values:
-        return "no successful run"
-    return (f"min {min(values):6.1f}  median {statistics.median(values):6.1f}  "
-            f"max {max(values):6.1f} ms  (n={len(values)})")
 
 
 subprocess.run([presskey, "--white-root"], check=True)
