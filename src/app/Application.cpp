@@ -64,7 +64,15 @@ int runResident(int argc, char **argv, const Command &command)
     if (command.detached && !logToFile(defaultLogFile()))
         print(stderr, QStringLiteral("zorv: cannot write the log file %1.").arg(defaultLogFile()));
     memoryTuning::returnLargeBuffers();
+    // Qt's own event dispatcher: nothing here needs GLib's main loop, and leaving it
+    // out keeps its pages out of the idle tray program. Programs Zorv starts (the
+    // default application of an opened file) do not inherit the choice.
+    const bool userChose = qEnvironmentVariableIsSet("QT_NO_GLIB");
+    if (!userChose)
+        qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
+    if (!userChose)
+        qunsetenv("QT_NO_GLIB");
     QApplication::setApplicationName(QStringLiteral("Zorv"));
     QApplication::setOrganizationName(QStringLiteral("Zorv"));
     QApplication::setApplicationVersion(QStringLiteral(ZORV_VERSION));
