@@ -86,8 +86,12 @@ Command parseCommandLine(const QStringList &arguments)
         }
         command.action = action;
     }
-    if (command.action && command.kind == Command::Kind::history)
-        return invalid(command, QStringLiteral("zorv: --history goes without an action."));
+    if (command.action &&
+        (command.kind == Command::Kind::history || command.kind == Command::Kind::settings))
+        return invalid(command, QStringLiteral("zorv: %1 goes without an action.")
+                                    .arg(command.kind == Command::Kind::history
+                                             ? QStringLiteral("--history")
+                                             : QStringLiteral("--settings")));
     if (command.action && command.kind == Command::Kind::resident)
         command.kind = Command::Kind::action;
     if (command.output &&

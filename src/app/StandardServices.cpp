@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QPointer>
 #include <utility>
 
@@ -164,7 +165,13 @@ void showHistoryWindow()
 
 void openHistoryItem(const HistoryItem &item)
 {
-    historyOpener().open(item);
+    if (historyOpener().open(item))
+        return;
+    const QString why = QFileInfo(item.filePath).isFile()
+                            ? QStringLiteral("no application opens this kind of file")
+                            : QStringLiteral("the file is no longer there");
+    toast()(QStringLiteral("Couldn't open %1: %2").arg(item.fileName, why),
+            QStringLiteral("exclamationmark.triangle.fill"), 2.5);
 }
 
 GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator)

@@ -110,6 +110,9 @@ void SettingsBinder::bind(QWidget *control, OptionBase &option)
                 store(*target, position);
         });
     } else if (auto *spin = qobject_cast<QSpinBox *>(control)) {
+        // Typed digits are stored once the number is complete: "5" on the way to
+        // "500" as a history limit would prune the history at the next capture.
+        spin->setKeyboardTracking(false);
         connect(spin, &QSpinBox::valueChanged, this,
                 [this, target](int value) { store(*target, value); });
     } else if (auto *combo = qobject_cast<QComboBox *>(control)) {

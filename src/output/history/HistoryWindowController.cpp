@@ -160,9 +160,13 @@ void HistoryWindowController::windowClosed()
     // The grid dropped its thumbnails when it was hidden; the store keeps only
     // those of other sizes (the panel's recent captures).
     m_store.dropThumbnails(HistoryGridModel::thumbnailPixels);
-    // Once the thumbnails still being decoded have come in and been dropped.
+    // Thumbnails still being decoded at closing land in the store afterwards:
+    // drop those too, then give the freed memory back.
     QTimer::singleShot(releaseDelayMs, this, [this] {
-        if (m_actions.releaseMemory && m_window && !m_window->isVisible())
+        if (!m_window || m_window->isVisible())
+            return;
+        m_store.dropThumbnails(HistoryGridModel::thumbnailPixels);
+        if (m_actions.releaseMemory)
             m_actions.releaseMemory();
     });
 }

@@ -22,6 +22,7 @@ TEST(CommandLine, ParsesActionsAndOptions)
         {{"--settings"}, Command::Kind::settings, std::nullopt, true},
         {{"--history"}, Command::Kind::history, std::nullopt, true},
         {{"--history", "area"}, Command::Kind::invalid, CaptureAction::area, true},
+        {{"area", "--settings"}, Command::Kind::invalid, CaptureAction::area, true},
         {{"--help"}, Command::Kind::help, std::nullopt, true},
         {{"-h"}, Command::Kind::help, std::nullopt, false},
         {{"--version"}, Command::Kind::version, std::nullopt, true},

@@ -145,6 +145,20 @@ TEST_F(SettingsWindowTest, AChangeByKeyboardOrMouseIsStoredAtOnceAndReadByAFresh
     }
 }
 
+TEST_F(SettingsWindowTest, ATypedNumberIsStoredOnlyWhenComplete)
+{
+    // "8" on the way to "80" would prune the history to eight captures meanwhile.
+    const auto w = window();
+    auto *limit = control<QSpinBox>(*w, "historyLimit");
+    ASSERT_NE(limit, nullptr);
+    limit->setFocus();
+    limit->selectAll();
+    QTest::keyClicks(limit, QStringLiteral("80"));
+    EXPECT_EQ(settings().historyLimit(), 500);
+    QTest::keyClick(limit, Qt::Key_Return);
+    EXPECT_EQ(settings().historyLimit(), 80);
+}
+
 TEST_F(SettingsWindowTest, OpeningWritesNothingAndShowsOutOfRangeValuesClamped)
 {
     const QByteArray file = "[General]\nquickAccessSeconds=95\njpegQuality=0.1\n"
