@@ -34,13 +34,14 @@ QList<QFunctionPointer> loadModule(const QString &name, const QStringList &symbo
         QList<QFunctionPointer> found;
         for (const QString &symbol : symbols) {
             const QFunctionPointer address = library.resolve(symbol.toLatin1().constData());
-            if (!address)
+            if (!address) {
+                lastError = library.fileName() + QStringLiteral(" lacks ") + symbol;
                 break;
+            }
             found.append(address);
         }
         if (found.size() == symbols.size())
             return found;
-        lastError = library.errorString();
     }
     logLine(what + QStringLiteral(" unavailable: ") + lastError);
     return {};

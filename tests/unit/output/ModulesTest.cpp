@@ -30,6 +30,8 @@ TEST(Modules, ResolveEveryEntryPointOrNothing)
         ASSERT_EQ(found.size(), c.symbols.size());
         for (const QFunctionPointer address : found)
             EXPECT_NE(address, nullptr);
-        EXPECT_NE(found.first(), found.last()) << "each symbol resolved on its own";
+        if (found.size() > 1) {
+            EXPECT_NE(found.first(), found.last()) << "each symbol resolved on its own";
+        }
     }
 }
