@@ -4,7 +4,8 @@
   app/                      the composition root: may use everything
   settings/ capture/ editor/ output/ recording/ theme/ modules/
                             subsystems: may use each other without forming a loop
-  platform/                 interfaces and backends: only common/ below it
+  platform/                 interfaces and backends: only common/ below it, and
+                            the entry points of the modules its backends load
   common/                   value types, errors, logging, texts: nothing else
 
 Only a backend itself and the platform loader include platform/<backend>/, and
@@ -83,8 +84,8 @@ def main(src):
                         problems.append(f"{at}: {target}: nothing below app/ includes app/")
                     elif here == "common":
                         problems.append(f"{at}: {target}: common/ includes only common/")
-                    elif here == "platform" and there != "common":
-                        problems.append(f"{at}: {target}: platform/ builds on common/ only")
+                    elif here == "platform" and there not in ("common", "modules"):
+                        problems.append(f"{at}: {target}: platform/ builds on common/ and modules/ only")
                     elif backend(target) and rel != LOADER:
                         problems.append(f"{at}: {target} is reached only through the loader")
                     graph.setdefault(here, set()).add(there)

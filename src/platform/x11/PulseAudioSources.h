@@ -6,7 +6,7 @@ namespace zorv
 {
 
 // Microphones from the PulseAudio server (PipeWire's pulse server too), asked
-// off the main thread on a private main loop.
+// off the main thread through the sound server module, loaded on first use.
 class PulseAudioSources : public AudioSources
 {
   public:
