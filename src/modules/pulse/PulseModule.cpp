@@ -17,12 +17,15 @@ struct Query {
     ZorvPulseSourceFound found;
     void *userdata;
     bool listed = false;
+    bool failed = false; // the server ended the list with an error
 };
 
 void addSource(pa_context *, const pa_source_info *info, int eol, void *userdata)
 {
     auto *query = static_cast<Query *>(userdata);
     if (eol != 0) {
+        // A negative end marks a listing that failed: not an empty one.
+        query->failed = eol < 0;
         query->listed = true;
         return;
     }
@@ -76,6 +79,8 @@ zorv_pulse_list_microphones(int timeoutMs, ZorvPulseSourceFound found, void *use
         pa_mainloop_poll(loop.get());
         pa_mainloop_dispatch(loop.get());
     }
+    if (query.failed)
+        problem = "the sound server could not list its inputs";
     if (operation) {
         pa_operation_cancel(operation);
         pa_operation_unref(operation);
