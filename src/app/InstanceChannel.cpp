@@ -104,9 +104,14 @@ class Connection : public QObject
             drop();
             return;
         }
-        const qsizetype end = m_input.indexOf('\n');
-        if (m_answering || end < 0)
+        if (m_answering)
             return;
+        const qsizetype end = m_input.indexOf('\n');
+        if (end < 0) {
+            if (m_input.size() > chunk)
+                drop(); // too long for a request line
+            return;
+        }
         m_answering = true;
         const QJsonObject line = QJsonDocument::fromJson(m_input.left(end)).object();
         m_input.clear();
