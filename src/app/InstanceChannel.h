@@ -9,8 +9,8 @@
 #include <memory>
 #include <optional>
 
-class QLocalServer;
 class QLockFile;
+class QSocketNotifier;
 
 namespace zorv
 {
@@ -51,7 +51,8 @@ class InstanceServer : public QObject
 
     Handler m_handler;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer *m_server = nullptr;
+    int m_listener = -1;
+    QSocketNotifier *m_notifier = nullptr;
 };
 
 namespace InstanceClient

@@ -2,6 +2,9 @@
 #include "app/CommandLine.h"
 #include "unit/app/AppTestSupport.h"
 
+#include <QTemporaryDir>
+#include <future>
+
 using namespace zorv;
 using namespace zorv::test;
 
@@ -69,4 +72,72 @@ TEST_F(CommandRequestsTest, CancelledAndFailedCapturesEndWithTheirOwnStatus)
     EXPECT_EQ(historyShown, 1);
     EXPECT_TRUE(ask({"--quit", false, {}}).ok);
     EXPECT_EQ(quits, 1);
+}
+
+// The channel end to end: the command blocks in a thread of its own while this
+// thread's event loop serves it.
+TEST(InstanceChannelTest, CarriesLargeRepliesDropsGoneCommandsAndReportsNoInstance)
+{
+    QTemporaryDir runtime;
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const auto send = [](const InstanceRequest &request, int timeoutMs) {
+        auto sent = std::async(std::launch::async,
+                               [=] { return InstanceClient::send(request, timeoutMs); });
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return sent.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            10000));
+        return sent.get();
+    };
+
+    // A socket file left by an instance that was killed does not stop the next one.
+    QFile stale(instanceSocketPath());
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    EXPECT_EQ(send({"--quit", false, {}}, 1000).error(), InstanceClient::Failure::notRunning);
+
+    std::vector<InstanceRequest> received;
+    InstanceServer::Respond held;
+    QByteArray image(9 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < image.size(); ++i)
+        image[i] = char(i * 7 / 3);
+    auto server = std::make_unique<InstanceServer>(
+        [&](const InstanceRequest &request, InstanceServer::Respond respond) {
+            received.push_back(request);
+            if (request.command == "area")
+                held = std::move(respond); // the user is still choosing
+            else
+                respond({true, "done", 4, request.wantsImage ? image : QByteArray()});
+        });
+    QString error;
+    ASSERT_TRUE(server->listen(&error)) << error.toStdString();
+    EXPECT_TRUE(std::async(std::launch::async, InstanceClient::isRunning).get());
+
+    const auto large = send({"fullScreen", true, "jpeg"}, 5000);
+    ASSERT_TRUE(large);
+    EXPECT_EQ(std::tuple(large.value().ok, large.value().message, large.value().status),
+              std::tuple(true, QString("done"), 4));
+    EXPECT_TRUE(large.value().data == image);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(std::tuple(received[0].command, received[0].wantsImage, received[0].format),
+              std::tuple(QString("fullScreen"), true, QString("jpeg")));
+
+    // A command that gave up while this instance was busy (no event loop) must
+    // not run later; one that gave up on a pending answer is not written to.
+    auto gaveUp = std::async(std::launch::async, [] {
+        return InstanceClient::send({"--quit", false, {}}, 300);
+    });
+    EXPECT_EQ(gaveUp.get().error(), InstanceClient::Failure::noAnswer);
+    auto waiting = std::async(std::launch::async, [] {
+        return InstanceClient::send({"area", false, {}}, 300);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(held); }, 5000));
+    EXPECT_EQ(waiting.get().error(), InstanceClient::Failure::noAnswer);
+    held({true, "late", 0, image});
+    EXPECT_TRUE(send({"--settings", false, {}}, 5000));
+
+    server.reset();
+    EXPECT_EQ(send({"--quit", false, {}}, 1000).error(), InstanceClient::Failure::notRunning);
+    EXPECT_EQ(received.size(), 3u);
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
 }
