@@ -2,6 +2,7 @@
 
 #include "app/FocusRing.h"
 #include "settings/AppSettings.h"
+#include "theme/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -9,7 +10,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -122,11 +122,7 @@ void WelcomeWindow::presentAtStart(WelcomeServices services)
         return;
     QTimer::singleShot(delayMs, qApp, [services] {
         auto *window = new WelcomeWindow(services);
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame = window->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
-        }
+        centreOnPrimaryScreen(window);
         window->show();
         window->raise();
         window->activateWindow();

@@ -1,5 +1,7 @@
 #include "settings/ShortcutRecorder.h"
 
+#include "theme/Theme.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <linux/input-event-codes.h>
@@ -164,12 +166,8 @@ void ShortcutRecorder::refreshText()
     // plain that the next keys go to it.
     QPalette tinted = QApplication::palette(this);
     if (m_recording) {
-        const QColor base = tinted.color(QPalette::Button);
-        const QColor accent = tinted.color(QPalette::Highlight);
-        tinted.setColor(QPalette::Button,
-                        QColor::fromRgbF(base.redF() * 0.75 + accent.redF() * 0.25,
-                                         base.greenF() * 0.75 + accent.greenF() * 0.25,
-                                         base.blueF() * 0.75 + accent.blueF() * 0.25));
+        tinted.setColor(QPalette::Button, Theme::mix(tinted.color(QPalette::Button),
+                                                     tinted.color(QPalette::Highlight), 0.25));
     }
     setPalette(tinted);
     if (m_recording)

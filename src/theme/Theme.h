@@ -32,6 +32,14 @@ inline QColor glassBackdrop(bool translucent)
     return translucent ? QColor::fromRgbF(0.10f, 0.10f, 0.13f, 0.72f)
                        : QColor::fromRgbF(0.11f, 0.115f, 0.16f);
 }
+// `from` moved towards `to` by `amount` (0…1), opaque: for secondary text and
+// tinted controls derived from the palette.
+inline QColor mix(const QColor &from, const QColor &to, double amount)
+{
+    return QColor::fromRgbF(from.redF() + (to.redF() - from.redF()) * amount,
+                            from.greenF() + (to.greenF() - from.greenF()) * amount,
+                            from.blueF() + (to.blueF() - from.blueF()) * amount);
+}
 inline QColor recordingRed()
 {
     return QColor::fromRgbF(1.0f, 0.23f, 0.19f);

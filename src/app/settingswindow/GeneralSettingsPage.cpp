@@ -2,6 +2,7 @@
 #include "app/settingswindow/SettingsLayout.h"
 #include "app/settingswindow/SettingsPages.h"
 #include "app/settingswindow/SettingsServices.h"
+#include "output/OutputService.h"
 #include "settings/AppSettings.h"
 
 #include <QCheckBox>
@@ -24,19 +25,6 @@ using namespace settingsLayout;
 
 namespace
 {
-QCheckBox *switchFor(OptionBase &option)
-{
-    auto *box = new QCheckBox;
-    box->setObjectName(option.key());
-    return box;
-}
-
-QString expandHome(const QString &path)
-{
-    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
-        return QDir::homePath() + path.mid(1);
-    return path;
-}
 
 // A slider with its value shown beside it. The label reads the option, since
 // the binder moves the slider without signals when the value comes from the store.
@@ -107,7 +95,7 @@ QWidget *general(const SettingsServices &services)
     path->setAccessibleName(QStringLiteral("Save Location"));
     QObject::connect(choose, &QPushButton::clicked, page, [page, &settings] {
         auto *dialog = new QFileDialog(page->window(), QStringLiteral("Choose"),
-                                       expandHome(settings.saveDirectoryPath()));
+                                       OutputService::expandTilde(settings.saveDirectoryPath()));
         dialog->setFileMode(QFileDialog::Directory);
         dialog->setOption(QFileDialog::ShowDirsOnly);
         dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
@@ -120,7 +108,7 @@ QWidget *general(const SettingsServices &services)
     });
     const auto revealFolder = services.revealFolder;
     QObject::connect(reveal, &QPushButton::clicked, page, [&settings, revealFolder] {
-        const QString folder = expandHome(settings.saveDirectoryPath());
+        const QString folder = OutputService::expandTilde(settings.saveDirectoryPath());
         // A missing folder is not created just to be shown.
         if (revealFolder && QDir(folder).exists())
             revealFolder(folder);

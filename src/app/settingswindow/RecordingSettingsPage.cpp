@@ -25,13 +25,6 @@ QComboBox *numberPicker(const OptionBase &option, const QList<int> &values, cons
         picker->addItem(QStringLiteral("%1 %2").arg(value).arg(unit), value);
     return picker;
 }
-
-QCheckBox *switchFor(const OptionBase &option)
-{
-    auto *box = new QCheckBox;
-    box->setObjectName(option.key());
-    return box;
-}
 } // namespace
 
 QWidget *recording(const SettingsServices &services)

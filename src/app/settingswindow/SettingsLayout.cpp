@@ -1,11 +1,13 @@
 #include "app/settingswindow/SettingsLayout.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "settings/Option.h"
 #include "theme/Symbols.h"
 
 namespace zorv::settingsLayout
@@ -94,6 +96,13 @@ QLabel *note(const QString &text, QWidget *parent)
     QLabel *label = secondary(text);
     label->setParent(parent);
     return label;
+}
+
+QCheckBox *switchFor(const OptionBase &option)
+{
+    auto *box = new QCheckBox;
+    box->setObjectName(option.key());
+    return box;
 }
 
 } // namespace zorv::settingsLayout

@@ -3,8 +3,14 @@
 #include <QString>
 
 class QBoxLayout;
+class QCheckBox;
 class QLabel;
 class QWidget;
+
+namespace zorv
+{
+class OptionBase;
+}
 
 namespace zorv::settingsLayout
 {
@@ -20,5 +26,7 @@ QWidget *addRow(QBoxLayout *group, const QString &title, QWidget *control,
                 const QString &subtitle = {}, const QString &symbol = {});
 // A small secondary text (footers, warnings, figures).
 QLabel *note(const QString &text, QWidget *parent = nullptr);
+// A switch for an on/off option, named by its key so the binder finds it.
+QCheckBox *switchFor(const OptionBase &option);
 
 } // namespace zorv::settingsLayout

@@ -6,6 +6,7 @@
 #include "common/Trace.h"
 #include "settings/AppSettings.h"
 #include "theme/Symbols.h"
+#include "theme/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,7 +14,6 @@
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QScreen>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTimer>
@@ -205,11 +205,7 @@ void SettingsWindowController::open(SettingsTab tab)
                 [] { QTimer::singleShot(0, &memoryTuning::releaseFreeMemory); });
         new StoreWatcher(*m_services.settings, m_window);
         m_window->select(tab);
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame = m_window->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            m_window->move(frame.topLeft());
-        }
+        centreOnPrimaryScreen(m_window);
         m_window->show();
         Trace::mark("settings-window-shown");
     } else {

@@ -151,12 +151,9 @@ void GlassMenuController::show(std::optional<QRect> icon)
     m_model.notify();
     place(m_view->contentHeight());
     m_view->show();
-    if (m_services.windows && m_view->windowHandle()) {
+    if (m_services.windows && m_view->windowHandle())
         m_services.windows->setOnAllWorkspaces(m_view->windowHandle());
-        if (m_view->translucent())
-            m_services.windows->setBlurBehind(m_view->windowHandle(),
-                                              m_view->sheetPath().toFillPolygon().toPolygon());
-    }
+    updateBlur();
     m_open = true;
     loadThumbnails();
     QTimer::singleShot(0, this, [this] {
@@ -183,6 +180,14 @@ void GlassMenuController::place(int contentHeight)
         m_model.notify();
     }
     m_view->setGeometry(placement.frame);
+    updateBlur(); // the quick-settings page has another height
+}
+
+void GlassMenuController::updateBlur()
+{
+    if (m_services.windows && m_view->windowHandle() && m_view->translucent())
+        m_services.windows->setBlurBehind(m_view->windowHandle(),
+                                          m_view->sheetPath().toFillPolygon().toPolygon());
 }
 
 void GlassMenuController::loadThumbnails()

@@ -78,6 +78,7 @@ class GlassMenuController : public QObject
   private:
     void ensureView();
     void place(int contentHeight);
+    void updateBlur();
     void loadThumbnails();
     void panelHidden();
 

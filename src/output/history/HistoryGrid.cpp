@@ -2,6 +2,7 @@
 
 #include "output/history/HistoryGridModel.h"
 #include "theme/Symbols.h"
+#include "theme/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -24,11 +25,7 @@ constexpr int textGap = 6;
 // Text colour faded towards the background, opaque (symbols are drawn opaque).
 QColor secondary(const QPalette &palette, double strength = 0.6)
 {
-    const QColor text = palette.color(QPalette::Text);
-    const QColor base = palette.color(QPalette::Base);
-    return QColor::fromRgbF(base.redF() + (text.redF() - base.redF()) * strength,
-                            base.greenF() + (text.greenF() - base.greenF()) * strength,
-                            base.blueF() + (text.blueF() - base.blueF()) * strength);
+    return Theme::mix(palette.color(QPalette::Base), palette.color(QPalette::Text), strength);
 }
 
 // A ring with a gap: shown while the thumbnail is on its way. It does not

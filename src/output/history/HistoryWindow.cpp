@@ -6,6 +6,7 @@
 #include "output/history/HistoryGridModel.h"
 #include "output/history/HistoryView.h"
 #include "theme/Symbols.h"
+#include "theme/Theme.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -24,11 +25,8 @@ namespace
 // Text colour faded towards the window's, opaque (symbols are drawn opaque).
 QColor secondaryText(const QPalette &palette, double strength = 0.6)
 {
-    const QColor text = palette.color(QPalette::WindowText);
-    const QColor back = palette.color(QPalette::Window);
-    return QColor::fromRgbF(back.redF() + (text.redF() - back.redF()) * strength,
-                            back.greenF() + (text.greenF() - back.greenF()) * strength,
-                            back.blueF() + (text.blueF() - back.blueF()) * strength);
+    return Theme::mix(palette.color(QPalette::Window), palette.color(QPalette::WindowText),
+                      strength);
 }
 
 void setTextColour(QLabel *label, const QColor &colour)

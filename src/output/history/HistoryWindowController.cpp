@@ -7,12 +7,12 @@
 #include "output/history/HistoryView.h"
 #include "output/history/HistoryWindow.h"
 #include "output/history/Thumbnailer.h"
+#include "theme/WindowPlacement.h"
 
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -53,11 +53,7 @@ void HistoryWindowController::show()
                 &HistoryWindowController::confirmClearAll);
         connect(m_window.get(), &HistoryWindow::closed, this,
                 &HistoryWindowController::windowClosed);
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame = m_window->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            m_window->move(frame.topLeft());
-        }
+        centreOnPrimaryScreen(m_window.get());
     }
     m_window->showNormal();
     m_window->raise();

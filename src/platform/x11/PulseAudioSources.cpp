@@ -5,6 +5,7 @@
 #include "modules/pulse/PulseModule.h"
 
 #include <QFuture>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace zorv
@@ -46,8 +47,15 @@ Expected<QList<AudioSource>, QString> PulseAudioSources::query(int timeoutMs)
 
 void PulseAudioSources::listMicrophones(QObject *context, Answer answer)
 {
+    // A thread of its own: a slow sound server may take seconds to answer, and
+    // the shared pool's two threads encode captures meanwhile.
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool;
+        threads->setMaxThreadCount(1);
+        return threads;
+    }();
     whenReady(
-        QtConcurrent::run(&PulseAudioSources::query, queryTimeoutMs), context,
+        QtConcurrent::run(pool, &PulseAudioSources::query, queryTimeoutMs), context,
         [answer](Expected<QList<AudioSource>, QString> result) { answer(std::move(result)); });
 }
 
