@@ -36,78 +36,20 @@ TEST(PanelPlacementTest, OpensAtTheIconInsideItsMonitorsWorkArea)
         QRect anchor; // what the notch points at and the sheet touches
         int screen;
     };
+    // clang-format off
     const Case cases[] = {
-        {"bottom panel, right corner",
-         {bottomPanel},
-         QRect(1897, 1057, 22, 22),
-         {},
-         true,
-         QRect(1897, 1057, 22, 22),
-         0},
-        {"bottom panel, left corner",
-         {bottomPanel},
-         QRect(0, 1057, 22, 22),
-         {},
-         true,
-         QRect(0, 1057, 22, 22),
-         0},
-        {"top panel, left corner",
-         {topPanel},
-         QRect(2, 1, 22, 22),
-         {},
-         false,
-         QRect(2, 1, 22, 22),
-         0},
-        {"top panel, middle",
-         {topPanel},
-         QRect(949, 1, 22, 22),
-         {},
-         false,
-         QRect(949, 1, 22, 22),
-         0},
-        {"top panel, right corner",
-         {topPanel},
-         QRect(1897, 1, 22, 22),
-         {},
-         false,
-         QRect(1897, 1, 22, 22),
-         0},
-        {"scaled second monitor, bottom right",
-         {topPanel, scaled},
-         QRect(2858, 519, 20, 20),
-         {},
-         true,
-         QRect(2858, 519, 20, 20),
-         1},
-        {"scaled second monitor, top left",
-         {bottomPanel, scaled},
-         QRect(1921, 0, 20, 20),
-         {},
-         false,
-         QRect(1921, 0, 20, 20),
-         1},
-        {"no geometry: the pointer",
-         {bottomPanel, scaled},
-         std::nullopt,
-         {2400, 30},
-         false,
-         QRect(2400, 30, 1, 1),
-         1},
-        {"empty geometry: the pointer",
-         {bottomPanel},
-         QRect(),
-         {700, 900},
-         true,
-         QRect(700, 900, 1, 1),
-         0},
-        {"geometry on no monitor: the pointer",
-         {bottomPanel},
-         QRect(5000, 5000, 22, 22),
-         {40, 40},
-         false,
-         QRect(40, 40, 1, 1),
-         0},
+        {"bottom panel, right corner", {bottomPanel}, QRect(1897, 1057, 22, 22), {}, true, QRect(1897, 1057, 22, 22), 0},
+        {"bottom panel, left corner", {bottomPanel}, QRect(0, 1057, 22, 22), {}, true, QRect(0, 1057, 22, 22), 0},
+        {"top panel, left corner", {topPanel}, QRect(2, 1, 22, 22), {}, false, QRect(2, 1, 22, 22), 0},
+        {"top panel, middle", {topPanel}, QRect(949, 1, 22, 22), {}, false, QRect(949, 1, 22, 22), 0},
+        {"top panel, right corner", {topPanel}, QRect(1897, 1, 22, 22), {}, false, QRect(1897, 1, 22, 22), 0},
+        {"scaled second monitor, bottom right", {topPanel, scaled}, QRect(2858, 519, 20, 20), {}, true, QRect(2858, 519, 20, 20), 1},
+        {"scaled second monitor, top left", {bottomPanel, scaled}, QRect(1921, 0, 20, 20), {}, false, QRect(1921, 0, 20, 20), 1},
+        {"no geometry: the pointer", {bottomPanel, scaled}, std::nullopt, {2400, 30}, false, QRect(2400, 30, 1, 1), 1},
+        {"empty geometry: the pointer", {bottomPanel}, QRect(), {700, 900}, true, QRect(700, 900, 1, 1), 0},
+        {"geometry on no monitor: the pointer", {bottomPanel}, QRect(5000, 5000, 22, 22), {40, 40}, false, QRect(40, 40, 1, 1), 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         PlacementInput input;
@@ -380,11 +322,6 @@ TEST_F(PanelTest, RecentShowsTheNewestFourAndLoadsOnlyThose)
     QTRY_COMPARE(panel->model().thumbnails.size(), 4);
     EXPECT_FALSE(panel->model().thumbnails.contains(history[4].id));
 }
-
-} // namespace
-
-namespace
-{
 
 TEST_F(PanelTest, OpaqueSheetIsCutToTheOutlineOfEachOpening)
 {

@@ -102,34 +102,15 @@ TEST(ShortcutRecorder, KeyPressesTranslateToPhysicalKeysWithLinuxRules)
         KeyCombo combo;
         const char *label;
     };
+    // clang-format off
     const Row rows[] = {
         // The layout's letter does not matter: the physical key does (AZERTY's A is Q's key).
-        {Qt::Key_A,
-         Qt::ControlModifier | Qt::ShiftModifier,
-         KEY_Q + 8,
-         O::combo,
-         {12, ctrl | shift},
-         "Ctrl+Shift+Q"},
-        {Qt::Key_4,
-         Qt::ControlModifier | Qt::ShiftModifier,
-         KEY_4 + 8,
-         O::combo,
-         {21, ctrl | shift},
-         "Ctrl+Shift+4"},
-        {Qt::Key_F5,
-         Qt::AltModifier | Qt::MetaModifier,
-         KEY_F5 + 8,
-         O::combo,
-         {96, alt | super},
-         "Alt+Super+F5"},
+        {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, KEY_Q + 8, O::combo, {12, ctrl | shift}, "Ctrl+Shift+Q"},
+        {Qt::Key_4, Qt::ControlModifier | Qt::ShiftModifier, KEY_4 + 8, O::combo, {21, ctrl | shift}, "Ctrl+Shift+4"},
+        {Qt::Key_F5, Qt::AltModifier | Qt::MetaModifier, KEY_F5 + 8, O::combo, {96, alt | super}, "Alt+Super+F5"},
         {Qt::Key_Print, Qt::NoModifier, KEY_SYSRQ + 8, O::combo, {print, 0}, "Print"},
         {Qt::Key_Print, Qt::ShiftModifier, KEY_SYSRQ + 8, O::combo, {print, shift}, "Shift+Print"},
-        {Qt::Key_Insert,
-         Qt::ControlModifier | Qt::KeypadModifier,
-         KEY_INSERT + 8,
-         O::combo,
-         {KeyCombo::extendedKeyBase + KEY_INSERT, ctrl},
-         "Ctrl+Insert"},
+        {Qt::Key_Insert, Qt::ControlModifier | Qt::KeypadModifier, KEY_INSERT + 8, O::combo, {KeyCombo::extendedKeyBase + KEY_INSERT, ctrl}, "Ctrl+Insert"},
         {Qt::Key_Exclam, Qt::ShiftModifier, KEY_1 + 8, O::needsModifier, {18, shift}, ""},
         {Qt::Key_B, Qt::NoModifier, KEY_B + 8, O::needsModifier, {11, 0}, ""},
         {Qt::Key_Escape, Qt::ControlModifier, KEY_ESC + 8, O::cancel, {}, ""},
@@ -138,6 +119,7 @@ TEST(ShortcutRecorder, KeyPressesTranslateToPhysicalKeysWithLinuxRules)
         {Qt::Key_VolumeUp, Qt::ControlModifier, KEY_VOLUMEUP + 8, O::unknownKey, {}, ""},
         {Qt::Key_A, Qt::ControlModifier, 0, O::unknownKey, {}, ""}, // no physical key known
     };
+    // clang-format on
     for (const Row &row : rows) {
         const RecordedKey key = translateKeyPress(row.qtKey, row.modifiers, row.scanCode);
         EXPECT_EQ(key.outcome, row.outcome) << row.scanCode;
