@@ -5,6 +5,7 @@
 #include "capture/ScreenGeometry.h"
 #include "common/Trace.h"
 #include "platform/Platform.h"
+#include "settings/AppSettings.h"
 
 #include <QApplication>
 #include <QImageReader>
@@ -177,6 +178,10 @@ void CaptureCoordinator::deliver(const QImage &image, CaptureKind kind, CommandF
                 const auto &item = delivery.historyItem;
                 self->m_lastCaptureURL =
                     item ? std::optional<QUrl>(QUrl::fromLocalFile(item->filePath)) : std::nullopt;
+                // The editor names its document itself; the history keeps the raw capture.
+                if (self->m_services.settings->openEditorAfterCapture())
+                    self->m_services.openEditor(delivery.image, delivery.kind, std::nullopt,
+                                                item ? std::optional(item->id) : std::nullopt);
                 Q_EMIT self->deliveryFinished(item ? item->filePath : QString());
             }
             report(finished, {CommandResult::Status::done, {}, delivery});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DeliveryPipeline.h"
+#include "app/EditorLaunch.h"
 #include "capture/ScreenCaptureService.h"
 #include "capture/overlay/SelectionOverlayTypes.h"
 #include "common/CaptureAction.h"
@@ -15,11 +16,13 @@
 namespace zorv
 {
 
+class AppSettings;
 class Platform;
 
 // Everything the coordinator works with, injectable for tests.
 struct CoordinatorServices {
     Platform *platform = nullptr; // the screens to capture and the permission to do so
+    AppSettings *settings = nullptr;
     DeliveryPipeline *delivery = nullptr;
     ToastFunction toast;
     // The selection overlay and pins, replaceable so that tests need no windows.
@@ -27,6 +30,7 @@ struct CoordinatorServices {
                        std::function<void(std::optional<SelectionOutcome>)>)>
         selectArea;
     std::function<void(const QImage &)> pin;
+    OpenEditorFunction openEditor;
 };
 
 // How one command ended, for a caller that waits for it (the command line's

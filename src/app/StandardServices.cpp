@@ -1,10 +1,12 @@
 #include "app/StandardServices.h"
 
+#include "app/EditorLaunch.h"
 #include "app/MemoryTuning.h"
 #include "app/ShortcutRegistrar.h"
 #include "app/Toast.h"
 #include "app/settingswindow/SettingsWindow.h"
 #include "capture/overlay/SelectionOverlayController.h"
+#include "editor/ui/EditorWindowController.h"
 #include "output/OutputService.h"
 #include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
@@ -29,11 +31,17 @@ DesktopFileBrowser &fileBrowser()
     return browser;
 }
 
-// Pictures open with their default application until an editor takes them.
 HistoryItemOpener &historyOpener()
 {
-    static HistoryItemOpener opener(fileBrowser());
+    static HistoryItemOpener opener(fileBrowser(), [](const HistoryItem &item) {
+        openHistoryImage(item, qApp, &openEditor, toast());
+    });
     return opener;
+}
+
+void pinImage(const QImage &image)
+{
+    PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
 }
 } // namespace
 
@@ -78,15 +86,15 @@ CoordinatorServices coordinator()
     static auto *pipeline = new DeliveryPipeline(delivery(), qApp);
     CoordinatorServices services;
     services.platform = &Platform::shared();
+    services.settings = &AppSettings::shared();
     services.delivery = pipeline;
     services.toast = toast();
     services.selectArea = [](SelectionMode mode, bool windowMode,
                              std::function<void(std::optional<SelectionOutcome>)> completion) {
         SelectionOverlayController::shared().begin(mode, windowMode, std::move(completion));
     };
-    services.pin = [](const QImage &image) {
-        PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
-    };
+    services.pin = &pinImage;
+    services.openEditor = &openEditor;
     return services;
 }
 
@@ -125,6 +133,30 @@ WelcomeServices welcome()
     return services;
 }
 
+EditorActions editorActions()
+{
+    EditorActions actions;
+    actions.toast = toast();
+    actions.copy = &OutputService::copy;
+    actions.pin = &pinImage;
+    actions.playSaveSound = [] { Platform::shared().sound().playCaptureSound(); };
+    actions.reveal = [](const QString &filePath) { fileBrowser().reveal(filePath); };
+    actions.openFolder = [](const QString &folder) { fileBrowser().open(folder); };
+    actions.saveWithPanel = [](const QImage &image, const QString &suggestedName,
+                               std::function<void(std::optional<QString>)> completion) {
+        OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
+    };
+    // extractText and upload stay empty: the window disables them and says why.
+    return actions;
+}
+
+void openEditor(const QImage &image, CaptureKind kind, std::optional<QString> fileName,
+                std::optional<QUuid> historyItemID)
+{
+    EditorWindowController::open(image, kind, std::move(fileName), historyItemID,
+                                 AppSettings::shared(), editorActions());
+}
+
 void setSettingsWindow(SettingsWindowController *controller)
 {
     settingsController = controller;
@@ -143,9 +175,7 @@ HistoryActions historyActions()
     actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
     actions.copyImage = &OutputService::copy;
     actions.copyText = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
-    actions.pin = [](const QImage &image) {
-        PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
-    };
+    actions.pin = &pinImage;
     actions.toast = toast();
     actions.releaseMemory = &memoryTuning::releaseFreeMemory;
     return actions;

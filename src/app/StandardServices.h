@@ -5,6 +5,7 @@
 #include "app/WelcomeWindow.h"
 #include "app/settingswindow/SettingsServices.h"
 #include "app/tray/GlassMenuController.h"
+#include "editor/ui/EditorActions.h"
 #include "output/history/HistoryWindowController.h"
 #include "output/pins/PinWindowController.h"
 
@@ -24,6 +25,11 @@ PinActions pinActions();
 CoordinatorServices coordinator();
 SettingsServices settingsWindow(ShortcutRegistrar &shortcuts);
 WelcomeServices welcome();
+EditorActions editorActions();
+
+// An editor window for the image, with the application's settings.
+void openEditor(const QImage &image, CaptureKind kind, std::optional<QString> fileName,
+                std::optional<QUuid> historyItemID);
 
 // The running instance's settings window, once start-up has made it. The tray
 // panel's "All Settings…" calls showSettingsWindow().
@@ -33,7 +39,8 @@ HistoryActions historyActions();
 
 // The history window, made on first use, in front with the focus.
 void showHistoryWindow();
-// Opens an entry as a click in the history window does.
+// Opens an entry as a click in the history window does: pictures in the
+// editor, recordings and GIFs with their default application.
 void openHistoryItem(const HistoryItem &item);
 // The tray panel's commands and what it reads.
 GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator);

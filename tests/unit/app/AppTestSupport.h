@@ -17,6 +17,13 @@
 namespace zorv::test
 {
 
+struct OpenedEditor {
+    QImage image;
+    CaptureKind kind;
+    std::optional<QString> fileName;
+    std::optional<QUuid> historyItemID;
+};
+
 struct SelectionRequest {
     SelectionMode mode;
     bool windowMode;
@@ -24,7 +31,7 @@ struct SelectionRequest {
 };
 
 // The coordinator and its delivery on synthetic screens, temporary settings and
-// history; overlay requests, pins, toast messages and beeps are recorded.
+// history; overlay requests, pins, editors, toast messages and beeps are recorded.
 struct CaptureWorld : ::testing::Test {
     void SetUp() override
     {
@@ -46,12 +53,17 @@ struct CaptureWorld : ::testing::Test {
 
         CoordinatorServices services;
         services.platform = &platform;
+        services.settings = &settings();
         services.delivery = pipeline.get();
         services.toast = toast;
         services.selectArea = [this](SelectionMode mode, bool windowMode, auto completion) {
             requests.append({mode, windowMode, std::move(completion)});
         };
         services.pin = [this](const QImage &image) { pinned.append(image); };
+        services.openEditor = [this](const QImage &image, CaptureKind kind,
+                                     std::optional<QString> fileName, std::optional<QUuid> id) {
+            editors.append({image, kind, std::move(fileName), id});
+        };
         coordinator = std::make_unique<CaptureCoordinator>(services);
     }
 
@@ -93,6 +105,7 @@ struct CaptureWorld : ::testing::Test {
     QList<QImage> copied;
     QList<QByteArray> offered;
     QList<QImage> pinned;
+    QList<OpenedEditor> editors;
     int beeps = 0;
 };
 

@@ -94,3 +94,28 @@ TEST_F(CaptureCoordinatorTest, PinLastNeedsAReadableCapture)
     EXPECT_EQ(pinned[0].size(), QSize(64, 48));
     EXPECT_EQ(toasts, QStringList({"Nothing captured yet", "Nothing captured yet"}));
 }
+
+TEST_F(CaptureCoordinatorTest, TheEditorOpensAfterDeliveryOnlyWhenAskedBoundToTheHistoryEntry)
+{
+    performAndWait(CaptureAction::fullScreen);
+    EXPECT_TRUE(editors.isEmpty());
+
+    settings().openEditorAfterCapture.set(true);
+    coordinator->perform(CaptureAction::area);
+    const QImage captured = answer(SelectionOutcome::area(QRectF(10, 20, 64, 48)));
+    ASSERT_EQ(editors.size(), 1);
+    EXPECT_EQ(editors[0].image.convertToFormat(captured.format()), captured);
+    EXPECT_EQ(editors[0].kind, CaptureKind::screenshot);
+    EXPECT_FALSE(editors[0].fileName); // named by the editor, not after the history copy
+    EXPECT_EQ(editors[0].historyItemID, history->items().first().id);
+
+    // Without a history copy the capture still reaches the editor, bound to nothing.
+    QDir(history->mediaDirectory()).removeRecursively();
+    ASSERT_TRUE(writeFile(history->mediaDirectory(), "x"));
+    testing::internal::CaptureStderr();
+    performAndWait(CaptureAction::fullScreen);
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(editors.size(), 2);
+    EXPECT_FALSE(editors[1].historyItemID);
+    EXPECT_FALSE(editors[1].image.isNull());
+}
