@@ -36,6 +36,11 @@ for size in 1920x1080 3840x2160; do
       --no-audio --no-keyring -- "$here/tray.py" "$build/zorv" 20
   done
 done
+for size in 1920x1080 3840x2160; do
+  echo "== editor window at $size"
+  "$here/../scripts/desktop.sh" run --monitors "$size" --no-audio --no-keyring -- \
+    "$here/editor_window.py" "$build/zorv" 10
+done
 for entries in 500 5000; do
   echo "== history window, $entries entries"
   "$here/../scripts/desktop.sh" run --monitors 1920x1080 --no-audio --no-keyring -- \

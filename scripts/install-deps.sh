@@ -19,7 +19,7 @@ desktop_pkgs=(
   xcompmgr picom xterm dbus dbus-x11 pulseaudio pulseaudio-utils libasound2-plugins
   gnome-keyring libsecret-tools sound-theme-freedesktop libcanberra0
   fonts-dejavu-core hyperfine flameshot procps psmisc xdg-utils file strace
-  haskell-gtk-sni-tray-utils
+  haskell-gtk-sni-tray-utils python3-dbus python3-gi
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The history window over 500 kept captures: open it from the command line,
-# search, delete the match from its menu, then clear everything after the
-# confirmation. ZORV_SHOTS=DIR also keeps the screenshots there; with
+# open a capture in the editor, search, delete the match from its menu, then
+# clear everything after the confirmation. ZORV_SHOTS=DIR also keeps the screenshots there; with
 # QT_SCALE_FACTOR=2 the same journey runs at scale 2.
 source "$(dirname "$0")/../support/journey-lib.sh"
 
@@ -15,15 +15,6 @@ client() { # client WINDOW → "x y w h"
 }
 media_files() { find "$root/History" -type f | wc -l; }
 
-# A stand-in default application for PNG files that notes what it was given.
-opened="$journey_dir/opened.txt"
-mkdir -p "$XDG_DATA_HOME/applications"
-printf '#!/bin/sh\necho "$1" >> "%s"\n' "$opened" > "$journey_dir/viewer.sh"
-chmod +x "$journey_dir/viewer.sh"
-printf '[Desktop Entry]\nType=Application\nName=Journey viewer\nExec=%s %%f\nMimeType=image/png;\n' \
-  "$journey_dir/viewer.sh" > "$XDG_DATA_HOME/applications/journey-viewer.desktop"
-printf '[Default Applications]\nimage/png=journey-viewer.desktop\n' > "$XDG_CONFIG_HOME/mimeapps.list"
-
 start_zorv
 "$ZORV_BINARY" --history
 check "the history window opens" wait_until 10 history_window
@@ -34,9 +25,14 @@ check "it is 860 × 620 points" test "$w $h" = "$((860 * scale)) $((620 * scale)
 sleep 1 # thumbnails of the first screenful
 shot history-open
 
-# A click opens the capture with its default application.
+# A click opens the capture in the editor; closing it returns to the history.
 xdotool mousemove $((x + 60 * scale)) $((y + 130 * scale)) sleep 0.1 click 1
-check "a click opens the newest capture" wait_output 10 "$root/History/Capture 0000.png" cat "$opened"
+check "a click opens the newest capture in the editor" \
+  wait_until 10 xdotool search --onlyvisible --name '^Capture 0000\.png$'
+xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Capture 0000\.png$' | head -1)" key alt+F4
+check "the editor closes" \
+  wait_until 5 bash -c '! xdotool search --onlyvisible --name "^Capture 0000\.png\$"'
+xdotool windowactivate --sync "$win"
 
 # Copy from the menu puts the picture on the clipboard.
 xdotool mousemove $((x + 60 * scale)) $((y + 130 * scale)) sleep 0.1 click 3
