@@ -34,7 +34,8 @@ EditorModel::EditorModel(QImage image, CaptureKind kind, std::optional<QString> 
                          const AppSettings &settings, QObject *parent)
     : QObject(parent), m_image(std::move(image)), m_kind(kind),
       m_tools(configuredTools(settings), ToolSettings::toolScale(m_image)),
-      m_fileName(fileName ? *fileName : defaultFileName(settings))
+      m_fileName(fileName ? *fileName : defaultFileName(settings)),
+      m_autoIncrementNumbers(settings.autoIncrementNumbers())
 {
 }
 

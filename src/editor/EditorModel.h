@@ -60,6 +60,10 @@ class EditorModel : public QObject
 
     qint64 nextNumber() const { return m_nextNumber; }
     void setNextNumber(qint64 value);
+    // Whether placing a number badge advances nextNumber; read from the
+    // settings when the model is made.
+    bool autoIncrementNumbers() const { return m_autoIncrementNumbers; }
+    void setAutoIncrementNumbers(bool value) { m_autoIncrementNumbers = value; }
     int saveCount() const { return m_saveCount; }
     void setSaveCount(int value);
     std::optional<QUrl> lastSavedURL() const { return m_lastSavedURL; }
@@ -124,6 +128,7 @@ class EditorModel : public QObject
     std::optional<QUuid> m_editingTextID;
     std::optional<QRectF> m_cropRect;
     qint64 m_nextNumber = 1;
+    bool m_autoIncrementNumbers = true;
     int m_saveCount = 0;
     std::optional<QUrl> m_lastSavedURL;
     Backdrop m_backdrop;
