@@ -2,6 +2,7 @@
 
 #include "common/PlatformTexts.h"
 #include "editor/EditorModel.h"
+#include "editor/canvas/EditorCanvasView.h"
 #include "editor/ui/EditorButton.h"
 #include "editor/ui/EditorStyle.h"
 #include "editor/ui/EditorTitleBar.h"
@@ -16,11 +17,6 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QVBoxLayout>
-
-#if __has_include("editor/canvas/EditorCanvasView.h")
-#include "editor/canvas/EditorCanvasView.h"
-#define ZORV_EDITOR_HAS_CANVAS 1
-#endif
 
 namespace zorv
 {
@@ -43,10 +39,8 @@ EditorWindow::EditorWindow(EditorModel &model, AppSettings &settings, Availabili
 
     auto *canvasLayout = new QVBoxLayout(m_canvasArea);
     canvasLayout->setContentsMargins(0, 0, 0, 0);
-#ifdef ZORV_EDITOR_HAS_CANVAS
     m_canvas = new EditorCanvasView(model, m_canvasArea);
     canvasLayout->addWidget(m_canvas);
-#endif
 
     auto *body = new QHBoxLayout;
     body->setContentsMargins(0, 0, 0, 0);
@@ -201,16 +195,12 @@ void EditorWindow::chooseBackdrop(int presetIndex)
 
 void EditorWindow::commitTextEditing()
 {
-#ifdef ZORV_EDITOR_HAS_CANVAS
-    if (m_canvas)
-        m_canvas->commitTextEditing();
-#endif
+    m_canvas->commitTextEditing();
 }
 
 void EditorWindow::focusCanvas()
 {
-    if (QWidget *canvas = m_canvasArea->findChild<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        canvas->setFocus(Qt::OtherFocusReason);
+    m_canvas->setFocus(Qt::OtherFocusReason);
 }
 
 EditorCanvasView *EditorWindow::canvas() const
