@@ -77,6 +77,13 @@ const QHash<QString, QString> &table()
         {QStringLiteral("squareshape.split.3x3"), QStringLiteral("grid-3x3")},
         {QStringLiteral("chevron.down"), QStringLiteral("chevron-down")},
         {QStringLiteral("cursorarrow.click"), QStringLiteral("mouse-pointer-click")},
+        {QStringLiteral("cursorarrow"), QStringLiteral("mouse-pointer-2")},
+        {QStringLiteral("rectangle"), QStringLiteral("square")},
+        {QStringLiteral("circle"), QStringLiteral("circle")},
+        {QStringLiteral("highlighter"), QStringLiteral("highlighter")},
+        {QStringLiteral("textformat"), QStringLiteral("type")},
+        // Drawn for Zorv in the set's style: the set has no numbered circle.
+        {QStringLiteral("1.circle"), QStringLiteral("circle-one")},
     };
     return names;
 }

@@ -191,6 +191,7 @@ void CanvasGestures::drag(QPointF p)
         return;
     }
     case Drag::moving: {
+        reopenGesture();
         const std::optional<Annotation> a = find(m_dragID);
         if (!a)
             return;
@@ -201,6 +202,7 @@ void CanvasGestures::drag(QPointF p)
         return;
     }
     case Drag::resizing: {
+        reopenGesture();
         const std::optional<Annotation> a = find(m_dragID);
         if (!a || !m_handle)
             return;
@@ -212,6 +214,14 @@ void CanvasGestures::drag(QPointF p)
         m_model.bump();
         return;
     }
+}
+
+void CanvasGestures::reopenGesture()
+{
+    // An undo in the middle of a drag closes the gesture; what follows is
+    // still one step of its own.
+    if (m_dragGestureOpen && !m_model.history().inGesture())
+        m_model.beginGesture();
 }
 
 void CanvasGestures::finishDraft()

@@ -76,6 +76,7 @@ class CanvasGestures
     void replace(const Annotation &before, const Annotation &after);
     void invalidate(std::optional<QRectF> area);
     void invalidate(const Annotation &a);
+    void reopenGesture();
     void finishDraft();
     void endDrag();
 

@@ -127,6 +127,8 @@ void EditorCanvasView::modelChanged()
                                    [this](const Annotation &a) { return a.id == m_editedID; });
     if (gone || m_model.editingTextID() != m_editedID)
         m_gestures.abandonTextEditing();
+    else
+        placeTextEditor();
 }
 
 // Drawing ---------------------------------------------------------------------
@@ -396,14 +398,7 @@ void EditorCanvasView::openTextEditor(const QUuid &id)
     edit->setAutoFillBackground(false);
     edit->viewport()->setAutoFillBackground(false);
     edit->setAttribute(Qt::WA_TranslucentBackground);
-    const AnnotationRenderer::TextAttributes attributes = AnnotationRenderer::textAttributes(*a);
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Window, Qt::transparent);
-    palette.setColor(QPalette::Text, attributes.color);
-    edit->setPalette(palette);
-    edit->setFont(attributes.fontFor(*edit, layout().imageScale));
-    edit->setWordWrapMode(attributes.option.wrapMode());
+    edit->setWordWrapMode(AnnotationRenderer::textAttributes(*a).option.wrapMode());
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     edit->setPlainText(a->text);
     edit->moveCursor(QTextCursor::End);
@@ -441,6 +436,17 @@ void EditorCanvasView::placeTextEditor()
         return;
     const CanvasLayout layout = this->layout();
     const QSizeF imageSize(m_model.image().size());
+    // Colour and size follow the inspector and the zoom while typing.
+    const AnnotationRenderer::TextAttributes attributes = AnnotationRenderer::textAttributes(*a);
+    QPalette palette = m_textEdit->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    palette.setColor(QPalette::Window, Qt::transparent);
+    palette.setColor(QPalette::Text, attributes.color);
+    if (palette != m_textEdit->palette())
+        m_textEdit->setPalette(palette);
+    const QFont font = attributes.fontFor(*m_textEdit, layout.imageScale);
+    if (font != m_textEdit->font())
+        m_textEdit->setFont(font);
     // The renderer's wrap width and box, so lines break where they will be saved.
     const double wrap = AnnotationRenderer::textWrapWidth(*a, imageSize) * layout.imageScale;
     const QSizeF box = AnnotationRenderer::textBoxSize(*a, imageSize) * layout.imageScale;
@@ -450,16 +456,20 @@ void EditorCanvasView::placeTextEditor()
     const int width = int(std::ceil(wrap));
     const int height = std::max(int(std::ceil(box.height())) + lineHeight, 24);
     if (m_textEdit->pos() != origin || m_textEdit->width() != width ||
-        std::abs(m_textEdit->height() - height) > 1)
+        std::abs(m_textEdit->height() - height) > 1) {
         m_textEdit->setGeometry(QRect(origin, QSize(width, height)));
+        // Text past the image's edge is not drawn in the export either.
+        const QRect visible = layout.image.toAlignedRect().translated(-origin);
+        m_textEdit->setMask(QRegion(visible.intersected(m_textEdit->rect())));
+    }
 }
 
 void EditorCanvasView::textEdited()
 {
     if (!m_textEdit)
         return;
+    // The model's change moves and sizes the editor (modelChanged).
     m_gestures.setEditedText(m_textEdit->toPlainText());
-    placeTextEditor();
 }
 
 bool EditorCanvasView::eventFilter(QObject *watched, QEvent *event)

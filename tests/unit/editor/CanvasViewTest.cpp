@@ -29,7 +29,27 @@ class CanvasViewTest : public ::testing::Test
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
-    QPlainTextEdit *editor() const { return view.findChild<QPlainTextEdit *>(); }
+    // The one in use; closed ones linger hidden until deleted later.
+    QPlainTextEdit *editor() const
+    {
+        for (QPlainTextEdit *edit : view.findChildren<QPlainTextEdit *>())
+            if (edit->isVisible())
+                return edit;
+        return nullptr;
+    }
+    // Where the view shows red (the text's colour) on the white capture.
+    QRect redArea()
+    {
+        const QImage shot = view.grab().toImage();
+        QRect area;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                if (c.red() > 160 && c.green() < 110 && c.blue() < 110)
+                    area |= QRect(x, y, 1, 1);
+            }
+        return area;
+    }
 };
 
 } // namespace
@@ -63,5 +83,24 @@ TEST_F(CanvasViewTest, AnUndoWhileTypingEndsTheEditWithoutAStrayAnnotation)
     EXPECT_FALSE(view.isEditingText());
     EXPECT_TRUE(model.annotations().isEmpty());
     QApplication::processEvents();
-    EXPECT_FALSE(editor() && editor()->isVisible());
+    EXPECT_FALSE(editor());
+}
+
+TEST_F(CanvasViewTest, TypedTextStandsWhereItIsDrawnOnceCommitted)
+{
+    model.tools().setColorHex(QStringLiteral("#FF0000"));
+    model.tools().setTool(AnnotationTool::text);
+    for (const QSize size : {QSize(452, 352), QSize(852, 652)}) {
+        view.resize(size);
+        model.setAnnotations({});
+        QTest::mouseClick(&view, Qt::LeftButton, {}, view.rect().center());
+        // Long enough to wrap at the image's right edge.
+        QTest::keyClicks(editor(), QStringLiteral("Typed words wrap where the export wraps them"));
+        const QRect typed = redArea();
+        view.commitTextEditing();
+        const QRect drawn = redArea();
+        ASSERT_FALSE(drawn.isEmpty());
+        EXPECT_LE((typed.topLeft() - drawn.topLeft()).manhattanLength(), 3) << size.width();
+        EXPECT_LE((typed.bottomRight() - drawn.bottomRight()).manhattanLength(), 4) << size.width();
+    }
 }

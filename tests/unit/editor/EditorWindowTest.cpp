@@ -1,0 +1,245 @@
+#include "editor/ui/EditorWindow.h"
+#include "editor/EditorModel.h"
+#include "editor/ui/EditorButton.h"
+#include "editor/ui/EditorTitleBar.h"
+#include "editor/ui/EditorWindowController.h"
+#include "editor/ui/EditorWindowSize.h"
+#include "editor/ui/Inspector.h"
+#include "editor/ui/InspectorControls.h"
+#include "editor/ui/SaveButton.h"
+#include "editor/ui/ToolRail.h"
+#include "support/TemporarySettings.h"
+#include "unit/editor/EditorTestSupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace zorv;
+using namespace zorv::test;
+
+TEST(EditorWindowSizeTest, ScalesTheImageIntoTheWindowAndKeepsTheFloors)
+{
+    struct Case {
+        QSize pixels;
+        double k;
+        QSizeF content;
+    } cases[] = {
+        {{2368, 1540}, 0.5, {1600, 930}},
+        {{4736, 1540}, 0.25, {1600, 560}}, // 545 raised to the floor
+        {{300, 200}, 1, {1100, 560}},
+        {{1, 1}, 1, {1100, 560}},
+        // A one-pixel dimension does not shrink the other one.
+        {{1, 3080}, 0.25, {1100, 930}},
+        {{4736, 1}, 0.25, {1600, 560}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pixels.width() << "x" << c.pixels.height());
+        EXPECT_DOUBLE_EQ(editorWindowSize::initialScale(c.pixels), c.k);
+        EXPECT_EQ(editorWindowSize::contentSize(c.pixels), c.content);
+    }
+}
+
+TEST(EditorWindowSizeTest, PlacesTheWindowCentredAndNeverLargerThanTheScreen)
+{
+    const QRect screen(1920, 30, 1280, 770); // a second screen below a panel
+    const QRect fits = editorWindowSize::placement({1100, 560}, {1000, 640}, screen);
+    EXPECT_EQ(fits.size(), QSize(1100, 640));
+    EXPECT_EQ(fits.center(), screen.center());
+    const QRect large = editorWindowSize::placement({1600, 930}, {1000, 640}, screen);
+    EXPECT_EQ(large, screen);
+}
+
+namespace
+{
+
+class EditorWindowTest : public ::testing::Test
+{
+  protected:
+    TemporarySettings settings;
+    QStringList toasts;
+    int copies = 0;
+    QString folder;
+
+    void SetUp() override
+    {
+        folder = settings.dir.filePath(QStringLiteral("Shots"));
+        settings.settings->saveDirectoryPath.set(folder);
+        settings.settings->playSound.set(false);
+        settings.settings->copyToClipboard.set(false);
+    }
+
+    EditorWindowController *open(QSize size = {400, 300})
+    {
+        EditorActions actions;
+        actions.toast = [this](const QString &message, const QString &, double) {
+            toasts.append(message);
+        };
+        actions.copy = [this](const QImage &) { ++copies; };
+        auto *controller = EditorWindowController::open(
+            solidImage(size, Qt::white), CaptureKind::screenshot, QStringLiteral("Shot.png"),
+            std::nullopt, *settings.settings, actions);
+        opened.append(controller);
+        return controller;
+    }
+    static EditorWindow *windowOf(EditorWindowController *controller)
+    {
+        return qobject_cast<EditorWindow *>(controller->window());
+    }
+    static bool saveAndWait(EditorWindowController *controller)
+    {
+        QSignalSpy finished(controller, &EditorWindowController::saveFinished);
+        controller->save();
+        if (!finished.wait(10000)) {
+            ADD_FAILURE() << "the save did not finish";
+            return false;
+        }
+        return finished.constLast().constFirst().toBool();
+    }
+    QStringList savedFiles() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+    static void addAnnotation(EditorModel &model)
+    {
+        model.pushUndo();
+        model.add(makeAnnotation(AnnotationTool::rectangle, {10, 10}, {60, 50}));
+    }
+
+    void TearDown() override
+    {
+        for (const QPointer<EditorWindowController> &controller : opened)
+            delete controller.data();
+    }
+
+  private:
+    QList<QPointer<EditorWindowController>> opened;
+};
+
+} // namespace
+
+TEST_F(EditorWindowTest, SavingAgainWritesTheSameFileUntilTheFormatChanges)
+{
+    EditorWindowController *editor = open();
+    ASSERT_TRUE(saveAndWait(editor));
+    ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(savedFiles(), QStringList{QStringLiteral("Shot.png")});
+    EXPECT_EQ(editor->model().saveCount(), 2);
+    EXPECT_EQ(toasts.constLast(), QStringLiteral("Saved to Shots"));
+    EXPECT_TRUE(windowOf(editor)->titleBar()->saveButton()->isConfirming());
+
+    settings.settings->imageFormat.set(ImageFormat::jpeg);
+    ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(savedFiles(), (QStringList{QStringLiteral("Shot.jpg"), QStringLiteral("Shot.png")}));
+    EXPECT_EQ(editor->model().lastSavedURL()->toLocalFile(), QDir(folder).filePath("Shot.jpg"));
+    // What was written is the picture, not just a file.
+    EXPECT_EQ(QImage(QDir(folder).filePath("Shot.png")).size(), QSize(400, 300));
+}
+
+TEST_F(EditorWindowTest, ASaveWhileOneRunsFollowsItIntoTheSameFile)
+{
+    EditorWindowController *editor = open({3840, 2160});
+    QSignalSpy finished(editor, &EditorWindowController::saveFinished);
+    editor->save();
+    EXPECT_TRUE(editor->isSaving());
+    addAnnotation(editor->model());
+    editor->save();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.size() == 2; }, 20000));
+    EXPECT_EQ(savedFiles(), QStringList{QStringLiteral("Shot.png")});
+    EXPECT_EQ(editor->model().saveCount(), 2);
+}
+
+TEST_F(EditorWindowTest, AFailedSaveSaysWhyAndLeavesTheDocumentAsItWas)
+{
+    // A file where the folder should be: no folder can be made there, not even as root.
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EditorWindowController *editor = open();
+    addAnnotation(editor->model());
+
+    EXPECT_FALSE(saveAndWait(editor));
+    EXPECT_TRUE(toasts.constLast().startsWith(QStringLiteral("Couldn't save: ")))
+        << toasts.constLast().toStdString();
+    EXPECT_EQ(editor->model().saveCount(), 0);
+    EXPECT_FALSE(editor->model().lastSavedURL());
+    EXPECT_EQ(editor->model().annotations().size(), 1);
+    EXPECT_FALSE(windowOf(editor)->titleBar()->saveButton()->isConfirming());
+}
+
+TEST_F(EditorWindowTest, TheExportMenuOffersTheSavedFileAfterTheFirstSave)
+{
+    EditorWindowController *editor = open();
+    QAction *reveal = windowOf(editor)->revealAction();
+    EXPECT_EQ(reveal->text(), QStringLiteral("Open Save Folder"));
+    ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(reveal->text(), QStringLiteral("Show in File Manager"));
+    // Without an upload service the item says why it cannot be used.
+    EXPECT_FALSE(windowOf(editor)->uploadAction()->isEnabled());
+    EXPECT_FALSE(windowOf(editor)->uploadAction()->toolTip().isEmpty());
+}
+
+TEST_F(EditorWindowTest, ModesFollowTheToolAndTheBackdrop)
+{
+    EditorWindowController *editor = open();
+    EditorWindow *window = windowOf(editor);
+    EditorModel &model = editor->model();
+
+    // A tool from the rail while cropping drops the crop and leaves crop mode.
+    window->select(EditorMode::crop);
+    model.setCropRect(QRectF(10, 10, 100, 80));
+    window->toolRail()->toolButton(AnnotationTool::freehand)->click();
+    EXPECT_EQ(window->mode(), EditorMode::annotate);
+    EXPECT_EQ(model.tools().tool(), AnnotationTool::freehand);
+    EXPECT_FALSE(model.cropRect());
+    EXPECT_TRUE(window->toolRail()->toolButton(AnnotationTool::freehand)->isChecked());
+
+    // Beautify turns the backdrop on, annotating keeps it, "None" turns it off.
+    window->select(EditorMode::beautify);
+    EXPECT_TRUE(model.backdrop().isOn);
+    window->select(EditorMode::annotate);
+    EXPECT_TRUE(model.backdrop().isOn);
+    window->select(EditorMode::beautify);
+    window->inspector()->backdropTile(-1)->click();
+    EXPECT_FALSE(model.backdrop().isOn);
+    EXPECT_EQ(window->mode(), EditorMode::beautify);
+    window->inspector()->backdropTile(2)->click();
+    EXPECT_EQ(model.backdrop().presetIndex, 2);
+    EXPECT_TRUE(model.backdrop().isOn);
+}
+
+TEST_F(EditorWindowTest, ASwatchRecolorsOnlyTheSelectionAsOneUndoStep)
+{
+    EditorWindowController *editor = open();
+    EditorModel &model = editor->model();
+    Inspector *inspector = windowOf(editor)->inspector();
+    SwatchButton *green = inspector->swatches().at(3);
+
+    green->click();
+    EXPECT_EQ(model.tools().colorHex().toUpper(), QStringLiteral("#34C759"));
+    EXPECT_TRUE(green->isMarked());
+    EXPECT_FALSE(model.history().canUndo());
+
+    addAnnotation(model); // selected, red
+    const qsizetype steps = model.history().undoStack().size();
+    inspector->swatches().at(6)->click();
+    EXPECT_EQ(model.history().undoStack().size(), steps + 1);
+    EXPECT_EQ(model.annotations().constFirst().colorHex.toUpper(), QStringLiteral("#007AFF"));
+}
+
+TEST_F(EditorWindowTest, ClosingForgetsTheEditorWithoutAsking)
+{
+    EditorWindowController *editor = open();
+    QPointer<EditorWindowController> alive(editor);
+    addAnnotation(editor->model());
+    ASSERT_TRUE(EditorWindowController::openEditors().contains(editor));
+    EXPECT_EQ(editor->window()->objectName(), QStringLiteral("ZorvEditor"));
+    EXPECT_EQ(editor->window()->windowTitle(), QStringLiteral("Shot.png"));
+
+    EXPECT_TRUE(editor->window()->close());
+    EXPECT_FALSE(EditorWindowController::openEditors().contains(editor));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }));
+    EXPECT_EQ(EditorWindowController::open(QImage(), CaptureKind::screenshot, std::nullopt,
+                                           std::nullopt, *settings.settings, {}),
+              nullptr);
+}
