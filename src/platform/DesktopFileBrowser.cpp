@@ -36,7 +36,8 @@ void DesktopFileBrowser::reveal(const QString &path)
         QStringLiteral("org.freedesktop.FileManager1"),
         QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    // A URI with its spaces and non-ASCII letters percent-encoded, as file managers parse it.
+    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
     // Asynchronous: a file manager that is slow to start must not freeze the caller.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,

@@ -13,14 +13,22 @@ mkdir -p "$XDG_CONFIG_HOME/Zorv" "$saved"
 printf '[General]\nsaveDirectoryPath=%s\nopenEditorAfterCapture=true\nplaySound=false\n' \
   "$saved" > "$XDG_CONFIG_HOME/Zorv/Zorv.conf"
 
+# Something to capture: a coloured desktop and a terminal with text.
+xsetroot -solid '#3d6b8f'
+xterm -geometry 80x24+500+300 -fa Mono -fs 14 -title journey-xterm \
+  -e sh -c 'seq 1 200 | tr "\n" " "; sleep 120' >/dev/null 2>&1 &
+term=$!
+wait_until 10 xdotool search --onlyvisible --name '^journey-xterm$'
+sleep 0.5
+
 # The file manager answers on the session bus and notes what it was asked.
 shown="$journey_dir/file-manager.log"
 /usr/bin/python3 "$ZORV_SOURCE_DIR/tests/support/filemanager-stub.py" "$shown" &
 stub=$!
 wait_until 10 test -e "$shown" || fail "the file manager stub started"
 
-shot() { # shot NAME: the editor window alone
-  import -window "$win" "$journey_dir/$1.png"
+shot() { # shot NAME [root]: the editor window alone, or the screen with its menus
+  import -window "${2:-$win}" "$journey_dir/$1.png"
   [ -z "${ZORV_SHOTS:-}" ] || cp "$journey_dir/$1.png" "$ZORV_SHOTS/$1@${scale}x.png"
 }
 editors() { xdotool search --onlyvisible --name '\.png$' 2>/dev/null || true; }
@@ -73,7 +81,8 @@ xdotool key t; click 160 -200
 xdotool type --delay 30 "Journey"
 xdotool key Return; sleep 0.2
 xdotool key n; click -400 60; click -330 60
-xdotool key b; drag -200 20 0 140
+xdotool key b; drag -200 -110 60 -10 # over the terminal's text
+xdotool key Escape # nothing selected: the grabs below show the picture alone
 xdotool mousemove --sync $((x + 4)) $((y + h - 4)) # off the canvas: no hover marks
 sleep 0.3
 shot editor-annotate
@@ -81,7 +90,7 @@ canvas_grab drawn
 
 xdotool key ctrl+z; sleep 0.3
 canvas_grab undone
-xdotool key ctrl+shift+z; sleep 0.3
+xdotool key ctrl+shift+z Escape; sleep 0.3
 canvas_grab redone
 check "undo changes the picture" differs "$journey_dir/drawn.png" "$journey_dir/undone.png"
 check "redo restores it" same "$journey_dir/drawn.png" "$journey_dir/redone.png"
@@ -121,7 +130,7 @@ check "the clipboard holds the saved picture pixel for pixel" same "$journey_dir
 read -r ex ey < <(at $((w / scale - 16 - 48)) 26)
 xdotool mousemove --sync "$ex" "$ey" click 1
 sleep 0.5
-shot editor-export-menu
+shot editor-export-menu root
 xdotool key Up Return
 uri="file://$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' "$file")"
 check "Show in File Manager asks the file manager to show the saved file" \
@@ -140,5 +149,5 @@ check "a click opens the capture in another editor" wait_output 10 2 editor_coun
 check "titled with the history entry's name" \
   wait_until 5 xdotool search --onlyvisible --name "^${history_name//./\\.}\$"
 
-kill "$stub" 2>/dev/null || true
+kill "$stub" "$term" 2>/dev/null || true
 finish
