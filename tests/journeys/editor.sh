@@ -31,6 +31,15 @@ shot() { # shot NAME [root]: the editor window alone, or the screen with its men
   import -window "${2:-$win}" "$journey_dir/$1.png"
   [ -z "${ZORV_SHOTS:-}" ] || cp "$journey_dir/$1.png" "$ZORV_SHOTS/$1@${scale}x.png"
 }
+window_named() { # xdotool's search fails when a window (a toast) goes while it looks
+  local found
+  for _ in $(seq 40); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$found" ] &&
+      { echo "$found"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
 editors() { xdotool search --onlyvisible --name '\.png$' 2>/dev/null || true; }
 editor_count() { editors | grep -c . || true; }
 client() { # client WINDOW → "x y w h"
@@ -142,14 +151,14 @@ check "Show in File Manager asks the file manager to show the saved file" \
 history_name=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[0]["fileName"])' \
   "$XDG_DATA_HOME/Zorv/history.json")
 "$ZORV_BINARY" --history
-check "the history window opens" wait_until 10 xdotool search --onlyvisible --name '^Capture History$'
-hist=$(xdotool search --onlyvisible --name '^Capture History$' | head -1)
+check "the history window opens" wait_until 10 window_named '^Capture History$'
+hist=$(window_named '^Capture History$')
 read -r hx hy _ _ < <(client "$hist")
 sleep 0.8
 xdotool mousemove --sync $((hx + 60 * scale)) $((hy + 130 * scale)) click 1
 check "a click opens the capture in another editor" wait_output 10 2 editor_count
 check "titled with the history entry's name" \
-  wait_until 5 xdotool search --onlyvisible --name "^${history_name//./\\.}\$"
+  wait_until 5 window_named "^${history_name//./\\.}\$"
 
 kill "$stub" "$term" 2>/dev/null || true
 finish
