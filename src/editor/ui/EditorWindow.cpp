@@ -125,7 +125,7 @@ void EditorWindow::buildExportMenu(Availability availability)
     connect(m_saveAs, &QAction::triggered, this, &EditorWindow::saveAsRequested);
     QAction *copy = m_exportMenu->addAction(QStringLiteral("Copy to Clipboard"));
     connect(copy, &QAction::triggered, this, &EditorWindow::copyRequested);
-    m_upload = m_exportMenu->addAction(QStringLiteral("Upload & Copy Link"));
+    m_upload = m_exportMenu->addAction(QStringLiteral("Upload && Copy Link"));
     m_upload->setEnabled(availability.upload);
     if (!availability.upload)
         m_upload->setToolTip(unavailableUpload());

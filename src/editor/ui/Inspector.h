@@ -9,7 +9,6 @@
 class QColorDialog;
 class QLabel;
 class QPushButton;
-class QStackedWidget;
 
 namespace zorv
 {
@@ -68,7 +67,7 @@ class Inspector : public QWidget
 
     EditorModel &m_model;
     const AppSettings &m_settings;
-    QStackedWidget *m_modes;
+    QList<QWidget *> m_sections; // by mode
     EditorMode m_mode = EditorMode::annotate;
 
     QLabel *m_toolTitle = nullptr;
