@@ -233,7 +233,10 @@ void EditorWindowController::pin()
 
 void EditorWindowController::reveal()
 {
-    if (const std::optional<QUrl> last = m_model->lastSavedURL()) {
+    // A saved file deleted since cannot be shown selected: the save folder
+    // opens instead, as before the first save.
+    if (const std::optional<QUrl> last = m_model->lastSavedURL();
+        last && QFileInfo::exists(last->toLocalFile())) {
         if (m_actions.reveal)
             m_actions.reveal(last->toLocalFile());
         return;

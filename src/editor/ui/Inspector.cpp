@@ -299,12 +299,19 @@ void Inspector::setColour(const QString &hex)
     }
 }
 
+Inspector::~Inspector()
+{
+    delete m_colourDialog.data();
+}
+
 void Inspector::openColourDialog()
 {
     // Not modal and without a nested event loop: the window stays live while
     // the dialog is open, and a pick applies when it is made.
     if (!m_colourDialog) {
-        m_colourDialog = new QColorDialog(this);
+        // Without a parent: the dialog keeps the desktop's look instead of
+        // inheriting the editor's style sheet, which is made for dark surfaces.
+        m_colourDialog = new QColorDialog;
         m_colourDialog->setAttribute(Qt::WA_DeleteOnClose);
         m_colourDialog->setWindowTitle(QStringLiteral("Custom color"));
         m_colourDialog->setOption(QColorDialog::ShowAlphaChannel, false);

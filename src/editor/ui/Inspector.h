@@ -32,6 +32,7 @@ class Inspector : public QWidget
     static const QStringList &swatchColours();
 
     Inspector(EditorModel &model, const AppSettings &settings, QWidget *parent = nullptr);
+    ~Inspector() override;
 
     void setMode(EditorMode mode);
     // Reads the model and settings again.

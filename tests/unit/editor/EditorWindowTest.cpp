@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -62,6 +63,7 @@ class EditorWindowTest : public ::testing::Test
     TemporarySettings settings;
     QStringList toasts;
     int copies = 0;
+    QStringList revealed;
     QString folder;
 
     void SetUp() override
@@ -79,6 +81,8 @@ class EditorWindowTest : public ::testing::Test
             toasts.append(message);
         };
         actions.copy = [this](const QImage &) { ++copies; };
+        actions.reveal = [this](const QString &path) { revealed.append("file " + path); };
+        actions.openFolder = [this](const QString &path) { revealed.append("folder " + path); };
         auto *controller = EditorWindowController::open(
             solidImage(size, Qt::white), CaptureKind::screenshot, QStringLiteral("Shot.png"),
             std::nullopt, *settings.settings, actions);
@@ -129,8 +133,11 @@ TEST_F(EditorWindowTest, SavingAgainWritesTheSameFileUntilTheFormatChanges)
     EXPECT_EQ(toasts.constLast(), QStringLiteral("Saved to Shots"));
     EXPECT_TRUE(windowOf(editor)->titleBar()->saveButton()->isConfirming());
 
+    EXPECT_EQ(copies, 0);
     settings.settings->imageFormat.set(ImageFormat::jpeg);
+    settings.settings->copyToClipboard.set(true);
     ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(copies, 1);
     EXPECT_EQ(savedFiles(), (QStringList{QStringLiteral("Shot.jpg"), QStringLiteral("Shot.png")}));
     EXPECT_EQ(editor->model().lastSavedURL()->toLocalFile(), QDir(folder).filePath("Shot.jpg"));
     // What was written is the picture, not just a file.
@@ -173,8 +180,18 @@ TEST_F(EditorWindowTest, TheExportMenuOffersTheSavedFileAfterTheFirstSave)
     EditorWindowController *editor = open();
     QAction *reveal = windowOf(editor)->revealAction();
     EXPECT_EQ(reveal->text(), QStringLiteral("Open Save Folder"));
+    reveal->trigger();
+    EXPECT_EQ(revealed, QStringList{"folder " + folder});
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
     ASSERT_TRUE(saveAndWait(editor));
     EXPECT_EQ(reveal->text(), QStringLiteral("Show in File Manager"));
+    const QString saved = QDir(folder).filePath("Shot.png");
+    reveal->trigger();
+    // Once the file is gone, its folder opens instead.
+    QFile::remove(saved);
+    reveal->trigger();
+    EXPECT_EQ(revealed, (QStringList{"folder " + folder, "file " + saved, "folder " + folder}));
     // Without an upload service the item says why it cannot be used.
     EXPECT_FALSE(windowOf(editor)->uploadAction()->isEnabled());
     EXPECT_FALSE(windowOf(editor)->uploadAction()->toolTip().isEmpty());
