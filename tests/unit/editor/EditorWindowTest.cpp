@@ -6,6 +6,7 @@
 #include "editor/ui/EditorWindowSize.h"
 #include "editor/ui/Inspector.h"
 #include "editor/ui/InspectorControls.h"
+#include "editor/ui/ModeSwitcher.h"
 #include "editor/ui/SaveButton.h"
 #include "editor/ui/ToolRail.h"
 #include "support/TemporarySettings.h"
@@ -277,4 +278,26 @@ TEST_F(EditorWindowTest, EveryControlIsNamedReachableByTabAndTheKeysAreTheWindow
     }
     for (const char *key : {"Ctrl+S", "Ctrl+Shift+S", "Ctrl+C", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Y"})
         EXPECT_EQ(keys.count(QKeySequence(QString::fromLatin1(key))), 1) << key;
+}
+
+TEST_F(EditorWindowTest, TheTitleBarKeepsItsPlacesAtEveryWidth)
+{
+    EditorWindow *window = windowOf(open());
+    EditorTitleBar *bar = window->titleBar();
+    for (int width : {1000, 1333, 1900}) {
+        SCOPED_TRACE(width);
+        window->resize(width, 700);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar->geometry(), QRect(0, 0, width, 52));
+        const QRect switcher = bar->switcher()->geometry();
+        EXPECT_EQ(switcher.size(), QSize(3 * 96, 28));
+        EXPECT_LE(std::abs(switcher.left() + switcher.right() + 1 - width), 1);
+        EXPECT_EQ(switcher.top() + switcher.height() / 2, 26);
+        const QRect exportButton = bar->exportButton()->geometry();
+        EXPECT_EQ(exportButton.size(), QSize(96, 30));
+        EXPECT_EQ(width - (exportButton.right() + 1), 16);
+        EXPECT_EQ(exportButton.top() + exportButton.height() / 2, 26);
+        // Nothing on the right runs into the switcher.
+        EXPECT_GT(bar->extractTextButton()->geometry().left(), switcher.right());
+    }
 }
