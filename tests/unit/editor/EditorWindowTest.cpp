@@ -301,3 +301,74 @@ TEST_F(EditorWindowTest, TheTitleBarKeepsItsPlacesAtEveryWidth)
         EXPECT_GT(bar->extractTextButton()->geometry().left(), switcher.right());
     }
 }
+
+TEST_F(EditorWindowTest, TheInspectorShowsTheSlidersOfTheToolAndTheSizeTheExportWillHave)
+{
+    EditorWindowController *editor = open({301, 200});
+    EditorWindow *window = windowOf(editor);
+    Inspector *inspector = window->inspector();
+    EditorModel &model = editor->model();
+    struct Case {
+        AnnotationTool tool;
+        QStringList shown;
+    } cases[] = {
+        {AnnotationTool::arrow, {"Thickness"}},
+        {AnnotationTool::text, {"Thickness", "Text size"}},
+        {AnnotationTool::number, {"Thickness", "Text size"}},
+        {AnnotationTool::blur, {"Thickness", "Blur radius"}},
+        {AnnotationTool::pixelate, {"Thickness", "Pixel size"}},
+    };
+    for (const Case &c : cases) {
+        window->chooseTool(c.tool);
+        for (const char *label : {"Thickness", "Text size", "Blur radius", "Pixel size"})
+            EXPECT_EQ(!inspector->slider(label)->isHidden(), c.shown.contains(label))
+                << label << " for " << annotationTool::title(c.tool).toStdString();
+    }
+    model.tools().setLineWidth(2.5); // halves round up
+    EXPECT_EQ(inspector->slider("Thickness")->valueText(), QStringLiteral("3 px"));
+
+    // The output row and the copied picture agree, backdrop padding included.
+    QImage copied;
+    for (double padding : {0.0, 0.07, 0.2}) {
+        window->select(EditorMode::beautify);
+        Backdrop backdrop = model.backdrop();
+        backdrop.padding = padding;
+        model.setBackdrop(backdrop);
+        const QImage flattened = model.flattenedImage();
+        EXPECT_EQ(inspector->outputSizeText(),
+                  QStringLiteral("%1 × %2").arg(flattened.width()).arg(flattened.height()));
+    }
+    editor->copy();
+    EXPECT_EQ(copies, 1);
+    EXPECT_EQ(toasts.constLast(), QStringLiteral("Copied to Clipboard"));
+}
+
+TEST_F(EditorWindowTest, SaveAsCountsOnlyAWrittenFile)
+{
+    std::function<void(std::optional<QString>)> pending;
+    QString suggested;
+    EditorActions actions;
+    actions.toast = [this](const QString &message, const QString &, double) {
+        toasts.append(message);
+    };
+    actions.saveWithPanel = [&](const QImage &, const QString &name,
+                                std::function<void(std::optional<QString>)> done) {
+        suggested = name;
+        pending = std::move(done);
+    };
+    std::unique_ptr<EditorWindowController> editor(EditorWindowController::open(
+        solidImage({80, 60}), CaptureKind::screenshot, QStringLiteral("Shot.png"), std::nullopt,
+        *settings.settings, actions));
+    editor->saveAs();
+    EXPECT_EQ(suggested, QStringLiteral("Shot.png"));
+    pending(std::nullopt); // cancelled, or the write failed
+    EXPECT_EQ(editor->model().saveCount(), 0);
+    EXPECT_TRUE(toasts.isEmpty());
+
+    editor->saveAs();
+    pending(QStringLiteral("/elsewhere/Picked.jpg"));
+    EXPECT_EQ(editor->model().saveCount(), 1);
+    EXPECT_EQ(editor->model().lastSavedURL()->toLocalFile(),
+              QStringLiteral("/elsewhere/Picked.jpg"));
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Saved Picked.jpg")});
+}
