@@ -225,6 +225,15 @@ TEST_F(EditorWindowTest, ModesFollowTheToolAndTheBackdrop)
     window->inspector()->backdropTile(2)->click();
     EXPECT_EQ(model.backdrop().presetIndex, 2);
     EXPECT_TRUE(model.backdrop().isOn);
+    // A tool letter typed on the canvas ends beautifying too.
+    model.tools().setTool(AnnotationTool::text);
+    EXPECT_EQ(window->mode(), EditorMode::annotate);
+    EXPECT_TRUE(model.backdrop().isOn);
+    // Beautify from crop drops the crop tool but stays beautifying.
+    window->select(EditorMode::crop);
+    window->select(EditorMode::beautify);
+    EXPECT_EQ(window->mode(), EditorMode::beautify);
+    EXPECT_EQ(model.tools().tool(), AnnotationTool::arrow);
 }
 
 TEST_F(EditorWindowTest, ASwatchRecolorsOnlyTheSelectionAsOneUndoStep)
