@@ -102,7 +102,13 @@ void EditorWindowController::present()
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (screen) {
-        const QRect available = screen->availableGeometry();
+        // The geometry set here is the content's; the window manager's title
+        // bar goes above it and must stay on the screen, or the window
+        // cannot be moved. Its height is unknown until the window is shown.
+        constexpr int decorationAllowance = 32;
+        QRect available = screen->availableGeometry();
+        if (available.height() > 2 * decorationAllowance)
+            available.setTop(available.top() + decorationAllowance);
         const QSize minimum = QSize(1000, 640).boundedTo(available.size());
         m_window->setMinimumSize(minimum);
         m_window->setGeometry(editorWindowSize::placement(
