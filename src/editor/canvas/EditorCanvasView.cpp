@@ -52,10 +52,12 @@ EditorCanvasView::EditorCanvasView(EditorModel &model, QWidget *parent)
     // Every pixel is painted, from the cached base first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(80, 80);
-    m_model.onNeedsDisplay = [this] {
+    // Held weakly: the model outlives the canvas, and a canvas built later for
+    // the same model installs its own.
+    m_model.onNeedsDisplay = [canvas = QPointer<EditorCanvasView>(this)] {
         // A drag repaints only where the annotation was and is.
-        if (!m_gestures.repaintsLocally())
-            update();
+        if (canvas && !canvas->m_gestures.repaintsLocally())
+            canvas->update();
     };
     m_gestures.onInvalidate = [this](std::optional<QRectF> area) { invalidate(area); };
     m_gestures.onTextEditingBegan = [this](const QUuid &id) { openTextEditor(id); };
@@ -72,7 +74,6 @@ EditorCanvasView::~EditorCanvasView()
     m_gestures.onInvalidate = nullptr;
     if (m_gestures.isEditingText())
         m_gestures.commitTextEditing();
-    m_model.onNeedsDisplay = nullptr;
 }
 
 EditorModel &EditorCanvasView::model() const
@@ -295,9 +296,9 @@ void EditorCanvasView::resizeEvent(QResizeEvent *event)
 
 void EditorCanvasView::press(QMouseEvent *event, int clickCount)
 {
+    setFocus(Qt::MouseFocusReason);
     if (event->button() != Qt::LeftButton)
         return;
-    setFocus(Qt::MouseFocusReason);
     const CanvasLayout layout = this->layout();
     if (layout.isEmpty())
         return;

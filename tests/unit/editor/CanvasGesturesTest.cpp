@@ -1,5 +1,6 @@
 #include "editor/canvas/CanvasGestures.h"
 #include "editor/EditorModel.h"
+#include "editor/canvas/CanvasLayout.h"
 #include "support/TemporarySettings.h"
 #include "unit/editor/EditorTestSupport.h"
 
@@ -288,4 +289,32 @@ TEST_F(CanvasGesturesTest, TextLeftEmptyIsRemovedAndUndoReturnsToBeforeIt)
     EXPECT_TRUE(model.annotations().isEmpty());
     model.undo();
     EXPECT_EQ(only().text, QStringLiteral(" Hi "));
+}
+
+TEST(CanvasLayoutTest, FitsWithoutAnUpperScaleAndPadsAsTheExportDoes)
+{
+    struct Row {
+        QSizeF view;
+        QSize image;
+        double padding; // < 0: no backdrop
+        QRectF imageRect;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {{452, 352}, {100, 50},  -1,    {26, 76, 400, 200}},  // enlarged four times
+        {{352, 352}, {100, 100}, 0.25,  {76, 76, 200, 200}},  // 25 px of padding each side
+        {{352, 352}, {100, 100}, 0.259, {76, 76, 200, 200}},  // 25.9 px counts as 25
+        {{54, 300},  {100, 100}, -1,    {}},                   // no room
+    };
+    // clang-format on
+    for (const Row &row : rows) {
+        Backdrop backdrop;
+        backdrop.isOn = row.padding >= 0;
+        backdrop.padding = row.padding;
+        const CanvasLayout layout = CanvasLayout::compute(row.view, row.image, backdrop);
+        EXPECT_EQ(layout.image, row.imageRect) << row.view.width();
+    }
+    const CanvasLayout layout = CanvasLayout::compute({452, 352}, {100, 50}, Backdrop());
+    EXPECT_EQ(layout.toImage({126, 126}), QPointF(25, 12.5));
+    EXPECT_EQ(layout.toImage({-9000, 9000}), QPointF(0, 50));
 }
