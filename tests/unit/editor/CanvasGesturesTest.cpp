@@ -149,7 +149,7 @@ TEST_F(CanvasGesturesTest, TinyDraftsAreDiscardedAndKeptOnesTakeTheCurrentColour
         {AnnotationTool::arrow,     {{54, 50}},              false},  // 4 long
         {AnnotationTool::arrow,     {{53, 54}},              true},   // 5 long
         {AnnotationTool::line,      {{150, 50}},             true},   // flat
-        {AnnotationTool::freehand,  {},                      false},  // one point
+        {AnnotationTool::freehand,  {{50, 50}, {50, 50}},    false},  // one point
         {AnnotationTool::freehand,  {{51, 50}},              true},
         {AnnotationTool::blur,      {{52, 80}},              true},
     };
