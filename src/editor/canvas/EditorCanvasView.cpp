@@ -36,11 +36,16 @@ double backdropRadius(const EditorModel &model, const CanvasLayout &layout)
     return longSide * std::max(model.backdrop().cornerRadius, 0.0) * layout.imageScale;
 }
 
-// What the selection outline surrounds: a text's whole box, else its bounds.
+// What the selection outline surrounds: a text's whole box, a badge's circle,
+// else the bounds (a text or badge has none of its own).
 QRectF outlineArea(const Annotation &a, QSizeF imageSize)
 {
     if (a.tool == AnnotationTool::text && !a.text.isEmpty())
         return QRectF(a.start, AnnotationRenderer::textBoxSize(a, imageSize));
+    if (a.tool == AnnotationTool::number) {
+        const double r = AnnotationRenderer::numberBadgeDiameter(a.fontSize) / 2;
+        return QRectF(a.start - QPointF(r, r), QSizeF(2 * r, 2 * r));
+    }
     return a.bounds();
 }
 } // namespace
