@@ -157,8 +157,14 @@ void EditorWindowController::startSave()
 {
     EditorSaveJob job;
     job.image = exportImage();
-    if (job.image.isNull())
+    if (job.image.isNull()) {
+        // The model holds an image, so only memory for the flattened copy
+        // was missing: say so rather than seem to save.
+        toast(QStringLiteral("Couldn't save: there is not enough memory to export the image."),
+              warningSymbol);
+        Q_EMIT saveFinished(false);
         return;
+    }
     job.directory = OutputService::expandTilde(m_settings.saveDirectoryPath());
     job.fileName = m_model->fileName();
     job.format = m_settings.imageFormat();

@@ -145,6 +145,13 @@ TEST_F(EditorWindowTest, SavingAgainWritesTheSameFileUntilTheFormatChanges)
     EXPECT_EQ(QImage(QDir(folder).filePath("Shot.png")).size(), QSize(400, 300));
 }
 
+TEST_F(EditorWindowTest, AOnePixelCaptureSavesAsOnePixel)
+{
+    EditorWindowController *editor = open({1, 1});
+    ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(QImage(QDir(folder).filePath("Shot.png")).size(), QSize(1, 1));
+}
+
 TEST_F(EditorWindowTest, ASaveWhileOneRunsFollowsItIntoTheSameFile)
 {
     EditorWindowController *editor = open({3840, 2160});
