@@ -88,6 +88,20 @@ QString panelMimeType(ImageFormat format)
     return pngMimeType;
 }
 
+// The format a chosen file name asks for by its extension; `fallback` when the
+// extension names none of the formats written here.
+ImageFormat formatForPath(const QString &path, ImageFormat fallback)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        return ImageFormat::png;
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return ImageFormat::jpeg;
+    if (suffix == QLatin1String("heic") || suffix == QLatin1String("heif"))
+        return ImageFormat::heic;
+    return fallback;
+}
+
 } // namespace
 
 OutputService &OutputService::shared()
@@ -196,7 +210,9 @@ void OutputService::saveWithPanel(const QImage &image, const QString &suggestedN
         }
         const QString path = files.first();
         const double quality = settings->jpegQuality();
-        QtConcurrent::run([image, format, quality, path]() -> bool {
+        // A name typed with another extension gets that format, so the file
+        // is what its name says.
+        QtConcurrent::run([image, format = formatForPath(path, format), quality, path]() -> bool {
             const std::optional<QByteArray> bytes = ImageEncoder::encode(image, format, quality);
             return bytes && !FileWriter::replaceFile(path, *bytes);
         }).then(qApp, [image, path, completion, settings](bool written) {

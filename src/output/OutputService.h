@@ -42,8 +42,9 @@ class OutputService
                                 const QString &fileName) const;
 
     // Asks for a destination with a file dialog that does not block; the image
-    // is encoded and written in the background. `completion` gets the written
-    // path, or nothing when cancelled or when writing failed (after a beep).
+    // is encoded and written in the background, in the format the chosen
+    // name's extension asks for (the configured one for other extensions). `completion` gets the
+    // written path, or nothing when cancelled or when writing failed (after a beep).
     void saveWithPanel(const QImage &image, const QString &suggestedName,
                        std::function<void(std::optional<QString>)> completion = {}) const;
 

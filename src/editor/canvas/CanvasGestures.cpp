@@ -182,9 +182,12 @@ void CanvasGestures::drag(QPointF p)
         return;
     case Drag::creating: {
         const Annotation before = *m_draft;
-        if (isStroke(m_draft->tool))
+        if (isStroke(m_draft->tool)) {
+            // A pointer that reports without moving adds nothing to the stroke.
+            if (m_draft->points.constLast() == p)
+                return;
             m_draft->points.append(p);
-        else
+        } else
             m_draft->end = p;
         invalidate(before);
         invalidate(*m_draft);

@@ -36,11 +36,16 @@ double backdropRadius(const EditorModel &model, const CanvasLayout &layout)
     return longSide * std::max(model.backdrop().cornerRadius, 0.0) * layout.imageScale;
 }
 
-// What the selection outline surrounds: a text's whole box, else its bounds.
+// What the selection outline surrounds: a text's whole box, a badge's circle,
+// else the bounds (a text or badge has none of its own).
 QRectF outlineArea(const Annotation &a, QSizeF imageSize)
 {
     if (a.tool == AnnotationTool::text && !a.text.isEmpty())
         return QRectF(a.start, AnnotationRenderer::textBoxSize(a, imageSize));
+    if (a.tool == AnnotationTool::number) {
+        const double r = AnnotationRenderer::numberBadgeDiameter(a.fontSize) / 2;
+        return QRectF(a.start - QPointF(r, r), QSizeF(2 * r, 2 * r));
+    }
     return a.bounds();
 }
 } // namespace
@@ -52,10 +57,12 @@ EditorCanvasView::EditorCanvasView(EditorModel &model, QWidget *parent)
     // Every pixel is painted, from the cached base first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(80, 80);
-    m_model.onNeedsDisplay = [this] {
+    // Held weakly: the model outlives the canvas, and a canvas built later for
+    // the same model installs its own.
+    m_model.onNeedsDisplay = [canvas = QPointer<EditorCanvasView>(this)] {
         // A drag repaints only where the annotation was and is.
-        if (!m_gestures.repaintsLocally())
-            update();
+        if (canvas && !canvas->m_gestures.repaintsLocally())
+            canvas->update();
     };
     m_gestures.onInvalidate = [this](std::optional<QRectF> area) { invalidate(area); };
     m_gestures.onTextEditingBegan = [this](const QUuid &id) { openTextEditor(id); };
@@ -72,7 +79,6 @@ EditorCanvasView::~EditorCanvasView()
     m_gestures.onInvalidate = nullptr;
     if (m_gestures.isEditingText())
         m_gestures.commitTextEditing();
-    m_model.onNeedsDisplay = nullptr;
 }
 
 EditorModel &EditorCanvasView::model() const
@@ -295,9 +301,9 @@ void EditorCanvasView::resizeEvent(QResizeEvent *event)
 
 void EditorCanvasView::press(QMouseEvent *event, int clickCount)
 {
+    setFocus(Qt::MouseFocusReason);
     if (event->button() != Qt::LeftButton)
         return;
-    setFocus(Qt::MouseFocusReason);
     const CanvasLayout layout = this->layout();
     if (layout.isEmpty())
         return;

@@ -77,6 +77,12 @@ void EditorButton::setFill(const QColor &fill)
     update();
 }
 
+void EditorButton::setBodyScale(qreal scale)
+{
+    m_bodyScale = scale;
+    update();
+}
+
 void EditorButton::setHelp(const QString &help)
 {
     setToolTip(help);
@@ -102,7 +108,12 @@ void EditorButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    if (m_bodyScale != 1) {
+        const QPointF centre = bounds.center();
+        bounds.setSize(bounds.size() * m_bodyScale);
+        bounds.moveCenter(centre);
+    }
 
     QColor body;
     if (m_fill.isValid())

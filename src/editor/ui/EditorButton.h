@@ -30,6 +30,9 @@ class EditorButton : public QAbstractButton
     void setRadius(qreal radius);
     // A body colour that overrides the look (the save button's confirmation).
     void setFill(const QColor &fill);
+    // The body's size against the widget's, around its centre; below 1 leaves
+    // room for a body that grows for a moment (the save button's confirmation).
+    void setBodyScale(qreal scale);
     // Tool tip and accessible name; the accessible name falls back to it.
     void setHelp(const QString &help);
 
@@ -46,6 +49,7 @@ class EditorButton : public QAbstractButton
     QString m_trailingSymbol;
     Body m_body = Body::hover;
     qreal m_radius = 7;
+    qreal m_bodyScale = 1;
     QColor m_fill;
     bool m_hovered = false;
 };

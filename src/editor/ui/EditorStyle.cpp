@@ -82,6 +82,10 @@ void apply(QWidget *window)
     const QString hover = QColor::fromRgbF(1, 1, 1, 0.10f).name(QColor::HexArgb);
     window->setStyleSheet(
         QStringLiteral(
+            // Labels take their colour from here: a style sheet on the window
+            // keeps them from inheriting its palette.
+            "QLabel { color: %5; background: transparent; }"
+            "QLabel[secondary=\"true\"] { color: %6; }"
             "QSlider { min-height: 20px; background: transparent; }"
             "QSlider::groove:horizontal { height: 4px; border-radius: 2px; background: %1; }"
             "QSlider::sub-page:horizontal { height: 4px; border-radius: 2px; background: %2; }"
@@ -101,7 +105,7 @@ void apply(QWidget *window)
             "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px; }"
             "QScrollBar::handle:vertical { background: %4; border-radius: 3px; min-height: 24px; }"
             "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }")
-            .arg(groove, accent, menuRim, hover));
+            .arg(groove, accent, menuRim, hover, text().name(), secondaryText().name()));
 }
 
 QLabel *sectionTitle(const QString &title, QWidget *parent)
@@ -112,18 +116,14 @@ QLabel *sectionTitle(const QString &title, QWidget *parent)
     font.setWeight(QFont::DemiBold);
     font.setLetterSpacing(QFont::PercentageSpacing, 108);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondaryText());
-    label->setPalette(palette);
+    label->setProperty("secondary", true);
     return label;
 }
 
 QLabel *secondaryLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondaryText());
-    label->setPalette(palette);
+    label->setProperty("secondary", true);
     return label;
 }
 

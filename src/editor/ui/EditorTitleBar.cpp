@@ -60,9 +60,14 @@ EditorTitleBar::EditorTitleBar(QMenu *exportMenu, QWidget *parent)
 
 void EditorTitleBar::setDocument(const QString &fileName, QSize pixels)
 {
+    // Called on every change of the document, drags included: lay out only
+    // when what is shown changes.
+    const QString size = QStringLiteral("%1 × %2").arg(pixels.width()).arg(pixels.height());
+    if (fileName == m_fileName && size == m_size->text())
+        return;
     m_fileName = fileName;
     m_name->setToolTip(fileName);
-    m_size->setText(QStringLiteral("%1 × %2").arg(pixels.width()).arg(pixels.height()));
+    m_size->setText(size);
     layoutChildren();
 }
 

@@ -23,8 +23,8 @@ namespace zorv
 
 EditorWindow::EditorWindow(EditorModel &model, AppSettings &settings, Availability availability,
                            QWidget *parent)
-    : QWidget(parent), m_model(model), m_settings(settings), m_shownSaveCount(model.saveCount()),
-      m_exportMenu(new QMenu(this))
+    : QWidget(parent), m_model(model), m_settings(settings), m_shownTool(model.tools().tool()),
+      m_shownSaveCount(model.saveCount()), m_exportMenu(new QMenu(this))
 {
     setObjectName(QStringLiteral("ZorvEditor"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -86,7 +86,15 @@ EditorWindow::EditorWindow(EditorModel &model, AppSettings &settings, Availabili
 
     connect(&m_model, &EditorModel::changed, this, &EditorWindow::refresh);
     connect(&m_model.history(), &UndoHistory::availabilityChanged, this, &EditorWindow::refresh);
-    connect(&m_model.tools(), &ToolSettings::changed, this, &EditorWindow::refresh);
+    connect(&m_model.tools(), &ToolSettings::changed, this, [this] {
+        // A tool chosen any way (a letter on the canvas too) is for drawing or
+        // cropping: beautifying ends.
+        if (m_model.tools().tool() != m_shownTool) {
+            m_shownTool = m_model.tools().tool();
+            m_beautifying = false;
+        }
+        refresh();
+    });
     connect(&m_settings, &AppSettings::changed, m_inspector, &Inspector::refresh);
     refresh();
 }
@@ -125,7 +133,7 @@ void EditorWindow::buildExportMenu(Availability availability)
     connect(m_saveAs, &QAction::triggered, this, &EditorWindow::saveAsRequested);
     QAction *copy = m_exportMenu->addAction(QStringLiteral("Copy to Clipboard"));
     connect(copy, &QAction::triggered, this, &EditorWindow::copyRequested);
-    m_upload = m_exportMenu->addAction(QStringLiteral("Upload & Copy Link"));
+    m_upload = m_exportMenu->addAction(QStringLiteral("Upload && Copy Link"));
     m_upload->setEnabled(availability.upload);
     if (!availability.upload)
         m_upload->setToolTip(unavailableUpload());
@@ -162,8 +170,8 @@ void EditorWindow::select(EditorMode mode)
         tools.setTool(AnnotationTool::crop);
         break;
     case EditorMode::beautify:
-        m_beautifying = true;
         leaveCrop();
+        m_beautifying = true; // after the tool change, which ends beautifying
         if (!m_model.backdrop().isOn) {
             Backdrop backdrop = m_model.backdrop();
             backdrop.isOn = true;

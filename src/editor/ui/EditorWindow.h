@@ -80,6 +80,7 @@ class EditorWindow : public QWidget
     EditorModel &m_model;
     AppSettings &m_settings;
     bool m_beautifying = false;
+    AnnotationTool m_shownTool;
     int m_shownSaveCount = 0;
     QMenu *m_exportMenu;
     QAction *m_saveAs = nullptr;

@@ -102,7 +102,13 @@ void EditorWindowController::present()
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (screen) {
-        const QRect available = screen->availableGeometry();
+        // The geometry set here is the content's; the window manager's title
+        // bar goes above it and must stay on the screen, or the window
+        // cannot be moved. Its height is unknown until the window is shown.
+        constexpr int decorationAllowance = 32;
+        QRect available = screen->availableGeometry();
+        if (available.height() > 2 * decorationAllowance)
+            available.setTop(available.top() + decorationAllowance);
         const QSize minimum = QSize(1000, 640).boundedTo(available.size());
         m_window->setMinimumSize(minimum);
         m_window->setGeometry(editorWindowSize::placement(
@@ -151,8 +157,14 @@ void EditorWindowController::startSave()
 {
     EditorSaveJob job;
     job.image = exportImage();
-    if (job.image.isNull())
+    if (job.image.isNull()) {
+        // The model holds an image, so only memory for the flattened copy
+        // was missing: say so rather than seem to save.
+        toast(QStringLiteral("Couldn't save: there is not enough memory to export the image."),
+              warningSymbol);
+        Q_EMIT saveFinished(false);
         return;
+    }
     job.directory = OutputService::expandTilde(m_settings.saveDirectoryPath());
     job.fileName = m_model->fileName();
     job.format = m_settings.imageFormat();
@@ -233,7 +245,10 @@ void EditorWindowController::pin()
 
 void EditorWindowController::reveal()
 {
-    if (const std::optional<QUrl> last = m_model->lastSavedURL()) {
+    // A saved file deleted since cannot be shown selected: the save folder
+    // opens instead, as before the first save.
+    if (const std::optional<QUrl> last = m_model->lastSavedURL();
+        last && QFileInfo::exists(last->toLocalFile())) {
         if (m_actions.reveal)
             m_actions.reveal(last->toLocalFile());
         return;

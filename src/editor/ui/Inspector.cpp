@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QSlider>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -69,19 +68,19 @@ const QStringList &Inspector::swatchColours()
 }
 
 Inspector::Inspector(EditorModel &model, const AppSettings &settings, QWidget *parent)
-    : QWidget(parent), m_model(model), m_settings(settings), m_modes(new QStackedWidget(this))
+    : QWidget(parent), m_model(model), m_settings(settings)
 {
     setFixedWidth(panelWidth);
-    m_modes->addWidget(buildAnnotate());
-    m_modes->addWidget(buildCrop());
-    m_modes->addWidget(buildBeautify());
+    // In mode order; only the current one shows, at its own height.
+    m_sections = {buildAnnotate(), buildCrop(), buildBeautify()};
 
     auto *content = new QWidget;
     content->setAutoFillBackground(false);
     auto *column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    column->addWidget(m_modes);
+    for (QWidget *section : m_sections)
+        column->addWidget(section);
     auto *divider = new QWidget(content);
     divider->setFixedHeight(1);
     divider->setAutoFillBackground(true);
@@ -98,7 +97,8 @@ Inspector::Inspector(EditorModel &model, const AppSettings &settings, QWidget *p
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->viewport()->setAutoFillBackground(false);
-    content->setStyleSheet(QStringLiteral("background: transparent;"));
+    content->setObjectName(QStringLiteral("inspectorContent"));
+    content->setStyleSheet(QStringLiteral("#inspectorContent { background: transparent; }"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 0, 0, 0);
     layout->addWidget(scroll);
@@ -238,7 +238,9 @@ QWidget *Inspector::buildExport()
 void Inspector::setMode(EditorMode mode)
 {
     m_mode = mode;
-    m_modes->setCurrentIndex(int(editorMode::all().indexOf(mode)));
+    const qsizetype current = editorMode::all().indexOf(mode);
+    for (qsizetype i = 0; i < m_sections.size(); ++i)
+        m_sections[i]->setVisible(i == current);
     refresh();
 }
 
@@ -297,12 +299,19 @@ void Inspector::setColour(const QString &hex)
     }
 }
 
+Inspector::~Inspector()
+{
+    delete m_colourDialog.data();
+}
+
 void Inspector::openColourDialog()
 {
     // Not modal and without a nested event loop: the window stays live while
     // the dialog is open, and a pick applies when it is made.
     if (!m_colourDialog) {
-        m_colourDialog = new QColorDialog(this);
+        // Without a parent: the dialog keeps the desktop's look instead of
+        // inheriting the editor's style sheet, which is made for dark surfaces.
+        m_colourDialog = new QColorDialog;
         m_colourDialog->setAttribute(Qt::WA_DeleteOnClose);
         m_colourDialog->setWindowTitle(QStringLiteral("Custom color"));
         m_colourDialog->setOption(QColorDialog::ShowAlphaChannel, false);

@@ -9,7 +9,6 @@
 class QColorDialog;
 class QLabel;
 class QPushButton;
-class QStackedWidget;
 
 namespace zorv
 {
@@ -33,6 +32,7 @@ class Inspector : public QWidget
     static const QStringList &swatchColours();
 
     Inspector(EditorModel &model, const AppSettings &settings, QWidget *parent = nullptr);
+    ~Inspector() override;
 
     void setMode(EditorMode mode);
     // Reads the model and settings again.
@@ -68,7 +68,7 @@ class Inspector : public QWidget
 
     EditorModel &m_model;
     const AppSettings &m_settings;
-    QStackedWidget *m_modes;
+    QList<QWidget *> m_sections; // by mode
     EditorMode m_mode = EditorMode::annotate;
 
     QLabel *m_toolTitle = nullptr;

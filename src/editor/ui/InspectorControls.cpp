@@ -36,6 +36,8 @@ SwatchButton::SwatchButton(const QColor &colour, const QString &label, QWidget *
 
 void SwatchButton::setColour(const QColor &colour)
 {
+    if (m_colour == colour)
+        return;
     m_colour = colour;
     update();
 }

@@ -26,6 +26,7 @@ class SaveButton : public EditorButton
     bool m_confirming = false;
     QTimer *m_reset;
     QVariantAnimation *m_fade;
+    QVariantAnimation *m_grow;
 };
 
 } // namespace zorv

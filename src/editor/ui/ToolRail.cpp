@@ -4,6 +4,7 @@
 #include "editor/ui/EditorStyle.h"
 
 #include <QPainter>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace zorv
@@ -57,8 +58,24 @@ EditorButton *railButton(const QString &symbol, const QString &help, QWidget *pa
 ToolRail::ToolRail(QWidget *parent) : QWidget(parent)
 {
     setFixedWidth(railWidth);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
+    // On a short screen the tools scroll; the history pill stays in view.
+    auto *tools = new QWidget;
+    tools->setObjectName(QStringLiteral("railTools"));
+    tools->setStyleSheet(QStringLiteral("#railTools { background: transparent; }"));
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidget(tools);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 1, 8);
+    outer->setSpacing(6);
+    outer->addWidget(scroll, 1);
+
+    auto *layout = new QVBoxLayout(tools);
+    layout->setContentsMargins(8, 8, 7, 0);
     layout->setSpacing(2);
 
     for (AnnotationTool tool : annotationTool::all()) {
@@ -66,7 +83,7 @@ ToolRail::ToolRail(QWidget *parent) : QWidget(parent)
             continue;
         const QString help = QStringLiteral("%1 (%2)").arg(annotationTool::title(tool),
                                                            annotationTool::shortcut(tool));
-        EditorButton *button = railButton(annotationTool::symbol(tool), help, this);
+        EditorButton *button = railButton(annotationTool::symbol(tool), help, tools);
         button->setCheckable(true);
         connect(button, &EditorButton::clicked, this, [this, tool, button] {
             // The highlight follows the model, not the click.
@@ -77,9 +94,9 @@ ToolRail::ToolRail(QWidget *parent) : QWidget(parent)
         layout->addWidget(button, 0, Qt::AlignHCenter);
     }
     layout->addSpacing(3);
-    layout->addWidget(separator(this, buttonSize - 8), 0, Qt::AlignHCenter);
+    layout->addWidget(separator(tools, buttonSize - 8), 0, Qt::AlignHCenter);
     layout->addSpacing(3);
-    EditorButton *crop = railButton(QStringLiteral("crop"), QStringLiteral("Crop (C)"), this);
+    EditorButton *crop = railButton(QStringLiteral("crop"), QStringLiteral("Crop (C)"), tools);
     crop->setCheckable(true);
     connect(crop, &EditorButton::clicked, this, [this, crop] {
         crop->setChecked(!crop->isChecked());
@@ -108,7 +125,7 @@ ToolRail::ToolRail(QWidget *parent) : QWidget(parent)
     pillLayout->addWidget(separator(m_pill, pillButtonSize - 12), 0, Qt::AlignHCenter);
     pillLayout->addSpacing(2);
     pillLayout->addWidget(m_clear);
-    layout->addWidget(m_pill, 0, Qt::AlignHCenter);
+    outer->addWidget(m_pill, 0, Qt::AlignHCenter);
 
     connect(m_undo, &EditorButton::clicked, this, &ToolRail::undoRequested);
     connect(m_redo, &EditorButton::clicked, this, &ToolRail::redoRequested);

@@ -1,8 +1,11 @@
 #include "editor/canvas/CanvasGestures.h"
+#include "editor/AnnotationRenderer.h"
 #include "editor/EditorModel.h"
+#include "editor/canvas/CanvasLayout.h"
 #include "support/TemporarySettings.h"
 #include "unit/editor/EditorTestSupport.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 using namespace zorv;
@@ -148,7 +151,7 @@ TEST_F(CanvasGesturesTest, TinyDraftsAreDiscardedAndKeptOnesTakeTheCurrentColour
         {AnnotationTool::arrow,     {{54, 50}},              false},  // 4 long
         {AnnotationTool::arrow,     {{53, 54}},              true},   // 5 long
         {AnnotationTool::line,      {{150, 50}},             true},   // flat
-        {AnnotationTool::freehand,  {},                      false},  // one point
+        {AnnotationTool::freehand,  {{50, 50}, {50, 50}},    false},  // one point
         {AnnotationTool::freehand,  {{51, 50}},              true},
         {AnnotationTool::blur,      {{52, 80}},              true},
     };
@@ -288,4 +291,62 @@ TEST_F(CanvasGesturesTest, TextLeftEmptyIsRemovedAndUndoReturnsToBeforeIt)
     EXPECT_TRUE(model.annotations().isEmpty());
     model.undo();
     EXPECT_EQ(only().text, QStringLiteral(" Hi "));
+}
+
+TEST(CanvasLayoutTest, FitsWithoutAnUpperScaleAndPadsAsTheExportDoes)
+{
+    struct Row {
+        QSizeF view;
+        QSize image;
+        double padding; // < 0: no backdrop
+        QRectF imageRect;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {{452, 352}, {100, 50},  -1,    {26, 76, 400, 200}},  // enlarged four times
+        {{352, 352}, {100, 100}, 0.25,  {76, 76, 200, 200}},  // 25 px of padding each side
+        {{352, 352}, {100, 100}, 0.259, {76, 76, 200, 200}},  // 25.9 px counts as 25
+        {{54, 300},  {100, 100}, -1,    {}},                   // no room
+    };
+    // clang-format on
+    for (const Row &row : rows) {
+        Backdrop backdrop;
+        backdrop.isOn = row.padding >= 0;
+        backdrop.padding = row.padding;
+        const CanvasLayout layout = CanvasLayout::compute(row.view, row.image, backdrop);
+        EXPECT_EQ(layout.image, row.imageRect) << row.view.width();
+    }
+    const CanvasLayout layout = CanvasLayout::compute({452, 352}, {100, 50}, Backdrop());
+    EXPECT_EQ(layout.toImage({126, 126}), QPointF(25, 12.5));
+    EXPECT_EQ(layout.toImage({-9000, 9000}), QPointF(0, 50));
+}
+
+// Repaints cover the paint area only: anything drawn outside it would be left
+// behind on screen when the annotation moves.
+TEST(CanvasGeometryTest, EveryToolDrawsInsideItsPaintArea)
+{
+    const QImage base = solidImage({400, 300}, Qt::white);
+    for (AnnotationTool tool : annotationTool::all()) {
+        Annotation a = makeAnnotation(tool, {150, 120}, {230, 140}, 12);
+        if (tool == AnnotationTool::arrow)
+            a.end = {160, 220}; // a steep head sticks out sideways
+        if (tool == AnnotationTool::text || tool == AnnotationTool::number)
+            a.end = a.start;
+        if (tool == AnnotationTool::freehand || tool == AnnotationTool::highlighter)
+            a.points = {{150, 120}, {190, 160}, {230, 120}};
+        a.text = QStringLiteral("Wide words, and more of them");
+        QImage drawn(base.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        AnnotationRenderer::render(painter, {a}, base, QSizeF(base.size()));
+        painter.end();
+        const QRect area = canvasGeometry::paintBounds(a, QSizeF(base.size())).toAlignedRect();
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                if (qAlpha(drawn.pixel(x, y)) != 0 && !area.contains(x, y)) {
+                    ADD_FAILURE() << annotationTool::rawValue(tool).toStdString() << " at " << x
+                                  << "," << y;
+                    x = drawn.width(), y = drawn.height();
+                }
+    }
 }

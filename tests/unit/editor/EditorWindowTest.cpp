@@ -6,6 +6,7 @@
 #include "editor/ui/EditorWindowSize.h"
 #include "editor/ui/Inspector.h"
 #include "editor/ui/InspectorControls.h"
+#include "editor/ui/ModeSwitcher.h"
 #include "editor/ui/SaveButton.h"
 #include "editor/ui/ToolRail.h"
 #include "support/TemporarySettings.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -62,6 +64,7 @@ class EditorWindowTest : public ::testing::Test
     TemporarySettings settings;
     QStringList toasts;
     int copies = 0;
+    QStringList revealed;
     QString folder;
 
     void SetUp() override
@@ -79,6 +82,8 @@ class EditorWindowTest : public ::testing::Test
             toasts.append(message);
         };
         actions.copy = [this](const QImage &) { ++copies; };
+        actions.reveal = [this](const QString &path) { revealed.append("file " + path); };
+        actions.openFolder = [this](const QString &path) { revealed.append("folder " + path); };
         auto *controller = EditorWindowController::open(
             solidImage(size, Qt::white), CaptureKind::screenshot, QStringLiteral("Shot.png"),
             std::nullopt, *settings.settings, actions);
@@ -93,7 +98,8 @@ class EditorWindowTest : public ::testing::Test
     {
         QSignalSpy finished(controller, &EditorWindowController::saveFinished);
         controller->save();
-        if (!finished.wait(10000)) {
+        // A save that fails at once may report before save() returns.
+        if (finished.isEmpty() && !finished.wait(10000)) {
             ADD_FAILURE() << "the save did not finish";
             return false;
         }
@@ -128,12 +134,22 @@ TEST_F(EditorWindowTest, SavingAgainWritesTheSameFileUntilTheFormatChanges)
     EXPECT_EQ(toasts.constLast(), QStringLiteral("Saved to Shots"));
     EXPECT_TRUE(windowOf(editor)->titleBar()->saveButton()->isConfirming());
 
+    EXPECT_EQ(copies, 0);
     settings.settings->imageFormat.set(ImageFormat::jpeg);
+    settings.settings->copyToClipboard.set(true);
     ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(copies, 1);
     EXPECT_EQ(savedFiles(), (QStringList{QStringLiteral("Shot.jpg"), QStringLiteral("Shot.png")}));
     EXPECT_EQ(editor->model().lastSavedURL()->toLocalFile(), QDir(folder).filePath("Shot.jpg"));
     // What was written is the picture, not just a file.
     EXPECT_EQ(QImage(QDir(folder).filePath("Shot.png")).size(), QSize(400, 300));
+}
+
+TEST_F(EditorWindowTest, AOnePixelCaptureSavesAsOnePixel)
+{
+    EditorWindowController *editor = open({1, 1});
+    ASSERT_TRUE(saveAndWait(editor));
+    EXPECT_EQ(QImage(QDir(folder).filePath("Shot.png")).size(), QSize(1, 1));
 }
 
 TEST_F(EditorWindowTest, ASaveWhileOneRunsFollowsItIntoTheSameFile)
@@ -172,8 +188,18 @@ TEST_F(EditorWindowTest, TheExportMenuOffersTheSavedFileAfterTheFirstSave)
     EditorWindowController *editor = open();
     QAction *reveal = windowOf(editor)->revealAction();
     EXPECT_EQ(reveal->text(), QStringLiteral("Open Save Folder"));
+    reveal->trigger();
+    EXPECT_EQ(revealed, QStringList{"folder " + folder});
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
     ASSERT_TRUE(saveAndWait(editor));
     EXPECT_EQ(reveal->text(), QStringLiteral("Show in File Manager"));
+    const QString saved = QDir(folder).filePath("Shot.png");
+    reveal->trigger();
+    // Once the file is gone, its folder opens instead.
+    QFile::remove(saved);
+    reveal->trigger();
+    EXPECT_EQ(revealed, (QStringList{"folder " + folder, "file " + saved, "folder " + folder}));
     // Without an upload service the item says why it cannot be used.
     EXPECT_FALSE(windowOf(editor)->uploadAction()->isEnabled());
     EXPECT_FALSE(windowOf(editor)->uploadAction()->toolTip().isEmpty());
@@ -206,6 +232,15 @@ TEST_F(EditorWindowTest, ModesFollowTheToolAndTheBackdrop)
     window->inspector()->backdropTile(2)->click();
     EXPECT_EQ(model.backdrop().presetIndex, 2);
     EXPECT_TRUE(model.backdrop().isOn);
+    // A tool letter typed on the canvas ends beautifying too.
+    model.tools().setTool(AnnotationTool::text);
+    EXPECT_EQ(window->mode(), EditorMode::annotate);
+    EXPECT_TRUE(model.backdrop().isOn);
+    // Beautify from crop drops the crop tool but stays beautifying.
+    window->select(EditorMode::crop);
+    window->select(EditorMode::beautify);
+    EXPECT_EQ(window->mode(), EditorMode::beautify);
+    EXPECT_EQ(model.tools().tool(), AnnotationTool::arrow);
 }
 
 TEST_F(EditorWindowTest, ASwatchRecolorsOnlyTheSelectionAsOneUndoStep)
@@ -242,4 +277,114 @@ TEST_F(EditorWindowTest, ClosingForgetsTheEditorWithoutAsking)
     EXPECT_EQ(EditorWindowController::open(QImage(), CaptureKind::screenshot, std::nullopt,
                                            std::nullopt, *settings.settings, {}),
               nullptr);
+}
+
+TEST_F(EditorWindowTest, EveryControlIsNamedReachableByTabAndTheKeysAreTheWindows)
+{
+    EditorWindow *window = windowOf(open());
+    for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
+        SCOPED_TRACE(button->metaObject()->className());
+        EXPECT_FALSE(button->accessibleName().isEmpty());
+        EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus);
+    }
+    QList<QKeySequence> keys;
+    for (QAction *action : window->actions()) {
+        EXPECT_EQ(action->shortcutContext(), Qt::WindowShortcut);
+        keys += action->shortcuts();
+    }
+    for (const char *key : {"Ctrl+S", "Ctrl+Shift+S", "Ctrl+C", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Y"})
+        EXPECT_EQ(keys.count(QKeySequence(QString::fromLatin1(key))), 1) << key;
+}
+
+TEST_F(EditorWindowTest, TheTitleBarKeepsItsPlacesAtEveryWidth)
+{
+    EditorWindow *window = windowOf(open());
+    EditorTitleBar *bar = window->titleBar();
+    for (int width : {1000, 1333, 1900}) {
+        SCOPED_TRACE(width);
+        window->resize(width, 700);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar->geometry(), QRect(0, 0, width, 52));
+        const QRect switcher = bar->switcher()->geometry();
+        EXPECT_EQ(switcher.size(), QSize(3 * 96, 28));
+        EXPECT_LE(std::abs(switcher.left() + switcher.right() + 1 - width), 1);
+        EXPECT_EQ(switcher.top() + switcher.height() / 2, 26);
+        const QRect exportButton = bar->exportButton()->geometry();
+        EXPECT_EQ(exportButton.size(), QSize(96, 30));
+        EXPECT_EQ(width - (exportButton.right() + 1), 16);
+        EXPECT_EQ(exportButton.top() + exportButton.height() / 2, 26);
+        // Nothing on the right runs into the switcher.
+        EXPECT_GT(bar->extractTextButton()->geometry().left(), switcher.right());
+    }
+}
+
+TEST_F(EditorWindowTest, TheInspectorShowsTheSlidersOfTheToolAndTheSizeTheExportWillHave)
+{
+    EditorWindowController *editor = open({301, 200});
+    EditorWindow *window = windowOf(editor);
+    Inspector *inspector = window->inspector();
+    EditorModel &model = editor->model();
+    struct Case {
+        AnnotationTool tool;
+        QStringList shown;
+    } cases[] = {
+        {AnnotationTool::arrow, {"Thickness"}},
+        {AnnotationTool::text, {"Thickness", "Text size"}},
+        {AnnotationTool::number, {"Thickness", "Text size"}},
+        {AnnotationTool::blur, {"Thickness", "Blur radius"}},
+        {AnnotationTool::pixelate, {"Thickness", "Pixel size"}},
+    };
+    for (const Case &c : cases) {
+        window->chooseTool(c.tool);
+        for (const char *label : {"Thickness", "Text size", "Blur radius", "Pixel size"})
+            EXPECT_EQ(!inspector->slider(label)->isHidden(), c.shown.contains(label))
+                << label << " for " << annotationTool::title(c.tool).toStdString();
+    }
+    model.tools().setLineWidth(2.5); // halves round up
+    EXPECT_EQ(inspector->slider("Thickness")->valueText(), QStringLiteral("3 px"));
+
+    // The output row and the copied picture agree, backdrop padding included.
+    QImage copied;
+    for (double padding : {0.0, 0.07, 0.2}) {
+        window->select(EditorMode::beautify);
+        Backdrop backdrop = model.backdrop();
+        backdrop.padding = padding;
+        model.setBackdrop(backdrop);
+        const QImage flattened = model.flattenedImage();
+        EXPECT_EQ(inspector->outputSizeText(),
+                  QStringLiteral("%1 × %2").arg(flattened.width()).arg(flattened.height()));
+    }
+    editor->copy();
+    EXPECT_EQ(copies, 1);
+    EXPECT_EQ(toasts.constLast(), QStringLiteral("Copied to Clipboard"));
+}
+
+TEST_F(EditorWindowTest, SaveAsCountsOnlyAWrittenFile)
+{
+    std::function<void(std::optional<QString>)> pending;
+    QString suggested;
+    EditorActions actions;
+    actions.toast = [this](const QString &message, const QString &, double) {
+        toasts.append(message);
+    };
+    actions.saveWithPanel = [&](const QImage &, const QString &name,
+                                std::function<void(std::optional<QString>)> done) {
+        suggested = name;
+        pending = std::move(done);
+    };
+    std::unique_ptr<EditorWindowController> editor(EditorWindowController::open(
+        solidImage({80, 60}), CaptureKind::screenshot, QStringLiteral("Shot.png"), std::nullopt,
+        *settings.settings, actions));
+    editor->saveAs();
+    EXPECT_EQ(suggested, QStringLiteral("Shot.png"));
+    pending(std::nullopt); // cancelled, or the write failed
+    EXPECT_EQ(editor->model().saveCount(), 0);
+    EXPECT_TRUE(toasts.isEmpty());
+
+    editor->saveAs();
+    pending(QStringLiteral("/elsewhere/Picked.jpg"));
+    EXPECT_EQ(editor->model().saveCount(), 1);
+    EXPECT_EQ(editor->model().lastSavedURL()->toLocalFile(),
+              QStringLiteral("/elsewhere/Picked.jpg"));
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Saved Picked.jpg")});
 }

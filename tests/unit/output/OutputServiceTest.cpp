@@ -175,4 +175,18 @@ TEST(OutputService, SaveWithPanelWritesTheChosenFileInTheBackground)
         EXPECT_EQ(clipboard && clipboard->hasFormat("image/png"), accept);
     }
     EXPECT_EQ(QImage::fromData(test::readFile(chosen), "jpeg").size(), QSize(50, 20));
+
+    // A name typed with another extension is written in that format.
+    const QString png = fixture.dir.filePath("typed.png");
+    std::optional<QString> written;
+    service.saveWithPanel(test::solidImage({50, 20}), "pick.jpg",
+                          [&](std::optional<QString> url) { written = url; });
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *d = qobject_cast<QFileDialog *>(widget); d && d->isVisible()) {
+            d->selectFile(png);
+            static_cast<QDialog *>(d)->accept();
+        }
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 10000));
+    EXPECT_TRUE(test::readFile(png).startsWith("\x89PNG"));
 }
