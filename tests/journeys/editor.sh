@@ -68,6 +68,8 @@ png_size() { identify -format %wx%h "$1"; }
 width_of() { identify -format %w "$1"; }
 
 start_zorv
+# The capture and the editor take the screen under the pointer: the terminal's.
+xdotool mousemove --sync $((200 * scale)) $((200 * scale))
 "$ZORV_BINARY" fullScreen
 check "a full-screen capture opens the editor" wait_output 10 1 editor_count
 win=$(editors | head -1)
