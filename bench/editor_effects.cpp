@@ -214,13 +214,12 @@ void flatten(benchmark::State &state, bool warm)
     Backdrop backdrop;
     backdrop.isOn = true;
     model.setBackdrop(backdrop);
-    ImageEffects::shared().clear();
     if (warm)
         benchmark::DoNotOptimize(model.flattenedImage());
     for (auto _ : state) {
         if (!warm) {
             state.PauseTiming();
-            ImageEffects::shared().clear();
+            model.effects().clear();
             state.ResumeTiming();
         }
         benchmark::DoNotOptimize(model.flattenedImage());

@@ -308,7 +308,7 @@ QImage EditorModel::flattenedImage() const
         painter.translate(pad, pad);
     }
     painter.drawImage(imageArea, m_image);
-    AnnotationRenderer::render(painter, m_annotations, m_image, imageArea.size());
+    AnnotationRenderer::render(painter, m_annotations, m_image, imageArea.size(), m_effects);
     painter.end();
     return result;
 }

@@ -5,6 +5,7 @@
 #include "editor/Backdrop.h"
 #include "editor/ToolSettings.h"
 #include "editor/UndoHistory.h"
+#include "editor/effects/ImageEffects.h"
 
 #include <QImage>
 #include <QList>
@@ -107,6 +108,10 @@ class EditorModel : public QObject
     // an empty image. Without the backdrop it has the image's size.
     QImage flattenedImage() const;
 
+    // Blurred and pixelated copies of this document's image, shared by the
+    // canvas and the export; they go when the document does.
+    ImageEffects &effects() const { return m_effects; }
+
   Q_SIGNALS:
     // Any stored document value above changed; emitted once per call.
     void changed();
@@ -133,6 +138,7 @@ class EditorModel : public QObject
     std::optional<QUrl> m_lastSavedURL;
     Backdrop m_backdrop;
     qint64 m_revision = 0;
+    mutable ImageEffects m_effects;
     bool m_changed = false; // a value changed since `changed` was last emitted
 };
 

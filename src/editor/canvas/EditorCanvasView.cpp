@@ -227,7 +227,7 @@ void EditorCanvasView::paintEvent(QPaintEvent *event)
         }
         painter.translate(layout.image.topLeft());
         painter.scale(layout.imageScale, layout.imageScale);
-        AnnotationRenderer::render(painter, visible, m_model.image(), imageSize);
+        AnnotationRenderer::render(painter, visible, m_model.image(), imageSize, m_model.effects());
         painter.restore();
     }
     drawSelection(painter, layout);
