@@ -23,6 +23,7 @@
 #include "settings/HotKeyCenter.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -78,6 +79,9 @@ int runResident(int argc, char **argv, const Command &command)
     QApplication::setApplicationVersion(QStringLiteral(ZORV_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("zorv"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt refuses to decode pictures over 256 MB; a tall scrolling capture of a
+    // 4K screen is larger, and the editor opens pictures up to 16384 pixels square.
+    QImageReader::setAllocationLimit(2048);
 
     CommandRequests *requests = nullptr;
     InstanceServer server(
