@@ -14,6 +14,7 @@
 #include "settings/AppSettings.h"
 
 #include "BenchSettings.h"
+#include "DesktopPicture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,30 +38,6 @@ namespace
 
 constexpr int imageWidth = 3840;
 constexpr int imageHeight = 2160;
-
-QImage makeScreenshot()
-{
-    QImage image(imageWidth, imageHeight, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&image);
-    QLinearGradient wallpaper(0, 0, imageWidth, imageHeight);
-    wallpaper.setColorAt(0, QColor(40, 70, 140));
-    wallpaper.setColorAt(1, QColor(180, 90, 120));
-    p.fillRect(image.rect(), wallpaper);
-    QRandomGenerator random(42);
-    QFont font;
-    font.setPixelSize(15);
-    p.setFont(font);
-    for (int w = 0; w < 6; ++w) {
-        const QRect frame(100 + w * 560, 120 + (w % 3) * 300, 1300, 1100);
-        p.fillRect(frame, QColor(250, 250, 252));
-        p.fillRect(QRect(frame.topLeft(), QSize(frame.width(), 36)), QColor(228, 228, 232));
-        p.setPen(QColor(30, 30, 35));
-        for (int line = 0; line < 55; ++line)
-            p.drawText(QPointF(frame.left() + 20, frame.top() + 70 + line * 19),
-                       QString::number(random.generate(), 36).repeated(6));
-    }
-    return image;
-}
 
 // One blur, one pixelate, one spotlight and 48 other marks across the image.
 QList<Annotation> annotations()
@@ -177,7 +154,7 @@ int main(int argc, char **argv)
     bench::BenchSettings settings;
     QApplication::processEvents();
     const double idle = residentMB();
-    QImage capture = makeScreenshot();
+    QImage capture = bench::desktopPicture(imageWidth, imageHeight);
 
     EditorModel model(std::move(capture), CaptureKind::screenshot, QStringLiteral("bench.png"),
                       settings.settings);
