@@ -74,11 +74,18 @@ EditorCanvasView::EditorCanvasView(EditorModel &model, QWidget *parent)
 
 EditorCanvasView::~EditorCanvasView()
 {
+    // The model is left as it is: its other listeners (the window around us)
+    // may be half destroyed by now. The window ends a text edit before it
+    // closes; a session still open here is dropped.
     m_gestures.onTextEditingEnded = nullptr;
     m_gestures.onTextEditingBegan = nullptr;
     m_gestures.onInvalidate = nullptr;
-    if (m_gestures.isEditingText())
-        m_gestures.commitTextEditing();
+    disconnect(&m_model, nullptr, this, nullptr);
+    disconnect(&m_model.tools(), nullptr, this, nullptr);
+    if (m_textEdit) {
+        m_textEdit->removeEventFilter(this);
+        disconnect(m_textEdit, nullptr, this, nullptr);
+    }
 }
 
 EditorModel &EditorCanvasView::model() const

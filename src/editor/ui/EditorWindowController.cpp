@@ -125,7 +125,9 @@ void EditorWindowController::present()
 void EditorWindowController::closed()
 {
     editors().removeAll(this);
-    // A save still running keeps the controller until it has reported.
+    m_closed = true;
+    // A save still running, and one queued behind it, keep the controller
+    // until they have reported.
     if (!m_saving)
         deleteLater();
 }
@@ -163,6 +165,8 @@ void EditorWindowController::startSave()
         toast(QStringLiteral("Couldn't save: there is not enough memory to export the image."),
               warningSymbol);
         Q_EMIT saveFinished(false);
+        if (m_closed)
+            deleteLater();
         return;
     }
     job.directory = OutputService::expandTilde(m_settings.saveDirectoryPath());
@@ -187,12 +191,11 @@ void EditorWindowController::startSave()
                 toast(saveFailureText(result.error()), warningSymbol);
                 Q_EMIT saveFinished(false);
             }
-            if (!editors().contains(this) && !m_window->isVisible()) {
-                deleteLater(); // closed while saving
-                return;
-            }
+            // A Save pressed before the window closed is still carried out.
             if (std::exchange(m_saveQueued, false))
                 startSave();
+            else if (m_closed)
+                deleteLater();
         });
 }
 
