@@ -248,22 +248,34 @@ void EditorWindowController::pin()
 
 void EditorWindowController::reveal()
 {
-    // A saved file deleted since cannot be shown selected: the save folder
-    // opens instead, as before the first save.
-    if (const std::optional<QUrl> last = m_model->lastSavedURL();
-        last && QFileInfo::exists(last->toLocalFile())) {
-        if (m_actions.reveal)
-            m_actions.reveal(last->toLocalFile());
-        return;
-    }
+    // The file check and the folder's creation touch the disk, which may be
+    // slow (a network folder): they run off the GUI thread.
+    struct Target {
+        QString file; // the saved file, when it still exists
+        QString folder;
+        std::optional<FileError> error;
+    };
+    std::optional<QString> last;
+    if (const std::optional<QUrl> url = m_model->lastSavedURL())
+        last = url->toLocalFile();
     const QString folder = OutputService::expandTilde(m_settings.saveDirectoryPath());
-    if (const std::optional<FileError> error = FileWriter::ensureDirectory(folder)) {
-        toast(QStringLiteral("Couldn't open the save folder: ") + error->description(),
-              warningSymbol);
-        return;
-    }
-    if (m_actions.openFolder)
-        m_actions.openFolder(folder);
+    QtConcurrent::run([last, folder] {
+        // A saved file deleted since cannot be shown selected: the save folder
+        // opens instead, as before the first save.
+        if (last && QFileInfo::exists(*last))
+            return Target{*last, {}, {}};
+        return Target{{}, folder, FileWriter::ensureDirectory(folder)};
+    }).then(this, [this](const Target &target) {
+        if (!target.file.isEmpty()) {
+            if (m_actions.reveal)
+                m_actions.reveal(target.file);
+        } else if (target.error) {
+            toast(QStringLiteral("Couldn't open the save folder: ") + target.error->description(),
+                  warningSymbol);
+        } else if (m_actions.openFolder) {
+            m_actions.openFolder(target.folder);
+        }
+    });
 }
 
 void EditorWindowController::extractText()

@@ -218,17 +218,23 @@ TEST_F(EditorWindowTest, TheExportMenuOffersTheSavedFileAfterTheFirstSave)
     EditorWindowController *editor = open();
     QAction *reveal = windowOf(editor)->revealAction();
     EXPECT_EQ(reveal->text(), QStringLiteral("Open Save Folder"));
-    reveal->trigger();
+    // The disk is looked at in the background.
+    const auto revealAndWait = [&] {
+        const qsizetype before = revealed.size();
+        reveal->trigger();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return revealed.size() > before; }, 10000));
+    };
+    revealAndWait();
     EXPECT_EQ(revealed, QStringList{"folder " + folder});
     EXPECT_TRUE(QFileInfo(folder).isDir());
 
     ASSERT_TRUE(saveAndWait(editor));
     EXPECT_EQ(reveal->text(), QStringLiteral("Show in File Manager"));
     const QString saved = QDir(folder).filePath("Shot.png");
-    reveal->trigger();
+    revealAndWait();
     // Once the file is gone, its folder opens instead.
     QFile::remove(saved);
-    reveal->trigger();
+    revealAndWait();
     EXPECT_EQ(revealed, (QStringList{"folder " + folder, "file " + saved, "folder " + folder}));
     // Without an upload service the item says why it cannot be used.
     EXPECT_FALSE(windowOf(editor)->uploadAction()->isEnabled());
