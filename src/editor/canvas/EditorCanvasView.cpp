@@ -179,12 +179,8 @@ const QPixmap &EditorCanvasView::base(const CanvasLayout &layout)
     // Scaled once with area averaging, then drawn pixel for pixel: sharp at
     // any pixel ratio, and no resampling per frame.
     const QSize devicePixels = (layout.image.size() * ratio).toSize().expandedTo(QSize(1, 1));
-    const QImage scaled =
-        devicePixels == m_model.image().size()
-            ? m_model.image()
-            : m_model.image().scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(layout.image, scaled);
+    painter.drawImage(layout.image, scaledImage(devicePixels));
     painter.setClipping(false);
     if (!backdrop.isOn) {
         painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.08f), 1));
@@ -192,6 +188,22 @@ const QPixmap &EditorCanvasView::base(const CanvasLayout &layout)
         painter.drawRect(layout.image.adjusted(-0.5, -0.5, 0.5, 0.5));
     }
     return m_base;
+}
+
+const QImage &EditorCanvasView::scaledImage(QSize devicePixels)
+{
+    // Kept between bases: a backdrop slider that leaves the image's size alone
+    // (corner radius, shadow) then costs no new smooth rescale per step.
+    const ScaledKey key{m_model.image().cacheKey(), devicePixels};
+    if (m_scaledKey == key)
+        return m_scaled;
+    m_scaledKey = key;
+    m_scaled = QImage();
+    m_scaled =
+        devicePixels == m_model.image().size()
+            ? m_model.image()
+            : m_model.image().scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_scaled;
 }
 
 void EditorCanvasView::paintEvent(QPaintEvent *event)
