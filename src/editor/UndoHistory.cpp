@@ -56,6 +56,8 @@ void UndoHistory::beginGesture(const Snapshot &current)
     const bool couldUndo = canUndo(), couldRedo = canRedo();
     closeGesture(current);
     m_gestureStart = current;
+    // A click between two runs of nudges separates them, even when it changes nothing.
+    m_lastMergeKey.clear();
     reportAvailability(couldUndo, couldRedo);
 }
 

@@ -51,7 +51,8 @@ class UndoHistory : public QObject
 
     // A gesture is one step, taken at its end and only when it changed the
     // document. A step, undo or redo while a gesture is open first closes it,
-    // so what the gesture did so far stays undoable.
+    // so what the gesture did so far stays undoable. Beginning one ends a run
+    // of merged steps.
     void beginGesture(const Snapshot &current);
     void endGesture(const Snapshot &current);
 

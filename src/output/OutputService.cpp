@@ -88,9 +88,9 @@ QString panelMimeType(ImageFormat format)
     return pngMimeType;
 }
 
-// The format a chosen file name asks for by its extension; `fallback` when the
+// The format a chosen file name asks for by its extension; none when the
 // extension names none of the formats written here.
-ImageFormat formatForPath(const QString &path, ImageFormat fallback)
+std::optional<ImageFormat> formatForPath(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("png"))
@@ -99,7 +99,28 @@ ImageFormat formatForPath(const QString &path, ImageFormat fallback)
         return ImageFormat::jpeg;
     if (suffix == QLatin1String("heic") || suffix == QLatin1String("heif"))
         return ImageFormat::heic;
-    return fallback;
+    return std::nullopt;
+}
+
+struct PanelTarget {
+    QString path;
+    ImageFormat format;
+    bool replaces = true; // the panel asked before a file there is replaced
+};
+
+// Where a name chosen in the panel is written, and how. A name whose extension
+// is another kind of image ("shot.webp") or none keeps what was typed and gets
+// the configured format's extension, so the bytes never contradict the name;
+// a file already there under that longer name is not replaced unasked (the
+// name is made unique instead).
+PanelTarget panelTarget(const QString &chosen, ImageFormat configured)
+{
+    if (const std::optional<ImageFormat> format = formatForPath(chosen))
+        return {chosen, *format};
+    const QFileInfo info(chosen);
+    const QString name =
+        info.fileName() + QLatin1Char('.') + imageFormat::fileExtension(configured);
+    return {QDir(info.path()).filePath(name), configured, false};
 }
 
 } // namespace
@@ -208,15 +229,27 @@ void OutputService::saveWithPanel(const QImage &image, const QString &suggestedN
                 completion(std::nullopt);
             return;
         }
-        const QString path = files.first();
+        const QString chosen = files.first();
         const double quality = settings->jpegQuality();
         // A name typed with another extension gets that format, so the file
         // is what its name says.
-        QtConcurrent::run([image, format = formatForPath(path, format), quality, path]() -> bool {
-            const std::optional<QByteArray> bytes = ImageEncoder::encode(image, format, quality);
-            return bytes && !FileWriter::replaceFile(path, *bytes);
-        }).then(qApp, [image, path, completion, settings](bool written) {
-            if (!written) {
+        QtConcurrent::run([image, format, quality, chosen]() -> std::optional<QString> {
+            const PanelTarget target = panelTarget(chosen, format);
+            const std::optional<QByteArray> bytes =
+                ImageEncoder::encode(image, target.format, quality);
+            if (!bytes)
+                return std::nullopt;
+            if (!target.replaces) {
+                const QFileInfo info(target.path);
+                const FileResult<QString> written =
+                    FileWriter::writeNewFile(info.path(), info.fileName(), *bytes);
+                return written ? std::optional(written.value()) : std::nullopt;
+            }
+            if (FileWriter::replaceFile(target.path, *bytes))
+                return std::nullopt;
+            return target.path;
+        }).then(qApp, [image, completion, settings](const std::optional<QString> &path) {
+            if (!path) {
                 QApplication::beep();
                 if (completion)
                     completion(std::nullopt);
@@ -225,7 +258,7 @@ void OutputService::saveWithPanel(const QImage &image, const QString &suggestedN
             if (settings->copyToClipboard())
                 copy(image);
             if (completion)
-                completion(path);
+                completion(*path);
         });
     });
     dialog->show();

@@ -43,8 +43,10 @@ class OutputService
 
     // Asks for a destination with a file dialog that does not block; the image
     // is encoded and written in the background, in the format the chosen
-    // name's extension asks for (the configured one for other extensions). `completion` gets the
-    // written path, or nothing when cancelled or when writing failed (after a beep).
+    // name's extension asks for. A name with another extension, or none, gets
+    // the configured format's appended ("shot.webp" -> "shot.webp.png").
+    // `completion` gets the written path, or nothing when cancelled or when
+    // writing failed (after a beep).
     void saveWithPanel(const QImage &image, const QString &suggestedName,
                        std::function<void(std::optional<QString>)> completion = {}) const;
 

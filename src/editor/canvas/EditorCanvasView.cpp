@@ -74,11 +74,18 @@ EditorCanvasView::EditorCanvasView(EditorModel &model, QWidget *parent)
 
 EditorCanvasView::~EditorCanvasView()
 {
+    // The model is left as it is: its other listeners (the window around us)
+    // may be half destroyed by now. The window ends a text edit before it
+    // closes; a session still open here is dropped.
     m_gestures.onTextEditingEnded = nullptr;
     m_gestures.onTextEditingBegan = nullptr;
     m_gestures.onInvalidate = nullptr;
-    if (m_gestures.isEditingText())
-        m_gestures.commitTextEditing();
+    disconnect(&m_model, nullptr, this, nullptr);
+    disconnect(&m_model.tools(), nullptr, this, nullptr);
+    if (m_textEdit) {
+        m_textEdit->removeEventFilter(this);
+        disconnect(m_textEdit, nullptr, this, nullptr);
+    }
 }
 
 EditorModel &EditorCanvasView::model() const
@@ -172,12 +179,8 @@ const QPixmap &EditorCanvasView::base(const CanvasLayout &layout)
     // Scaled once with area averaging, then drawn pixel for pixel: sharp at
     // any pixel ratio, and no resampling per frame.
     const QSize devicePixels = (layout.image.size() * ratio).toSize().expandedTo(QSize(1, 1));
-    const QImage scaled =
-        devicePixels == m_model.image().size()
-            ? m_model.image()
-            : m_model.image().scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(layout.image, scaled);
+    painter.drawImage(layout.image, scaledImage(devicePixels));
     painter.setClipping(false);
     if (!backdrop.isOn) {
         painter.setPen(QPen(QColor::fromRgbF(1, 1, 1, 0.08f), 1));
@@ -185,6 +188,22 @@ const QPixmap &EditorCanvasView::base(const CanvasLayout &layout)
         painter.drawRect(layout.image.adjusted(-0.5, -0.5, 0.5, 0.5));
     }
     return m_base;
+}
+
+const QImage &EditorCanvasView::scaledImage(QSize devicePixels)
+{
+    // Kept between bases: a backdrop slider that leaves the image's size alone
+    // (corner radius, shadow) then costs no new smooth rescale per step.
+    const ScaledKey key{m_model.image().cacheKey(), devicePixels};
+    if (m_scaledKey == key)
+        return m_scaled;
+    m_scaledKey = key;
+    m_scaled = QImage();
+    m_scaled =
+        devicePixels == m_model.image().size()
+            ? m_model.image()
+            : m_model.image().scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return m_scaled;
 }
 
 void EditorCanvasView::paintEvent(QPaintEvent *event)

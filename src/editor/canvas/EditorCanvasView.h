@@ -44,6 +44,8 @@ class EditorCanvasView : public QWidget
     void invalidate(std::optional<QRectF> imageArea);
     // Background, backdrop and scaled image at the view's size and pixel ratio.
     const QPixmap &base(const CanvasLayout &layout);
+    // The image at `devicePixels`, smoothly scaled; the image itself at its own size.
+    const QImage &scaledImage(QSize devicePixels);
     void drawSelection(QPainter &painter, const CanvasLayout &layout);
     void drawCrop(QPainter &painter, const CanvasLayout &layout);
     void toolChanged();
@@ -68,5 +70,12 @@ class EditorCanvasView : public QWidget
         bool operator==(const BaseKey &other) const = default;
     };
     std::optional<BaseKey> m_baseKey;
+    QImage m_scaled;
+    struct ScaledKey {
+        qint64 image = 0;
+        QSize size;
+        bool operator==(const ScaledKey &other) const = default;
+    };
+    std::optional<ScaledKey> m_scaledKey;
 };
 } // namespace zorv

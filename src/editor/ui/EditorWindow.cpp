@@ -65,24 +65,29 @@ EditorWindow::EditorWindow(EditorModel &model, AppSettings &settings, Availabili
     connect(m_titleBar->switcher(), &ModeSwitcher::modeChosen, this, &EditorWindow::select);
 
     connect(m_rail, &ToolRail::toolChosen, this, &EditorWindow::chooseTool);
-    connect(m_rail, &ToolRail::undoRequested, &m_model, &EditorModel::undo);
-    connect(m_rail, &ToolRail::redoRequested, &m_model, &EditorModel::redo);
-    connect(m_rail, &ToolRail::clearAllRequested, &m_model, &EditorModel::clearAll);
+    // A text being typed ends first: its step then holds the whole text, and
+    // an undo never leaves an empty one behind.
+    connect(m_rail, &ToolRail::undoRequested, this, &EditorWindow::undo);
+    connect(m_rail, &ToolRail::redoRequested, this, &EditorWindow::redo);
+    connect(m_rail, &ToolRail::clearAllRequested, this, [this] {
+        commitTextEditing();
+        m_model.clearAll();
+    });
     connect(m_inspector, &Inspector::backdropChosen, this, &EditorWindow::chooseBackdrop);
 
     addShortcutAction({QKeySequence(Qt::CTRL | Qt::Key_S)}, &EditorWindow::saveRequested);
     addAction(m_saveAs);
     addShortcutAction({QKeySequence(Qt::CTRL | Qt::Key_C)}, &EditorWindow::copyRequested);
-    auto *undo = new QAction(QStringLiteral("Undo"), this);
-    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->setShortcutContext(Qt::WindowShortcut);
-    connect(undo, &QAction::triggered, &m_model, &EditorModel::undo);
-    auto *redo = new QAction(QStringLiteral("Redo"), this);
-    redo->setShortcuts(
+    auto *undoAction = new QAction(QStringLiteral("Undo"), this);
+    undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undoAction->setShortcutContext(Qt::WindowShortcut);
+    connect(undoAction, &QAction::triggered, this, &EditorWindow::undo);
+    auto *redoAction = new QAction(QStringLiteral("Redo"), this);
+    redoAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    redo->setShortcutContext(Qt::WindowShortcut);
-    connect(redo, &QAction::triggered, &m_model, &EditorModel::redo);
-    addActions({undo, redo});
+    redoAction->setShortcutContext(Qt::WindowShortcut);
+    connect(redoAction, &QAction::triggered, this, &EditorWindow::redo);
+    addActions({undoAction, redoAction});
 
     connect(&m_model, &EditorModel::changed, this, &EditorWindow::refresh);
     connect(&m_model.history(), &UndoHistory::availabilityChanged, this, &EditorWindow::refresh);
@@ -90,6 +95,10 @@ EditorWindow::EditorWindow(EditorModel &model, AppSettings &settings, Availabili
         // A tool chosen any way (a letter on the canvas too) is for drawing or
         // cropping: beautifying ends.
         if (m_model.tools().tool() != m_shownTool) {
+            // Leaving crop by a letter drops the pending area, as the rail
+            // does: a later Return must not crop what is no longer shown.
+            if (m_shownTool == AnnotationTool::crop && m_model.cropRect())
+                m_model.cancelCrop();
             m_shownTool = m_model.tools().tool();
             m_beautifying = false;
         }
@@ -99,7 +108,15 @@ EditorWindow::EditorWindow(EditorModel &model, AppSettings &settings, Availabili
     refresh();
 }
 
-EditorWindow::~EditorWindow() = default;
+EditorWindow::~EditorWindow()
+{
+    // The children go after this body; nothing may call refresh() on them then.
+    disconnect(&m_model, nullptr, this, nullptr);
+    disconnect(&m_model.history(), nullptr, this, nullptr);
+    disconnect(&m_model.tools(), nullptr, this, nullptr);
+    disconnect(&m_settings, nullptr, this, nullptr);
+    disconnect(&m_settings, nullptr, m_inspector, nullptr);
+}
 
 QString EditorWindow::unavailableTextRecognition()
 {
@@ -206,6 +223,18 @@ void EditorWindow::commitTextEditing()
     m_canvas->commitTextEditing();
 }
 
+void EditorWindow::undo()
+{
+    commitTextEditing();
+    m_model.undo();
+}
+
+void EditorWindow::redo()
+{
+    commitTextEditing();
+    m_model.redo();
+}
+
 void EditorWindow::focusCanvas()
 {
     m_canvas->setFocus(Qt::OtherFocusReason);
@@ -236,7 +265,9 @@ void EditorWindow::refresh()
 
 void EditorWindow::closeEvent(QCloseEvent *event)
 {
-    // Never asks to save: the capture itself stays in the history.
+    // Never asks to save: the capture itself stays in the history. A text
+    // being typed is kept, as a save right after would keep it.
+    commitTextEditing();
     QWidget::closeEvent(event);
     if (event->isAccepted())
         Q_EMIT closed();

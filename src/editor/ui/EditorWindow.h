@@ -46,6 +46,9 @@ class EditorWindow : public QWidget
     void chooseBackdrop(int presetIndex);
     // Ends a text being typed, so a command sees it as it will export.
     void commitTextEditing();
+    // Undo and redo, after ending a text being typed.
+    void undo();
+    void redo();
     void focusCanvas();
 
     EditorCanvasView *canvas() const;

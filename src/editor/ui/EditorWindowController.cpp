@@ -125,7 +125,9 @@ void EditorWindowController::present()
 void EditorWindowController::closed()
 {
     editors().removeAll(this);
-    // A save still running keeps the controller until it has reported.
+    m_closed = true;
+    // A save still running, and one queued behind it, keep the controller
+    // until they have reported.
     if (!m_saving)
         deleteLater();
 }
@@ -163,6 +165,8 @@ void EditorWindowController::startSave()
         toast(QStringLiteral("Couldn't save: there is not enough memory to export the image."),
               warningSymbol);
         Q_EMIT saveFinished(false);
+        if (m_closed)
+            deleteLater();
         return;
     }
     job.directory = OutputService::expandTilde(m_settings.saveDirectoryPath());
@@ -187,12 +191,11 @@ void EditorWindowController::startSave()
                 toast(saveFailureText(result.error()), warningSymbol);
                 Q_EMIT saveFinished(false);
             }
-            if (!editors().contains(this) && !m_window->isVisible()) {
-                deleteLater(); // closed while saving
-                return;
-            }
+            // A Save pressed before the window closed is still carried out.
             if (std::exchange(m_saveQueued, false))
                 startSave();
+            else if (m_closed)
+                deleteLater();
         });
 }
 
@@ -245,22 +248,34 @@ void EditorWindowController::pin()
 
 void EditorWindowController::reveal()
 {
-    // A saved file deleted since cannot be shown selected: the save folder
-    // opens instead, as before the first save.
-    if (const std::optional<QUrl> last = m_model->lastSavedURL();
-        last && QFileInfo::exists(last->toLocalFile())) {
-        if (m_actions.reveal)
-            m_actions.reveal(last->toLocalFile());
-        return;
-    }
+    // The file check and the folder's creation touch the disk, which may be
+    // slow (a network folder): they run off the GUI thread.
+    struct Target {
+        QString file; // the saved file, when it still exists
+        QString folder;
+        std::optional<FileError> error;
+    };
+    std::optional<QString> last;
+    if (const std::optional<QUrl> url = m_model->lastSavedURL())
+        last = url->toLocalFile();
     const QString folder = OutputService::expandTilde(m_settings.saveDirectoryPath());
-    if (const std::optional<FileError> error = FileWriter::ensureDirectory(folder)) {
-        toast(QStringLiteral("Couldn't open the save folder: ") + error->description(),
-              warningSymbol);
-        return;
-    }
-    if (m_actions.openFolder)
-        m_actions.openFolder(folder);
+    QtConcurrent::run([last, folder] {
+        // A saved file deleted since cannot be shown selected: the save folder
+        // opens instead, as before the first save.
+        if (last && QFileInfo::exists(*last))
+            return Target{*last, {}, {}};
+        return Target{{}, folder, FileWriter::ensureDirectory(folder)};
+    }).then(this, [this](const Target &target) {
+        if (!target.file.isEmpty()) {
+            if (m_actions.reveal)
+                m_actions.reveal(target.file);
+        } else if (target.error) {
+            toast(QStringLiteral("Couldn't open the save folder: ") + target.error->description(),
+                  warningSymbol);
+        } else if (m_actions.openFolder) {
+            m_actions.openFolder(target.folder);
+        }
+    });
 }
 
 void EditorWindowController::extractText()

@@ -73,6 +73,7 @@ class EditorWindowController : public QObject
     std::unique_ptr<EditorWindow> m_window;
     bool m_saving = false;
     bool m_saveQueued = false;
+    bool m_closed = false;
 };
 
 } // namespace zorv

@@ -96,6 +96,9 @@ Inspector::Inspector(EditorModel &model, const AppSettings &settings, QWidget *p
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
+    // A click on the panel leaves the focus, and the arrow keys, with the
+    // canvas; the controls inside are still reached by Tab.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->setAutoFillBackground(false);
     content->setObjectName(QStringLiteral("inspectorContent"));
     content->setStyleSheet(QStringLiteral("#inspectorContent { background: transparent; }"));
@@ -292,7 +295,9 @@ void Inspector::setColour(const QString &hex)
     if (std::optional<Annotation> selected = m_model.selectedAnnotation()) {
         if (selected->colorHex == hex)
             return;
-        m_model.pushUndo();
+        // A text being typed is recorded by its own open step, colour included.
+        if (m_model.editingTextID() != selected->id)
+            m_model.pushUndo();
         selected->colorHex = hex;
         m_model.replaceAnnotation(*selected);
         m_model.bump();

@@ -157,7 +157,9 @@ ValueSlider::ValueSlider(const QString &label, double minimum, double maximum, i
     layout->addLayout(top);
     layout->addWidget(m_slider);
     m_slider->setRange(0, steps);
-    m_slider->setFocusPolicy(Qt::StrongFocus);
+    // Reached by Tab only: a click must leave the focus on the canvas, whose
+    // keys (arrows, tool letters) would otherwise move the slider.
+    m_slider->setFocusPolicy(Qt::TabFocus);
     m_slider->setAccessibleName(label);
     name->setBuddy(m_slider);
     connect(m_slider, &QSlider::valueChanged, this, [this](int position) {

@@ -80,7 +80,8 @@ TEST_F(EditorModelTest, AGestureOrARunOfNudgesIsOneStep)
     // b/e begin and end a gesture, m moves the box to the next point, n nudges it by
     // (1, 0), s records a step, u undoes, o nudges and d drags another annotation.
     // "be" is a click; "bmme" drags the box back to its start; in "bmsme" the part
-    // before the step stays; in "bmue" undo takes back the gesture so far.
+    // before the step stays; in "bmue" undo takes back the gesture so far; a click
+    // between nudges ("nbenn") starts a new run.
     const struct {
         const char *script;
         QList<QPointF> points;
@@ -95,7 +96,8 @@ TEST_F(EditorModelTest, AGestureOrARunOfNudgesIsOneStep)
                 {"nunn", {}, 1, {10, 10}},
                 {"nsnn", {}, 3, {11, 10}},
                 {"nonn", {}, 3, {11, 10}},
-                {"ndnn", {}, 3, {11, 10}}};
+                {"ndnn", {}, 3, {11, 10}},
+                {"nbenn", {}, 2, {11, 10}}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.script);
         auto model = makeModel(QSize(100, 100));

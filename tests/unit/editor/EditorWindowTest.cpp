@@ -1,5 +1,6 @@
 #include "editor/ui/EditorWindow.h"
 #include "editor/EditorModel.h"
+#include "editor/canvas/EditorCanvasView.h"
 #include "editor/ui/EditorButton.h"
 #include "editor/ui/EditorTitleBar.h"
 #include "editor/ui/EditorWindowController.h"
@@ -13,11 +14,15 @@
 #include "unit/editor/EditorTestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace zorv;
@@ -106,6 +111,18 @@ class EditorWindowTest : public ::testing::Test
         return finished.constLast().constFirst().toBool();
     }
     QStringList savedFiles() const { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+    // Places a text with the text tool and returns its in-place editor.
+    static QPlainTextEdit *startText(EditorWindow *window)
+    {
+        window->model().tools().setTool(AnnotationTool::text);
+        EditorCanvasView *canvas = window->canvas();
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->rect().center());
+        for (QPlainTextEdit *edit : canvas->findChildren<QPlainTextEdit *>())
+            if (edit->isVisible())
+                return edit;
+        ADD_FAILURE() << "no text editor";
+        return nullptr;
+    }
     static void addAnnotation(EditorModel &model)
     {
         model.pushUndo();
@@ -163,6 +180,19 @@ TEST_F(EditorWindowTest, ASaveWhileOneRunsFollowsItIntoTheSameFile)
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.size() == 2; }, 20000));
     EXPECT_EQ(savedFiles(), QStringList{QStringLiteral("Shot.png")});
     EXPECT_EQ(editor->model().saveCount(), 2);
+
+    // Closed while saving: the Save queued behind still writes, and the
+    // controller goes only after it reported.
+    QPointer<EditorWindowController> alive(editor);
+    editor->save();
+    addAnnotation(editor->model());
+    editor->save();
+    editor->window()->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 20000));
+    ASSERT_EQ(finished.size(), 4);
+    EXPECT_TRUE(finished.constLast().constFirst().toBool());
+    const QImage written(QDir(folder).filePath("Shot.png"));
+    EXPECT_NE(written.pixelColor(10, 30), QColor(Qt::white)) << "the second annotation is missing";
 }
 
 TEST_F(EditorWindowTest, AFailedSaveSaysWhyAndLeavesTheDocumentAsItWas)
@@ -188,17 +218,23 @@ TEST_F(EditorWindowTest, TheExportMenuOffersTheSavedFileAfterTheFirstSave)
     EditorWindowController *editor = open();
     QAction *reveal = windowOf(editor)->revealAction();
     EXPECT_EQ(reveal->text(), QStringLiteral("Open Save Folder"));
-    reveal->trigger();
+    // The disk is looked at in the background.
+    const auto revealAndWait = [&] {
+        const qsizetype before = revealed.size();
+        reveal->trigger();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return revealed.size() > before; }, 10000));
+    };
+    revealAndWait();
     EXPECT_EQ(revealed, QStringList{"folder " + folder});
     EXPECT_TRUE(QFileInfo(folder).isDir());
 
     ASSERT_TRUE(saveAndWait(editor));
     EXPECT_EQ(reveal->text(), QStringLiteral("Show in File Manager"));
     const QString saved = QDir(folder).filePath("Shot.png");
-    reveal->trigger();
+    revealAndWait();
     // Once the file is gone, its folder opens instead.
     QFile::remove(saved);
-    reveal->trigger();
+    revealAndWait();
     EXPECT_EQ(revealed, (QStringList{"folder " + folder, "file " + saved, "folder " + folder}));
     // Without an upload service the item says why it cannot be used.
     EXPECT_FALSE(windowOf(editor)->uploadAction()->isEnabled());
@@ -219,6 +255,15 @@ TEST_F(EditorWindowTest, ModesFollowTheToolAndTheBackdrop)
     EXPECT_EQ(model.tools().tool(), AnnotationTool::freehand);
     EXPECT_FALSE(model.cropRect());
     EXPECT_TRUE(window->toolRail()->toolButton(AnnotationTool::freehand)->isChecked());
+    // So does a tool letter: a later Return must not crop an area no longer shown.
+    window->select(EditorMode::crop);
+    model.setCropRect(QRectF(10, 10, 100, 80));
+    QTest::keyClick(window->canvas(), Qt::Key_R);
+    EXPECT_EQ(window->mode(), EditorMode::annotate);
+    EXPECT_FALSE(model.cropRect());
+    QTest::keyClick(window->canvas(), Qt::Key_Return);
+    EXPECT_EQ(model.image().size(), QSize(400, 300));
+    model.tools().setTool(AnnotationTool::freehand);
 
     // Beautify turns the backdrop on, annotating keeps it, "None" turns it off.
     window->select(EditorMode::beautify);
@@ -260,6 +305,47 @@ TEST_F(EditorWindowTest, ASwatchRecolorsOnlyTheSelectionAsOneUndoStep)
     inspector->swatches().at(6)->click();
     EXPECT_EQ(model.history().undoStack().size(), steps + 1);
     EXPECT_EQ(model.annotations().constFirst().colorHex.toUpper(), QStringLiteral("#007AFF"));
+
+    // While a text is typed, its colour belongs to the text's one step, and the
+    // history's commands end the edit first: no step holds an empty, invisible text.
+    EditorWindow *window = windowOf(editor);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ToolRail *rail = window->toolRail();
+    const std::pair<const char *, std::function<void(QPlainTextEdit *)>> commands[] = {
+        {"none", [](QPlainTextEdit *) {}},
+        {"undo", [&](QPlainTextEdit *) { rail->undoButton()->click(); }},
+        {"redo", [&](QPlainTextEdit *) { rail->redoButton()->click(); }},
+        {"clear", [&](QPlainTextEdit *) { rail->clearButton()->click(); }},
+        {"Ctrl+Y",
+         [](QPlainTextEdit *edit) { QTest::keyClick(edit, Qt::Key_Y, Qt::ControlModifier); }},
+    };
+    for (const QString &typed : {QString(), QStringLiteral("Hi")}) {
+        for (const auto &[name, command] : commands) {
+            SCOPED_TRACE(name + (" " + typed.toStdString()));
+            model.setAnnotations({});
+            const qsizetype before = model.history().undoStack().size();
+            QPlainTextEdit *edit = startText(window);
+            ASSERT_TRUE(edit);
+            green->click();
+            QTest::keyClicks(edit, typed);
+            command(edit);
+            window->commitTextEditing();
+            if (std::string_view(name) == "none") {
+                EXPECT_EQ(model.history().undoStack().size(), before + (typed.isEmpty() ? 0 : 1));
+            }
+            QList<Annotation> everywhere = model.annotations();
+            for (const auto *stack : {&model.history().undoStack(), &model.history().redoStack()}) {
+                for (const UndoHistory::Snapshot &step : *stack)
+                    everywhere += step.annotations;
+            }
+            for (const Annotation &a : everywhere) {
+                if (a.tool != AnnotationTool::text)
+                    continue;
+                EXPECT_FALSE(a.text.isEmpty());
+                EXPECT_EQ(a.colorHex.toUpper(), QStringLiteral("#34C759"));
+            }
+        }
+    }
 }
 
 TEST_F(EditorWindowTest, ClosingForgetsTheEditorWithoutAsking)
@@ -271,8 +357,14 @@ TEST_F(EditorWindowTest, ClosingForgetsTheEditorWithoutAsking)
     EXPECT_EQ(editor->window()->objectName(), QStringLiteral("ZorvEditor"));
     EXPECT_EQ(editor->window()->windowTitle(), QStringLiteral("Shot.png"));
 
+    // A text being typed is kept when the window closes.
+    QPlainTextEdit *edit = startText(windowOf(editor));
+    ASSERT_TRUE(edit);
+    QTest::keyClicks(edit, QStringLiteral("Hi"));
     EXPECT_TRUE(editor->window()->close());
     EXPECT_FALSE(EditorWindowController::openEditors().contains(editor));
+    EXPECT_FALSE(editor->model().editingTextID());
+    EXPECT_EQ(editor->model().annotations().constLast().text, QStringLiteral("Hi"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }));
     EXPECT_EQ(EditorWindowController::open(QImage(), CaptureKind::screenshot, std::nullopt,
                                            std::nullopt, *settings.settings, {}),
@@ -294,6 +386,23 @@ TEST_F(EditorWindowTest, EveryControlIsNamedReachableByTabAndTheKeysAreTheWindow
     }
     for (const char *key : {"Ctrl+S", "Ctrl+Shift+S", "Ctrl+C", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+Y"})
         EXPECT_EQ(keys.count(QKeySequence(QString::fromLatin1(key))), 1) << key;
+
+    // A slider or swatch used with the pointer leaves the keys to the canvas.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    addAnnotation(window->model());
+    window->focusCanvas();
+    QSlider *thickness = window->inspector()->slider(QStringLiteral("Thickness"))->slider();
+    for (QWidget *control : {static_cast<QWidget *>(thickness),
+                             static_cast<QWidget *>(window->inspector()->swatches().at(2))}) {
+        SCOPED_TRACE(control->metaObject()->className());
+        ASSERT_TRUE(window->canvas()->hasFocus());
+        QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+        EXPECT_TRUE(window->canvas()->hasFocus());
+        window->focusCanvas();
+    }
+    const QPointF start = window->model().annotations().constFirst().start;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(window->model().annotations().constFirst().start, start + QPointF(1, 0));
 }
 
 TEST_F(EditorWindowTest, TheTitleBarKeepsItsPlacesAtEveryWidth)

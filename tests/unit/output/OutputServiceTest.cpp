@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QTest>
@@ -176,17 +177,32 @@ TEST(OutputService, SaveWithPanelWritesTheChosenFileInTheBackground)
     }
     EXPECT_EQ(QImage::fromData(test::readFile(chosen), "jpeg").size(), QSize(50, 20));
 
-    // A name typed with another extension is written in that format.
-    const QString png = fixture.dir.filePath("typed.png");
-    std::optional<QString> written;
-    service.saveWithPanel(test::solidImage({50, 20}), "pick.jpg",
-                          [&](std::optional<QString> url) { written = url; });
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *d = qobject_cast<QFileDialog *>(widget); d && d->isVisible()) {
-            d->selectFile(png);
-            static_cast<QDialog *>(d)->accept();
+    // A name typed with another format's extension is written in that format;
+    // one with an extension nothing here encodes gets the configured format's
+    // appended, beside a file already holding that name.
+    ASSERT_TRUE(test::writeFile(fixture.dir.filePath("typed.webp.jpg"), "keep"));
+    const struct {
+        const char *typed;
+        const char *written;
+        const char *magic;
+    } rows[] = {{"typed.png", "typed.png", "\x89PNG"},
+                {"typed.webp", "typed.webp 2.jpg", "\xff\xd8\xff"}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.typed);
+        std::optional<std::optional<QString>> written;
+        service.saveWithPanel(test::solidImage({50, 20}), "pick.jpg",
+                              [&](std::optional<QString> url) { written = url; });
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *d = qobject_cast<QFileDialog *>(widget); d && d->isVisible()) {
+                d->selectFile(fixture.dir.filePath(row.typed));
+                static_cast<QDialog *>(d)->accept();
+            }
         }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 10000));
+        const QString path = fixture.dir.filePath(row.written);
+        EXPECT_EQ(*written, std::optional(path));
+        EXPECT_TRUE(test::readFile(path).startsWith(row.magic));
     }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 10000));
-    EXPECT_TRUE(test::readFile(png).startsWith("\x89PNG"));
+    EXPECT_FALSE(QFileInfo::exists(fixture.dir.filePath("typed.webp")));
+    EXPECT_EQ(test::readFile(fixture.dir.filePath("typed.webp.jpg")), "keep");
 }
