@@ -3,7 +3,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
@@ -69,8 +68,11 @@ class NetworkTransport final : public zorv::UploadTransport
                             .arg(maxReplyBytes >> 20)});
                     return;
                 }
+                // An error status is reported as such; a success whose body was cut
+                // short by a transport failure is not, as a part of a link is no link.
                 const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-                if (status.isValid()) {
+                const bool success = status.toInt() >= 200 && status.toInt() <= 299;
+                if (status.isValid() && (!success || reply->error() == QNetworkReply::NoError)) {
                     completion(zorv::UploadReply{status.toInt(), reply->readAll()});
                     return;
                 }

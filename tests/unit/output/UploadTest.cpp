@@ -339,6 +339,8 @@ TEST(UploadService, ExchangesWithALoopbackServer)
         {"413", answer(413, "too big"), http, "Upload failed with HTTP 413."},
         {"echo", answer(500, "bad token S3CRET-T0KEN"), http, "Upload failed with HTTP 500."},
         {"huge", answer(200, QByteArray(3 << 20, 'x')), http, "too large"},
+        {"cut short", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhttps://i.example/7", http,
+         "closed"},
         {"tls", answer(200, R"({"url":"https://i.example/4.png"})"), trusted,
          "https://i.example/4.png"},
         {"untrusted", answer(200, R"({"url":"https://i.example/5"})"), untrusted, "certificate"},
