@@ -72,7 +72,7 @@ QString memberText(const QJsonValue &value)
     case QJsonValue::String:
         return value.toString();
     case QJsonValue::Double:
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+        return QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest);
     case QJsonValue::Bool:
         return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
     case QJsonValue::Array:

@@ -200,10 +200,11 @@ TEST(UploadRequest, BodyAndHeadersAreExact)
     } cases[] = {
         {"", "", {{"Content-Type", "multipart/form-data; boundary=" + boundary}}},
         {" t0k ",
-         R"({"X-Count": 3, "X-Ratio": 1.5, "content-type": "text/x"})",
+         R"({"X-Count": 3, "X-Ratio": 1.5, "X-Big": 1e11, "content-type": "text/x"})",
          {{"content-type", "text/x"},
           {"Authorization", "Bearer  t0k "},
           {"X-Count", "3"},
+          {"X-Big", "100000000000"},
           {"X-Ratio", "1.5"}}},
         {"tok",
          "[1, 2]",
