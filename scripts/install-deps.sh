@@ -12,6 +12,7 @@ build_pkgs=(
   libxcb-xtest0-dev
   libspng-dev zlib1g-dev libheif-dev libcanberra-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libglib2.0-dev
   dpkg-dev desktop-file-utils appstream
 )
 desktop_pkgs=(

@@ -10,6 +10,7 @@
 #include "output/OutputService.h"
 #include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
+#include "output/upload/UploadService.h"
 #include "platform/DesktopFileBrowser.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
@@ -146,7 +147,8 @@ EditorActions editorActions()
                                std::function<void(std::optional<QString>)> completion) {
         OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
     };
-    // extractText and upload stay empty: the window disables them and says why.
+    actions.upload = &upload;
+    // extractText stays empty: the window disables it and says why.
     return actions;
 }
 
@@ -179,6 +181,29 @@ HistoryActions historyActions()
     actions.toast = toast();
     actions.releaseMemory = &memoryTuning::releaseFreeMemory;
     return actions;
+}
+
+void upload(const QImage &image)
+{
+    static UploadService *service = nullptr;
+    if (!service) {
+        UploadServices services;
+        services.settings = &AppSettings::shared();
+        services.toast = toast();
+        services.copyText = [](const QString &text) {
+            QGuiApplication::clipboard()->setText(text);
+        };
+        services.openSettings = [] {
+            if (settingsController)
+                settingsController->open(SettingsTab::upload);
+        };
+        services.makeTransport = [] { return loadUploadTransport(); };
+        service = new UploadService(std::move(services));
+        // Its network part goes while the event loop still runs, before the application object.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                         [] { delete std::exchange(service, nullptr); });
+    }
+    service->upload(image);
 }
 
 void showHistoryWindow()

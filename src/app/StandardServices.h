@@ -37,6 +37,10 @@ void setSettingsWindow(SettingsWindowController *controller);
 void showSettingsWindow();
 HistoryActions historyActions();
 
+// Uploads an image to the user's server and copies the link (the editor's
+// "Upload & Copy Link", the quick-access panel's "Link").
+void upload(const QImage &image);
+
 // The history window, made on first use, in front with the focus.
 void showHistoryWindow();
 // Opens an entry as a click in the history window does: pictures in the

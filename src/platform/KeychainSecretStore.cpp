@@ -1,6 +1,7 @@
 #include "platform/KeychainSecretStore.h"
 
-#include <QTimer>
+#include <QAbstractEventDispatcher>
+#include <glib.h>
 #include <qt6keychain/keychain.h>
 
 namespace zorv
@@ -9,6 +10,29 @@ namespace zorv
 KeychainSecretStore::KeychainSecretStore(QString service, QObject *parent)
     : SecretStore(parent), m_service(std::move(service))
 {
+    // The Secret Service answers through libsecret on GLib's default main
+    // context. Zorv runs Qt's own event dispatcher, which never turns that
+    // context, so without this no job would ever finish. Only GLib's sources
+    // are dispatched here, and only while a job waits.
+    m_glibPump.setInterval(10);
+    connect(&m_glibPump, &QTimer::timeout, this, [] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+    });
+}
+
+void KeychainSecretStore::jobStarted()
+{
+    const auto *dispatcher = QAbstractEventDispatcher::instance();
+    const bool glibLoop = dispatcher && dispatcher->inherits("QEventDispatcherGlib");
+    if (m_pending++ == 0 && !glibLoop)
+        m_glibPump.start();
+}
+
+void KeychainSecretStore::jobFinished()
+{
+    if (--m_pending == 0)
+        m_glibPump.stop();
 }
 
 void KeychainSecretStore::read(const QString &account, ReadCallback done)
@@ -17,6 +41,7 @@ void KeychainSecretStore::read(const QString &account, ReadCallback done)
     job->setKey(account);
     job->setInsecureFallback(false);
     connect(job, &QKeychain::Job::finished, this, [this, job, done = std::move(done)] {
+        jobFinished();
         if (job->error() == QKeychain::NoError) {
             done(job->textData());
             return;
@@ -25,6 +50,7 @@ void KeychainSecretStore::read(const QString &account, ReadCallback done)
             m_persistent = false;
         done(std::nullopt);
     });
+    jobStarted();
     job->start();
 }
 
@@ -43,6 +69,7 @@ void KeychainSecretStore::write(const QString &account, const QString &value, Wr
     }
     job->setInsecureFallback(false);
     connect(job, &QKeychain::Job::finished, this, [this, job, done = std::move(done)] {
+        jobFinished();
         const bool stored =
             job->error() == QKeychain::NoError || job->error() == QKeychain::EntryNotFound;
         if (!stored)
@@ -50,6 +77,7 @@ void KeychainSecretStore::write(const QString &account, const QString &value, Wr
         if (done)
             done(stored);
     });
+    jobStarted();
     job->start();
 }
 

@@ -2,6 +2,8 @@
 
 #include "platform/SecretStore.h"
 
+#include <QTimer>
+
 namespace zorv
 {
 
@@ -17,7 +19,13 @@ class KeychainSecretStore : public SecretStore
     bool isPersistent() const override { return m_persistent; }
 
   private:
+    void jobStarted();
+    void jobFinished();
+
     QString m_service;
+    // Turns GLib's default context while jobs are pending (see the .cpp).
+    QTimer m_glibPump;
+    int m_pending = 0;
     bool m_persistent = true;
 };
 

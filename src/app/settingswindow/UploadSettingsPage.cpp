@@ -1,6 +1,7 @@
 #include "app/settingswindow/SettingsLayout.h"
 #include "app/settingswindow/SettingsPages.h"
 #include "app/settingswindow/SettingsServices.h"
+#include "output/upload/UploadRequest.h"
 #include "settings/AppSettings.h"
 
 #include <QJsonDocument>
@@ -64,19 +65,32 @@ QWidget *upload(const SettingsServices &services)
     warning->setObjectName(QStringLiteral("headersWarning"));
     warning->setForegroundRole(QPalette::Text);
     group->addWidget(warning);
+    // Text that would break the request is refused at upload time; say so here first.
+    auto *unsafe = note(QString());
+    unsafe->setObjectName(QStringLiteral("requestWarning"));
+    unsafe->setForegroundRole(QPalette::Text);
+    unsafe->setWordWrap(true);
+    group->addWidget(unsafe);
     layout->addWidget(
         note(QStringLiteral("The server should respond with JSON containing a \"url\" field, or "
                             "plain text containing the link. Zorv copies the link to the "
                             "clipboard when the upload finishes.")));
     layout->addStretch(1);
 
-    const auto check = [warning, headers] {
-        warning->setVisible(!headersValid(headers->toPlainText()));
+    const auto show = [warning, unsafe](const QString &headersText, const QString &fieldText) {
+        warning->setVisible(!headersValid(headersText));
+        QString problem = fieldNameProblem(fieldText);
+        if (problem.isEmpty())
+            problem = extraHeadersProblem(headersText);
+        unsafe->setText(QStringLiteral("⚠ ") + problem);
+        unsafe->setVisible(!problem.isEmpty());
     };
+    const auto check = [show, headers, field] { show(headers->toPlainText(), field->text()); };
     QObject::connect(headers, &QPlainTextEdit::textChanged, page, check);
+    QObject::connect(field, &QLineEdit::textChanged, page, check);
     // The binder fills the text with signals blocked; check again once it has.
     QObject::connect(&settings, &AppSettings::changed, page, check);
-    warning->setVisible(!headersValid(settings.uploadHeadersJSON()));
+    show(settings.uploadHeadersJSON(), settings.uploadFieldName());
     return page;
 }
 

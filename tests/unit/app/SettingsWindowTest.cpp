@@ -303,13 +303,27 @@ TEST_F(SettingsWindowTest, HeaderWarningAndHistoryClearingAskFirst)
 {
     const auto w = window();
     auto *headers = control<QPlainTextEdit>(*w, "uploadHeadersJSON");
+    auto *field = control<QLineEdit>(*w, "uploadFieldName");
     QWidget *warning = control<QWidget>(*w, "headersWarning");
-    // Any well-formed JSON value passes; empty or blank text needs no warning.
-    const std::pair<QString, bool> texts[] = {
-        {"[1, 2]", false}, {"{", true}, {"   ", false}, {"{\"X-Key\": \"a\"}", false}, {"x", true}};
-    for (const auto &[text, warned] : texts) {
+    QWidget *unsafe = control<QWidget>(*w, "requestWarning");
+    // Any well-formed JSON value passes; empty or blank text needs no warning. Header or
+    // field text that would break the request gets a warning of its own.
+    const std::tuple<QString, QString, bool, bool> texts[] = {
+        {"[1, 2]", "file", false, false},
+        {"{", "file", true, false},
+        {"   ", "file", false, false},
+        {"{\"X-Key\": \"a\"}", "file", false, false},
+        {"x", "file", true, false},
+        {"{\"X-Key\": \"a\\r\\nHost: b\"}", "file", false, true},
+        {"{\"X Key\": \"a\"}", "file", false, true},
+        {"{}", "a\"b", false, true},
+    };
+    QWidget *page = w->page(SettingsTab::upload);
+    for (const auto &[text, fieldName, warned, refused] : texts) {
         headers->setPlainText(text);
-        EXPECT_EQ(warning->isVisibleTo(w->page(SettingsTab::upload)), warned) << text.toStdString();
+        field->setText(fieldName);
+        EXPECT_EQ(warning->isVisibleTo(page), warned) << text.toStdString();
+        EXPECT_EQ(unsafe->isVisibleTo(page), refused) << text.toStdString();
         EXPECT_EQ(reread()->uploadHeadersJSON(), text); // stored even when not JSON
     }
 

@@ -15,6 +15,7 @@ TEST(Modules, ResolveEveryEntryPointOrNothing)
     } cases[] = {
         {"libzorv-heif", {"zorv_heic_encode", "zorv_heic_decode"}, true},
         {"libzorv-pulse", {"zorv_pulse_list_microphones"}, true},
+        {"libzorv-upload", {"zorv_upload_transport"}, true},
         {"libzorv-heif", {"zorv_heic_encode", "zorv_pulse_list_microphones"}, false},
         {"libzorv-pulse", {"zorv_heic_decode"}, false},
         {"libzorv-none", {"zorv_heic_encode"}, false},
