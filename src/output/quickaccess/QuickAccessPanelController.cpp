@@ -1,11 +1,14 @@
 #include "output/quickaccess/QuickAccessPanelController.h"
 
+#include "common/Log.h"
 #include "output/Naming.h"
 #include "output/quickaccess/QuickAccessView.h"
 #include "platform/WindowSystem.h"
 #include "settings/AppSettings.h"
 
+#include <QBuffer>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -25,6 +28,10 @@ QList<QuickAccessScreen> qtScreens()
         screens.append({screen->availableGeometry(), screen == primary});
     return screens;
 }
+
+// Below the X server's largest request (16 MiB with BIG-REQUESTS), with room
+// for the request's own header.
+constexpr qsizetype largestDraggedPng = 15 * 1024 * 1024;
 
 bool fileExists(const std::optional<QString> &path)
 {
@@ -179,13 +186,31 @@ QMimeData *QuickAccessPanelController::dragData() const
     auto *data = new QMimeData;
     if (!m_payload)
         return data;
+    const auto file = existingFile();
     if (m_payload->isImageLike() && m_payload->hasImage()) {
-        // Qt offers it as image/png (and other image types) to other programs,
-        // encoding only when a drop target asks.
-        data->setImageData(*m_payload->image);
+        // PNG only: Qt's own image offer adds BMP and other raw formats, and X
+        // drops send each in one request, which a 4K bitmap overflows (the X
+        // connection breaks and Zorv with it).
+        QByteArray png;
+        if (file && file->endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+            QFile stored(*file);
+            if (stored.open(QIODevice::ReadOnly))
+                png = stored.readAll();
+        }
+        if (png.isEmpty()) {
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            m_payload->image->save(&buffer, "PNG");
+        }
+        if (png.size() <= largestDraggedPng)
+            data->setData(QStringLiteral("image/png"), png);
+        else
+            logLine(QStringLiteral("the capture is too large to drag as a picture (%1 bytes); "
+                                   "dragging its file only")
+                        .arg(png.size()));
     }
     // File managers and upload fields take only files.
-    if (const auto file = existingFile())
+    if (file)
         data->setUrls({QUrl::fromLocalFile(*file)});
     return data;
 }

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 
 namespace zorv
 {
@@ -19,6 +20,8 @@ namespace
 {
 constexpr int closeSize = 22;
 constexpr int minimumTextWidth = 240;
+// How long a finished drag's data stays available to a slow drop target.
+constexpr int dropDataMs = 60'000;
 
 // The round "Dismiss" button at the end of the title line.
 class CloseButton : public QAbstractButton
@@ -170,7 +173,9 @@ void QuickAccessThumbnail::mouseMoveEvent(QMouseEvent *event)
     m_pressedAt.reset();
     if (!m_callbacks.dragData)
         return;
-    auto *drag = new QDrag(this);
+    // Not owned by this window: a drop target may ask for the data after the
+    // drag has ended, when a new capture has already replaced this panel.
+    auto *drag = new QDrag(qApp);
     drag->setMimeData(m_callbacks.dragData());
     if (!m_image.isNull()) {
         const qreal dpr = devicePixelRatioF();
@@ -184,6 +189,7 @@ void QuickAccessThumbnail::mouseMoveEvent(QMouseEvent *event)
     if (m_callbacks.dragStarted)
         m_callbacks.dragStarted();
     drag->exec(Qt::CopyAction);
+    QTimer::singleShot(dropDataMs, drag, &QObject::deleteLater);
     if (m_callbacks.dragEnded)
         m_callbacks.dragEnded();
 }

@@ -49,7 +49,7 @@ struct QuickAccessWorld : ::testing::Test {
             calls.append("toast " + message);
         };
         storedFile = temp.dir.filePath("stored.png");
-        ASSERT_TRUE(test::writeFile(storedFile, "png"));
+        ASSERT_TRUE(test::solidImage().save(storedFile));
     }
 
     AppSettings &settings() { return *temp.settings; }
@@ -255,11 +255,11 @@ TEST_F(QuickAccessTest, DragOffersThePictureAndTheStoredFileAndOutlivesANewCaptu
     entries.append(*payload.historyID);
     controller().show(payload);
     std::unique_ptr<QMimeData> data(controller().dragData());
-    EXPECT_TRUE(data->hasImage());
+    EXPECT_EQ(test::decoded(data->data("image/png")).size(), QSize(64, 40));
     EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(storedFile)});
     QFile::remove(storedFile);
     data.reset(controller().dragData());
-    EXPECT_TRUE(data->hasImage());
+    EXPECT_EQ(test::decoded(data->data("image/png")).size(), QSize(64, 40));
     EXPECT_FALSE(data->hasUrls());
 
     // A capture and the timer during a drag wait for its end: the dragging panel
