@@ -41,6 +41,13 @@ for size in 1920x1080 3840x2160; do
   "$here/../scripts/desktop.sh" run --monitors "$size" --no-audio --no-keyring -- \
     "$here/editor_window.py" "$build/zorv" 10
 done
+for size in 1920x1080 3840x2160; do
+  for compositor in none xcompmgr; do
+    echo "== quick-access panel at $size, compositor: $compositor"
+    "$here/../scripts/desktop.sh" run --monitors "$size" --compositor "$compositor" \
+      --no-audio --no-keyring -- "$here/quick_access.py" "$build/zorv" 10
+  done
+done
 for entries in 500 5000; do
   echo "== history window, $entries entries"
   "$here/../scripts/desktop.sh" run --monitors 1920x1080 --no-audio --no-keyring -- \

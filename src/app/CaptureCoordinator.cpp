@@ -178,14 +178,35 @@ void CaptureCoordinator::deliver(const QImage &image, CaptureKind kind, CommandF
                 const auto &item = delivery.historyItem;
                 self->m_lastCaptureURL =
                     item ? std::optional<QUrl>(QUrl::fromLocalFile(item->filePath)) : std::nullopt;
-                // The editor names its document itself; the history keeps the raw capture.
-                if (self->m_services.settings->openEditorAfterCapture())
-                    self->m_services.openEditor(delivery.image, delivery.kind, std::nullopt,
-                                                item ? std::optional(item->id) : std::nullopt);
+                self->present(delivery);
                 Q_EMIT self->deliveryFinished(item ? item->filePath : QString());
             }
             report(finished, {CommandResult::Status::done, {}, delivery});
         });
+}
+
+void CaptureCoordinator::present(const Delivery &delivery)
+{
+    Trace::mark("delivery-finished");
+    const auto &item = delivery.historyItem;
+    const std::optional<QUuid> id = item ? std::optional(item->id) : std::nullopt;
+    const AppSettings &settings = *m_services.settings;
+    // The editor wins over the panel: with both on, only the editor opens.
+    if (settings.openEditorAfterCapture()) {
+        if (m_services.hideQuickAccess)
+            m_services.hideQuickAccess();
+        // The editor names its document itself; the history keeps the raw capture.
+        m_services.openEditor(delivery.image, delivery.kind, std::nullopt, id);
+    } else if (settings.showQuickAccess() && m_services.showQuickAccess) {
+        QuickAccessPayload payload;
+        payload.image = delivery.image;
+        payload.kind = delivery.kind;
+        payload.historyID = id;
+        payload.title = quickAccess::title(delivery.kind);
+        payload.subtitle =
+            QStringLiteral("%1 × %2").arg(delivery.image.width()).arg(delivery.image.height());
+        m_services.showQuickAccess(std::move(payload));
+    }
 }
 
 void CaptureCoordinator::fail(const QString &message, const QString &symbol,

@@ -5,6 +5,7 @@
 #include "capture/ScreenCaptureService.h"
 #include "capture/overlay/SelectionOverlayTypes.h"
 #include "common/CaptureAction.h"
+#include "output/quickaccess/QuickAccessPayload.h"
 
 #include <QImage>
 #include <QObject>
@@ -31,6 +32,9 @@ struct CoordinatorServices {
         selectArea;
     std::function<void(const QImage &)> pin;
     OpenEditorFunction openEditor;
+    // The panel after a capture, when the editor does not open instead.
+    std::function<void(QuickAccessPayload)> showQuickAccess;
+    std::function<void()> hideQuickAccess;
 };
 
 // How one command ended, for a caller that waits for it (the command line's
@@ -78,6 +82,8 @@ class CaptureCoordinator : public QObject
     void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);
     void capture(const WindowInfo &info, CommandFinished finished);
     void deliverCapture(const CaptureResult &image, CaptureKind kind, CommandFinished finished);
+    // The editor or the quick-access panel, as the settings ask.
+    void present(const Delivery &delivery);
     void fail(const QString &message, const QString &symbol, const CommandFinished &finished);
 
     CoordinatorServices m_services;

@@ -18,7 +18,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QPointer>
+#include <QUrl>
 #include <utility>
 
 namespace zorv::standardServices
@@ -96,6 +98,10 @@ CoordinatorServices coordinator()
     };
     services.pin = &pinImage;
     services.openEditor = &openEditor;
+    services.showQuickAccess = [](QuickAccessPayload payload) {
+        quickAccess().show(std::move(payload));
+    };
+    services.hideQuickAccess = [] { quickAccess().hide(); };
     return services;
 }
 
@@ -255,6 +261,67 @@ GlassMenuServices glassMenuServices()
         return HistoryStore::shared().thumbnail(item, 200);
     };
     return services;
+}
+
+namespace
+{
+std::optional<HistoryItem> historyItem(const QUuid &id)
+{
+    for (const HistoryItem &item : HistoryStore::shared().items())
+        if (item.id == id)
+            return item;
+    return std::nullopt;
+}
+} // namespace
+
+QuickAccessActions quickAccessActions()
+{
+    QuickAccessActions actions;
+    actions.openEditor = [](const QImage &image, CaptureKind kind, std::optional<QUuid> id) {
+        openEditor(image, kind, std::nullopt, id);
+    };
+    actions.copyImage = &OutputService::copy;
+    actions.copyFile = [](const QString &path) {
+        auto *data = new QMimeData;
+        const QUrl url = QUrl::fromLocalFile(path);
+        data->setUrls({url});
+        // What GNOME's and KDE's file managers paste as a copied file.
+        data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
+        QGuiApplication::clipboard()->setMimeData(data);
+    };
+    actions.saveWithPanel = [](const QImage &image, const QString &suggestedName,
+                               std::function<void(std::optional<QString>)> completion) {
+        OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
+    };
+    actions.pin = &pinImage;
+    // Seam for the text-recognition and upload services: until they are wired
+    // (actions.extractText = extractText(image, historyID); actions.upload =
+    // upload(image)), the panel shows their tiles disabled with the reason.
+    actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
+    actions.openFile = [](const QString &path) { fileBrowser().open(path); };
+    actions.removeHistoryEntry = [](const QUuid &id) {
+        const auto item = historyItem(id);
+        if (item)
+            HistoryStore::shared().remove(*item);
+        return item.has_value();
+    };
+    actions.historyFile = [](const QUuid &id) -> std::optional<QString> {
+        const auto item = historyItem(id);
+        return item ? std::optional(item->filePath) : std::nullopt;
+    };
+    actions.toast = toast();
+    actions.naming = [] {
+        const AppSettings &settings = AppSettings::shared();
+        return std::pair(settings.nameTemplate(), settings.imageFormat());
+    };
+    return actions;
+}
+
+QuickAccessPanelController &quickAccess()
+{
+    static auto *controller = new QuickAccessPanelController(
+        AppSettings::shared(), Platform::shared().windowSystem(), quickAccessActions(), {}, qApp);
+    return *controller;
 }
 
 } // namespace zorv::standardServices

@@ -8,6 +8,7 @@
 #include "editor/ui/EditorActions.h"
 #include "output/history/HistoryWindowController.h"
 #include "output/pins/PinWindowController.h"
+#include "output/quickaccess/QuickAccessPanelController.h"
 
 namespace zorv
 {
@@ -49,5 +50,9 @@ void openHistoryItem(const HistoryItem &item);
 // The tray panel's commands and what it reads.
 GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator);
 GlassMenuServices glassMenuServices();
+
+// The quick-access panel after captures, and what its tiles do.
+QuickAccessActions quickAccessActions();
+QuickAccessPanelController &quickAccess();
 
 } // namespace zorv::standardServices

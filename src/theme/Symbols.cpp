@@ -44,6 +44,7 @@ const QHash<QString, QString> &table()
         {QStringLiteral("doc.on.doc.fill"), QStringLiteral("copy")},
         {QStringLiteral("link"), QStringLiteral("link")},
         {QStringLiteral("photo"), QStringLiteral("image")},
+        {QStringLiteral("folder"), QStringLiteral("folder")},
         {QStringLiteral("photo.on.rectangle.angled"), QStringLiteral("images")},
         {QStringLiteral("crop"), QStringLiteral("crop")},
         {QStringLiteral("magnifyingglass"), QStringLiteral("search")},

@@ -64,6 +64,10 @@ struct CaptureWorld : ::testing::Test {
                                      std::optional<QString> fileName, std::optional<QUuid> id) {
             editors.append({image, kind, std::move(fileName), id});
         };
+        services.showQuickAccess = [this](QuickAccessPayload payload) {
+            panels.append(std::move(payload));
+        };
+        services.hideQuickAccess = [this] { ++panelHides; };
         coordinator = std::make_unique<CaptureCoordinator>(services);
     }
 
@@ -106,6 +110,8 @@ struct CaptureWorld : ::testing::Test {
     QList<QByteArray> offered;
     QList<QImage> pinned;
     QList<OpenedEditor> editors;
+    QList<QuickAccessPayload> panels;
+    int panelHides = 0;
     int beeps = 0;
 };
 

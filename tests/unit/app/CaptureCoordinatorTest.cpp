@@ -97,13 +97,30 @@ TEST_F(CaptureCoordinatorTest, PinLastNeedsAReadableCapture)
 
 TEST_F(CaptureCoordinatorTest, TheEditorOpensAfterDeliveryOnlyWhenAskedBoundToTheHistoryEntry)
 {
+    settings().showQuickAccess.set(false);
     performAndWait(CaptureAction::fullScreen);
     EXPECT_TRUE(editors.isEmpty());
+    EXPECT_TRUE(panels.isEmpty());
 
+    // The panel carries the capture, its history entry and its pixel size.
+    settings().showQuickAccess.set(true);
+    coordinator->perform(CaptureAction::area);
+    const QImage first = answer(SelectionOutcome::area(QRectF(10, 20, 64, 48)));
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_TRUE(editors.isEmpty());
+    EXPECT_EQ(panels[0].image->convertToFormat(first.format()), first);
+    EXPECT_FALSE(panels[0].filePath);
+    EXPECT_EQ(panels[0].historyID, history->items().first().id);
+    EXPECT_EQ(panels[0].title, "Screenshot");
+    EXPECT_EQ(panels[0].subtitle, QStringLiteral("%1 × %2").arg(first.width()).arg(first.height()));
+
+    // With both on, only the editor opens, and the earlier panel goes.
     settings().openEditorAfterCapture.set(true);
     coordinator->perform(CaptureAction::area);
     const QImage captured = answer(SelectionOutcome::area(QRectF(10, 20, 64, 48)));
     ASSERT_EQ(editors.size(), 1);
+    EXPECT_EQ(panels.size(), 1);
+    EXPECT_EQ(panelHides, 1);
     EXPECT_EQ(editors[0].image.convertToFormat(captured.format()), captured);
     EXPECT_EQ(editors[0].kind, CaptureKind::screenshot);
     EXPECT_FALSE(editors[0].fileName); // named by the editor, not after the history copy
