@@ -294,9 +294,7 @@ QuickAccessActions quickAccessActions()
         OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
     };
     actions.pin = &pinImage;
-    // Seam for the text-recognition and upload services: until they are wired
-    // (actions.extractText = extractText(image, historyID); actions.upload =
-    // upload(image)), the panel shows their tiles disabled with the reason.
+    actions.upload = &upload;
     actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
     actions.openFile = [](const QString &path) { fileBrowser().open(path); };
     actions.removeHistoryEntry = [](const QUuid &id) {
