@@ -31,6 +31,8 @@ struct CoordinatorServices {
         selectArea;
     std::function<void(const QImage &)> pin;
     OpenEditorFunction openEditor;
+    // Recognises the image's text and shows it; the caller has said it is working.
+    std::function<void(const QImage &)> extractText;
 };
 
 // How one command ended, for a caller that waits for it (the command line's
@@ -62,6 +64,8 @@ class CaptureCoordinator : public QObject
     void captureArea(CommandFinished finished = {});
     void captureWindow(CommandFinished finished = {});
     void captureFullScreen(CommandFinished finished = {});
+    // An area or window picked with the overlay, its text recognised.
+    void captureOCR(CommandFinished finished = {});
     void pinLast(CommandFinished finished = {});
     void deliver(const QImage &image, CaptureKind kind, CommandFinished finished = {});
 
@@ -78,6 +82,7 @@ class CaptureCoordinator : public QObject
     void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);
     void capture(const WindowInfo &info, CommandFinished finished);
     void deliverCapture(const CaptureResult &image, CaptureKind kind, CommandFinished finished);
+    void recognize(const CaptureResult &image, const CommandFinished &finished);
     void fail(const QString &message, const QString &symbol, const CommandFinished &finished);
 
     CoordinatorServices m_services;

@@ -10,6 +10,8 @@
 #include "output/OutputService.h"
 #include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
+#include "output/ocr/OCRService.h"
+#include "output/ocr/OCRWindowController.h"
 #include "platform/DesktopFileBrowser.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
@@ -95,6 +97,7 @@ CoordinatorServices coordinator()
     };
     services.pin = &pinImage;
     services.openEditor = &openEditor;
+    services.extractText = [](const QImage &image) { extractText(image, std::nullopt); };
     return services;
 }
 
@@ -146,7 +149,8 @@ EditorActions editorActions()
                                std::function<void(std::optional<QString>)> completion) {
         OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
     };
-    // extractText and upload stay empty: the window disables them and says why.
+    actions.extractText = &extractText;
+    // upload stays empty: the window disables it and says why.
     return actions;
 }
 
@@ -176,9 +180,30 @@ HistoryActions historyActions()
     actions.copyImage = &OutputService::copy;
     actions.copyText = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
     actions.pin = &pinImage;
+    actions.extractText = [](const QImage &image) {
+        toast()(QStringLiteral("Recognizing Text…"), QStringLiteral("text.viewfinder"), 1.9);
+        extractText(image, std::nullopt);
+    };
     actions.toast = toast();
     actions.releaseMemory = &memoryTuning::releaseFreeMemory;
     return actions;
+}
+
+void extractText(const QImage &image, std::optional<QUuid> historyItemID)
+{
+    OCRService::recognize(image, {}, qApp, [image, historyItemID](const OCROutcome &outcome) {
+        if (!outcome) {
+            toast()(outcome.error().description, QStringLiteral("exclamationmark.triangle.fill"),
+                    1.9);
+            return;
+        }
+        const OCRResult &result = outcome.value();
+        OCRWindowController::present(result, image);
+        if (result.lines.isEmpty())
+            toast()(QStringLiteral("No text found"), QStringLiteral("text.viewfinder"), 1.9);
+        if (historyItemID)
+            HistoryStore::shared().updateOCR(*historyItemID, result.text());
+    });
 }
 
 void showHistoryWindow()

@@ -1,10 +1,17 @@
 #include "output/ocr/OCRService.h"
+#include "output/ocr/OCRWindowController.h"
 #include "support/Files.h"
 
+#include <QClipboard>
 #include <QFile>
 #include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace zorv;
@@ -204,4 +211,32 @@ TEST(OCRService, WideStripsOfAHugePicture)
     const OCROutcome outcome = OCRService::recognizeNow(image);
     ASSERT_TRUE(outcome) << outcome.error().description.toStdString();
     EXPECT_EQ(outcome.value().text(), "Across the edge of a strip\nNear the bottom");
+}
+
+TEST(OCRWindow, OneWindowCopyingAllItsText)
+{
+    OCRResult two;
+    two.lines = {line("first", 0.1, 0.8), line("second", 0.1, 0.5)};
+    OCRWindow *first = OCRWindowController::present(OCRResult{}, QImage());
+    EXPECT_EQ(first->summary()->text(), "No text found");
+    EXPECT_FALSE(first->copyButton()->isEnabled());
+    EXPECT_FALSE(first->textView()->placeholderText().isEmpty());
+
+    QPointer<OCRWindow> closed(first);
+    OCRWindow *window = OCRWindowController::present(two, QImage(300, 100, QImage::Format_RGB32));
+    EXPECT_FALSE(closed && closed->isVisible());
+    EXPECT_EQ(OCRWindowController::current(), window);
+    EXPECT_EQ(window->summary()->text(), "2 text blocks");
+    EXPECT_EQ(window->textView()->toPlainText(), "first\nsecond");
+
+    QGuiApplication::clipboard()->setText("before");
+    window->copyButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "first\nsecond");
+    EXPECT_TRUE(window->copyFlash());
+    EXPECT_EQ(window->copyButton()->text(), "Copied");
+    QTest::qWait(OCRWindow::copyFlashMs / 2);
+    window->copyAll(); // the first press's reset still ends the flash
+    QTRY_VERIFY_WITH_TIMEOUT(!window->copyFlash(), OCRWindow::copyFlashMs * 3 / 4);
+    EXPECT_EQ(window->copyButton()->text(), "Copy All");
+    window->close();
 }
