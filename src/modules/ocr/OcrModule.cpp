@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <omp.h>
 #include <string>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
@@ -54,6 +55,11 @@ extern "C" ZORV_OCR_EXPORT const char *zorv_ocr_recognize(const unsigned char *g
 {
     if (!grey || width <= 0 || height <= 0)
         return nullptr;
+    // One thread: OpenMP's team makes Tesseract several times slower on a busy
+    // two-core machine. OMP_THREAD_LIMIT cannot do it, as Qt's hashing already
+    // loaded libgomp at start, and Tesseract asks for its teams by size; with no
+    // active level allowed, each of its parallel regions runs on this thread.
+    omp_set_max_active_levels(0);
     Engine &e = engine();
     std::lock_guard lock(e.mutex);
     if (!prepare(e, dataFolder, languages))

@@ -21,10 +21,6 @@ namespace
 ZorvOcrRecognize module()
 {
     static const ZorvOcrRecognize loaded = [] {
-        // Tesseract's OpenMP threads make it several times slower on a busy
-        // two-core machine; the limit is read when the library loads.
-        if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT"))
-            qputenv("OMP_THREAD_LIMIT", "1");
         const QList<QFunctionPointer> found =
             loadModule(QStringLiteral("libzorv-ocr"), {QStringLiteral("zorv_ocr_recognize")},
                        QStringLiteral("Text recognition"));

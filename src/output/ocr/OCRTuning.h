@@ -15,7 +15,7 @@ struct OCRTuning {
     // Enlarge pictures of screen text: Tesseract reads glyphs best well above
     // the dozen pixels of a 1× UI font.
     double smallFactor = 2.0;
-    double smallPixels = 2.5e6; // pictures up to this many pixels are enlarged
+    double smallPixels = 1.2e6; // pictures up to this many pixels are enlarged
     // Wider pictures are shrunk: each strip stays a bounded allocation.
     int maxWidth = 20000;
     int stripHeight = 2048;
