@@ -59,6 +59,27 @@ QPixmap thumbnail(const QImage &image, qreal ratio)
     return pixmap;
 }
 
+// Dark whatever the desktop's colours, as Zorv's other windows of captures.
+QPalette darkPalette(QPalette palette)
+{
+    const QColor window = Theme::glassBackdrop(false);
+    const QColor text(236, 236, 240);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, window);
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::Base, Theme::canvasBackground());
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::Button, Theme::mix(window, text, 0.12));
+        palette.setColor(group, QPalette::ButtonText, text);
+        palette.setColor(group, QPalette::Mid, Theme::mix(window, text, 0.3));
+        palette.setColor(group, QPalette::Highlight, Theme::accent());
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, Theme::mix(window, text, 0.45));
+    palette.setColor(QPalette::Disabled, QPalette::Text, Theme::mix(window, text, 0.45));
+    return palette;
+}
+
 } // namespace
 
 OCRWindow::OCRWindow(OCRResult result, const QImage &image, QWidget *parent)
@@ -66,10 +87,15 @@ OCRWindow::OCRWindow(OCRResult result, const QImage &image, QWidget *parent)
       m_copy(new QPushButton(this)), m_text(new QPlainTextEdit(this))
 {
     setWindowTitle(QStringLiteral("Recognized Text"));
+    setPalette(darkPalette(palette()));
+    setAutoFillBackground(true);
     resize(620, 520);
     const bool empty = m_result.lines.isEmpty();
 
+    // A box of the largest thumbnail's size keeps the header's height.
     auto *picture = new QLabel(this);
+    picture->setFixedSize(96, 56);
+    picture->setAlignment(Qt::AlignCenter);
     picture->setPixmap(thumbnail(image, devicePixelRatioF()));
 
     m_summary->setFont(sized(font(), 12, QFont::DemiBold));
@@ -81,9 +107,11 @@ OCRWindow::OCRWindow(OCRResult result, const QImage &image, QWidget *parent)
     hintPalette.setColor(QPalette::WindowText, secondaryText(palette()));
     hint->setPalette(hintPalette);
     auto *titles = new QVBoxLayout;
-    titles->setSpacing(2);
+    titles->setSpacing(3);
+    titles->addStretch(1);
     titles->addWidget(m_summary);
     titles->addWidget(hint);
+    titles->addStretch(1);
 
     m_copy->setFont(sized(font(), 12, QFont::DemiBold));
     m_copy->setCursor(Qt::PointingHandCursor);
