@@ -118,15 +118,19 @@ int main(int argc, char **argv)
         OCRService::OCRTuning tuning;
         bool windowsOnly;
     };
-    OCRService::OCRTuning plain, noInvert, upscale3;
-    plain.smallFactor = 1.0;
+    OCRService::OCRTuning plain, noInvert, upscale3, always2, never;
+    plain.smallFactor = plain.midFactor = 1.0;
+    never.smallFactor = never.midFactor = 1.0;
     plain.invertDark = false;
     noInvert.invertDark = false;
     upscale3.smallFactor = 3.0;
+    always2.smallPixels = 1e9;
     const Variant variants[] = {{"zorv", {}, false},
                                 {"zorv, no enlarging, no inverting", plain, true},
                                 {"zorv, no inverting", noInvert, true},
-                                {"zorv, enlarged 3x", upscale3, true}};
+                                {"zorv, enlarged 3x", upscale3, true},
+                                {"zorv, any size enlarged 2x", always2, false},
+                                {"zorv, never enlarged", never, false}};
 
     std::map<QString, std::map<QString, Tally>> table; // group → variant → tally
     for (const Sample &sample : samples) {
