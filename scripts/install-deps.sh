@@ -11,6 +11,7 @@ build_pkgs=(
   libxcb-ewmh-dev libxcb-icccm4-dev libxcb-image0-dev libxcb-util-dev libxcb-shape0-dev
   libxcb-xtest0-dev
   libspng-dev zlib1g-dev libheif-dev libcanberra-dev libpulse-dev
+  libtesseract-dev tesseract-ocr-eng tesseract-ocr
   libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev
   dpkg-dev desktop-file-utils appstream

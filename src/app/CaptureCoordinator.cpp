@@ -63,6 +63,9 @@ void CaptureCoordinator::perform(CaptureAction action, CommandFinished finished)
     case CaptureAction::pinLast:
         pinLast(std::move(finished));
         return;
+    case CaptureAction::ocr:
+        captureOCR(std::move(finished));
+        return;
     case CaptureAction::repeatLastArea:
         if (m_lastArea) {
             // No overlay and no permission gate: the area was granted before.
@@ -76,7 +79,6 @@ void CaptureCoordinator::perform(CaptureAction action, CommandFinished finished)
     case CaptureAction::scrolling:
     case CaptureAction::recordVideo:
     case CaptureAction::recordGIF:
-    case CaptureAction::ocr:
         break; // not built: refused above
     }
 }
@@ -125,6 +127,42 @@ void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finis
                     self->capture(outcome.windowInfo(), finished);
             });
         });
+}
+
+void CaptureCoordinator::captureOCR(CommandFinished finished)
+{
+    if (!passPermissionGate(finished))
+        return;
+    QPointer<CaptureCoordinator> self(this);
+    // The last area stays that of the capture commands.
+    m_services.selectArea(
+        SelectionMode::screenshot, false,
+        [self, finished = std::move(finished)](std::optional<SelectionOutcome> outcome) {
+            if (!self)
+                return;
+            if (!outcome) {
+                report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+                return;
+            }
+            QTimer::singleShot(0, self.data(), [self, outcome = *outcome, finished] {
+                self->recognize(outcome.isArea()
+                                    ? self->m_capture.captureArea(outcome.areaRect())
+                                    : self->m_capture.captureWindow(outcome.windowInfo()),
+                                finished);
+            });
+        });
+}
+
+void CaptureCoordinator::recognize(const CaptureResult &image, const CommandFinished &finished)
+{
+    if (!image) {
+        fail(image.error().description(), warningSymbol, finished);
+        return;
+    }
+    m_services.toast(QStringLiteral("Recognizing Text…"), QStringLiteral("text.viewfinder"),
+                     toastSeconds);
+    m_services.extractText(image.value());
+    report(finished, {});
 }
 
 void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind, CommandFinished finished)

@@ -35,6 +35,8 @@ struct CoordinatorServices {
     // The panel after a capture, when the editor does not open instead.
     std::function<void(QuickAccessPayload)> showQuickAccess;
     std::function<void()> hideQuickAccess;
+    // Recognises the image's text and shows it; the caller has said it is working.
+    std::function<void(const QImage &)> extractText;
 };
 
 // How one command ended, for a caller that waits for it (the command line's
@@ -66,6 +68,8 @@ class CaptureCoordinator : public QObject
     void captureArea(CommandFinished finished = {});
     void captureWindow(CommandFinished finished = {});
     void captureFullScreen(CommandFinished finished = {});
+    // An area or window picked with the overlay, its text recognised.
+    void captureOCR(CommandFinished finished = {});
     void pinLast(CommandFinished finished = {});
     void deliver(const QImage &image, CaptureKind kind, CommandFinished finished = {});
 
@@ -84,6 +88,7 @@ class CaptureCoordinator : public QObject
     void deliverCapture(const CaptureResult &image, CaptureKind kind, CommandFinished finished);
     // The editor or the quick-access panel, as the settings ask.
     void present(const Delivery &delivery);
+    void recognize(const CaptureResult &image, const CommandFinished &finished);
     void fail(const QString &message, const QString &symbol, const CommandFinished &finished);
 
     CoordinatorServices m_services;

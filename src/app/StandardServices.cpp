@@ -10,6 +10,8 @@
 #include "output/OutputService.h"
 #include "output/history/HistoryItemOpener.h"
 #include "output/history/HistoryStore.h"
+#include "output/ocr/OCRService.h"
+#include "output/ocr/OCRWindowController.h"
 #include "output/upload/UploadService.h"
 #include "platform/DesktopFileBrowser.h"
 #include "platform/Platform.h"
@@ -45,6 +47,14 @@ HistoryItemOpener &historyOpener()
 void pinImage(const QImage &image)
 {
     PinWindowController::pin(image, Platform::shared().windowSystem(), pinActions());
+}
+
+// The history window and the quick-access panel say that recognition started;
+// the editor and the command say it themselves.
+void recognizeAnnounced(const QImage &image)
+{
+    toast()(QStringLiteral("Recognizing Text…"), QStringLiteral("text.viewfinder"), 1.9);
+    extractText(image, std::nullopt);
 }
 } // namespace
 
@@ -102,6 +112,7 @@ CoordinatorServices coordinator()
         quickAccess().show(std::move(payload));
     };
     services.hideQuickAccess = [] { quickAccess().hide(); };
+    services.extractText = [](const QImage &image) { extractText(image, std::nullopt); };
     return services;
 }
 
@@ -154,7 +165,7 @@ EditorActions editorActions()
         OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
     };
     actions.upload = &upload;
-    // extractText stays empty: the window disables it and says why.
+    actions.extractText = &extractText;
     return actions;
 }
 
@@ -184,6 +195,7 @@ HistoryActions historyActions()
     actions.copyImage = &OutputService::copy;
     actions.copyText = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
     actions.pin = &pinImage;
+    actions.extractText = &recognizeAnnounced;
     actions.toast = toast();
     actions.releaseMemory = &memoryTuning::releaseFreeMemory;
     return actions;
@@ -210,6 +222,23 @@ void upload(const QImage &image)
                          [] { delete std::exchange(service, nullptr); });
     }
     service->upload(image);
+}
+
+void extractText(const QImage &image, std::optional<QUuid> historyItemID)
+{
+    OCRService::recognize(image, {}, qApp, [image, historyItemID](const OCROutcome &outcome) {
+        if (!outcome) {
+            toast()(outcome.error().description, QStringLiteral("exclamationmark.triangle.fill"),
+                    1.9);
+            return;
+        }
+        const OCRResult &result = outcome.value();
+        OCRWindowController::present(result, image);
+        if (result.lines.isEmpty())
+            toast()(QStringLiteral("No text found"), QStringLiteral("text.viewfinder"), 1.9);
+        if (historyItemID)
+            HistoryStore::shared().updateOCR(*historyItemID, result.text());
+    });
 }
 
 void showHistoryWindow()
@@ -295,6 +324,10 @@ QuickAccessActions quickAccessActions()
     };
     actions.pin = &pinImage;
     actions.upload = &upload;
+    // The panel's text stays out of the history entry, unlike the editor's.
+    actions.extractText = [](const QImage &image, std::optional<QUuid>) {
+        recognizeAnnounced(image);
+    };
     actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
     actions.openFile = [](const QString &path) { fileBrowser().open(path); };
     actions.removeHistoryEntry = [](const QUuid &id) {

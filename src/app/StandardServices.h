@@ -42,6 +42,11 @@ HistoryActions historyActions();
 // "Upload & Copy Link", the quick-access panel's "Link").
 void upload(const QImage &image);
 
+// Recognises the image's text off the GUI thread and shows the result window
+// ("No text found" or the failure as a toast); with a history entry, keeps the
+// text in it. The caller has already said that it is working.
+void extractText(const QImage &image, std::optional<QUuid> historyItemID);
+
 // The history window, made on first use, in front with the focus.
 void showHistoryWindow();
 // Opens an entry as a click in the history window does: pictures in the

@@ -60,6 +60,7 @@ struct CaptureWorld : ::testing::Test {
             requests.append({mode, windowMode, std::move(completion)});
         };
         services.pin = [this](const QImage &image) { pinned.append(image); };
+        services.extractText = [this](const QImage &image) { recognized.append(image); };
         services.openEditor = [this](const QImage &image, CaptureKind kind,
                                      std::optional<QString> fileName, std::optional<QUuid> id) {
             editors.append({image, kind, std::move(fileName), id});
@@ -109,6 +110,7 @@ struct CaptureWorld : ::testing::Test {
     QList<QImage> copied;
     QList<QByteArray> offered;
     QList<QImage> pinned;
+    QList<QImage> recognized;
     QList<OpenedEditor> editors;
     QList<QuickAccessPayload> panels;
     int panelHides = 0;

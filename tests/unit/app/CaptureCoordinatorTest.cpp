@@ -82,6 +82,37 @@ TEST_F(CaptureCoordinatorTest, WindowsAndCancelsLeaveTheAreaThatIsRepeatedWithou
     EXPECT_EQ(again.pixel(99, 49), FakeScreenBackend::pixelAt({109, 69}));
 }
 
+// Text recognition takes the area or window picked, delivers nothing and keeps
+// the area that "repeat" uses.
+TEST_F(CaptureCoordinatorTest, TextIsRecognisedFromTheAreaOrWindowPicked)
+{
+    const auto ocr = [this](const SelectionOutcome &outcome) {
+        std::optional<CommandResult> result;
+        coordinator->perform(CaptureAction::ocr, [&result](const CommandResult &r) { result = r; });
+        EXPECT_FALSE(requests.last().windowMode);
+        requests.last().completion(outcome);
+        EXPECT_TRUE(QTest::qWaitFor([&result] { return result.has_value(); }, 2000));
+        return result.value_or(CommandResult{});
+    };
+    EXPECT_EQ(ocr(SelectionOutcome::area(QRectF(10, 20, 100, 50))).status,
+              CommandResult::Status::done);
+    WindowInfo notes;
+    notes.id = 5;
+    notes.frame = QRectF(40, 30, 200, 120);
+    EXPECT_EQ(ocr(SelectionOutcome::window(notes)).status, CommandResult::Status::done);
+    notes.id = 77; // closed after it was picked
+    EXPECT_EQ(ocr(SelectionOutcome::window(notes)).status, CommandResult::Status::failed);
+
+    ASSERT_EQ(recognized.size(), 2);
+    EXPECT_EQ(recognized[0].size(), QSize(100, 50));
+    EXPECT_EQ(recognized[0].pixel(99, 49), FakeScreenBackend::pixelAt({109, 69}));
+    EXPECT_EQ(recognized[1].size(), QSize(200, 120));
+    EXPECT_EQ(toasts, QStringList({"Recognizing Text…", "Recognizing Text…",
+                                   CaptureError(CaptureError::Code::noWindow).description()}));
+    EXPECT_FALSE(coordinator->lastArea());
+    EXPECT_TRUE(history->items().isEmpty());
+}
+
 TEST_F(CaptureCoordinatorTest, PinLastNeedsAReadableCapture)
 {
     coordinator->perform(CaptureAction::pinLast);

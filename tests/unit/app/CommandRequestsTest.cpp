@@ -41,7 +41,8 @@ TEST_F(CommandRequestsTest, RefusesWhatThisDesktopCannotDoWithTheReason)
     const std::pair<QString, QString> cases[] = {
         {"window", "zorv: window is not available: this desktop does not let Zorv capture single "
                    "windows."},
-        {"ocr", "zorv: ocr is not available: not available in this version of Zorv yet."},
+        {"scrolling",
+         "zorv: scrolling is not available: not available in this version of Zorv yet."},
         {"Window", "zorv: unknown action 'Window'."}};
     for (const auto &[command, message] : cases) {
         const InstanceReply refused = ask({command, false, {}});

@@ -208,7 +208,7 @@ TEST_F(PanelTest, CommandsRunAfterThePanelHasGone)
     // What the platform cannot do, or what is not wired, is disabled with the reason.
     now += 1000;
     panel->toggle(icon);
-    for (const char *title : {"Scrolling", "Grab Text", "Screen", "GIF", "Mic", "History"}) {
+    for (const char *title : {"Scrolling", "Screen", "GIF", "Mic", "History"}) {
         const MenuEntry *e = entry(QString::fromUtf8(title));
         ASSERT_TRUE(e) << title;
         EXPECT_FALSE(e->enabled) << title;

@@ -16,6 +16,7 @@ TEST(Modules, ResolveEveryEntryPointOrNothing)
         {"libzorv-heif", {"zorv_heic_encode", "zorv_heic_decode"}, true},
         {"libzorv-pulse", {"zorv_pulse_list_microphones"}, true},
         {"libzorv-upload", {"zorv_upload_transport"}, true},
+        {"libzorv-ocr", {"zorv_ocr_recognize"}, true},
         {"libzorv-heif", {"zorv_heic_encode", "zorv_pulse_list_microphones"}, false},
         {"libzorv-pulse", {"zorv_heic_decode"}, false},
         {"libzorv-none", {"zorv_heic_encode"}, false},
