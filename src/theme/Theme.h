@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 
 namespace zorv::Theme
 {
@@ -43,6 +44,18 @@ inline QColor mix(const QColor &from, const QColor &to, double amount)
 inline QColor recordingRed()
 {
     return QColor::fromRgbF(1.0f, 0.23f, 0.19f);
+}
+
+// A thin vertical scroll bar without arrows, for dark windows: the desktop
+// style's grey bar stands out on them.
+inline QString thinScrollBarStyle()
+{
+    return QStringLiteral(
+        "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px; }"
+        "QScrollBar::handle:vertical { background: rgba(255,255,255,0.14);"
+        " border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }");
 }
 
 } // namespace zorv::Theme

@@ -79,13 +79,12 @@ void apply(QWidget *window)
     const QString accent = Theme::accent().name();
     const QString groove = QColor::fromRgbF(1, 1, 1, 0.14f).name(QColor::HexArgb);
     const QString menuRim = QColor::fromRgbF(1, 1, 1, 0.12f).name(QColor::HexArgb);
-    const QString hover = QColor::fromRgbF(1, 1, 1, 0.10f).name(QColor::HexArgb);
     window->setStyleSheet(
         QStringLiteral(
             // Labels take their colour from here: a style sheet on the window
             // keeps them from inheriting its palette.
-            "QLabel { color: %5; background: transparent; }"
-            "QLabel[secondary=\"true\"] { color: %6; }"
+            "QLabel { color: %4; background: transparent; }"
+            "QLabel[secondary=\"true\"] { color: %5; }"
             "QSlider { min-height: 20px; background: transparent; }"
             "QSlider::groove:horizontal { height: 4px; border-radius: 2px; background: %1; }"
             "QSlider::sub-page:horizontal { height: 4px; border-radius: 2px; background: %2; }"
@@ -101,11 +100,9 @@ void apply(QWidget *window)
             "QMenu::separator { height: 1px; background: %3; margin: 5px 8px; }"
             "QToolTip { background: #28282c; color: #ececf0; border: 1px solid %3;"
             " padding: 4px 6px; border-radius: 4px; }"
-            "QScrollArea { background: transparent; border: none; }"
-            "QScrollBar:vertical { width: 8px; background: transparent; margin: 2px; }"
-            "QScrollBar::handle:vertical { background: %4; border-radius: 3px; min-height: 24px; }"
-            "QScrollBar::add-line, QScrollBar::sub-line { height: 0; }")
-            .arg(groove, accent, menuRim, hover, text().name(), secondaryText().name()));
+            "QScrollArea { background: transparent; border: none; }")
+            .arg(groove, accent, menuRim, text().name(), secondaryText().name()) +
+        Theme::thinScrollBarStyle());
 }
 
 QLabel *sectionTitle(const QString &title, QWidget *parent)

@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -103,6 +104,7 @@ OCRWindow::OCRWindow(OCRResult result, const QImage &image, QWidget *parent)
                              : QStringLiteral("%1 text blocks").arg(m_result.lines.size()));
     auto *hint = new QLabel(QStringLiteral("Select any part, or copy everything."), this);
     hint->setFont(sized(font(), 11));
+    hint->setVisible(!empty);
     QPalette hintPalette = hint->palette();
     hintPalette.setColor(QPalette::WindowText, secondaryText(palette()));
     hint->setPalette(hintPalette);
@@ -149,7 +151,7 @@ OCRWindow::OCRWindow(OCRResult result, const QImage &image, QWidget *parent)
     m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_text->setFrameShape(QFrame::NoFrame);
     m_text->setFont(sized(font(), 13));
-    m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_text->verticalScrollBar()->setStyleSheet(Theme::thinScrollBarStyle());
     m_text->document()->setDocumentMargin(16);
     m_text->setPlainText(m_result.text());
     m_text->setPlaceholderText(QStringLiteral("Zorv couldn't find any text in this capture."));
