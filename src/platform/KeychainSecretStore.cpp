@@ -15,8 +15,10 @@ KeychainSecretStore::KeychainSecretStore(QString service, QObject *parent)
     // context, so without this no job would ever finish. Only GLib's sources
     // are dispatched here, and only while a job waits.
     m_glibPump.setInterval(10);
+    // A bounded number of rounds per tick: a source that keeps re-arming must
+    // not hold the GUI thread.
     connect(&m_glibPump, &QTimer::timeout, this, [] {
-        while (g_main_context_iteration(nullptr, FALSE)) {
+        for (int round = 0; round < 50 && g_main_context_iteration(nullptr, FALSE); ++round) {
         }
     });
 }

@@ -129,9 +129,12 @@ QString headerNameProblem(const QString &name)
     if (name.isEmpty())
         return QStringLiteral("An extra header has an empty name.");
     if (!std::all_of(name.begin(), name.end(), isTokenChar))
-        return QStringLiteral("The extra header name \"%1\" may only hold letters, digits and "
+        // Only the part before the first bad character is quoted: a pasted
+        // "Authorization: Bearer …" must not show its secret in a warning.
+        return QStringLiteral("The extra header name \"%1…\" may only hold letters, digits and "
                               "!#$%&'*+-.^_`|~.")
-            .arg(visible(name));
+            .arg(visible(name.left(
+                int(std::find_if_not(name.begin(), name.end(), isTokenChar) - name.begin()))));
     return {};
 }
 

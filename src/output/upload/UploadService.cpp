@@ -1,5 +1,6 @@
 #include "output/upload/UploadService.h"
 
+#include "common/WhenReady.h"
 #include "output/encoding/ImageEncoder.h"
 #include "output/upload/UploadReply.h"
 #include "settings/AppSettings.h"
@@ -40,22 +41,23 @@ void UploadService::upload(const QImage &image)
             m_services.openSettings();
         return;
     }
-    QtConcurrent::run([image] {
-        return ImageEncoder::pngData(image);
-    }).then(this, [this](std::optional<QByteArray> png) {
-        if (!png)
-            return;
-        m_services.toast(QStringLiteral("Uploading…"), QStringLiteral("arrow.up.circle.fill"), 30);
-        send(*png, QStringLiteral("zorv.png"), [this](Expected<QString, UploadFailure> link) {
-            if (!link) {
-                m_services.toast(link.error().message, warningSymbol, 1.9);
-                return;
-            }
-            m_services.copyText(link.value());
-            m_services.toast(QStringLiteral("Link copied to clipboard"), QStringLiteral("link"),
-                             1.9);
-        });
-    });
+    whenReady(QtConcurrent::run([image] { return ImageEncoder::pngData(image); }), this,
+              [this](std::optional<QByteArray> png) {
+                  if (!png)
+                      return;
+                  m_services.toast(QStringLiteral("Uploading…"),
+                                   QStringLiteral("arrow.up.circle.fill"), 30);
+                  send(*png, QStringLiteral("zorv.png"),
+                       [this](Expected<QString, UploadFailure> link) {
+                           if (!link) {
+                               m_services.toast(link.error().message, warningSymbol, 1.9);
+                               return;
+                           }
+                           m_services.copyText(link.value());
+                           m_services.toast(QStringLiteral("Link copied to clipboard"),
+                                            QStringLiteral("link"), 1.9);
+                       });
+              });
 }
 
 void UploadService::send(const QByteArray &data, const QString &fileName,
