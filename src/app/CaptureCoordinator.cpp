@@ -50,6 +50,19 @@ void CaptureCoordinator::perform(CaptureAction action, CommandFinished finished)
         report(finished, {CommandResult::Status::failed, *reason, std::nullopt});
         return;
     }
+    // A new capture replaces the panel of the last one, and must not show it.
+    if (action != CaptureAction::pinLast && m_services.clearScreen && m_services.clearScreen()) {
+        QTimer::singleShot(repaintDelayMs, this,
+                           [this, action, finished = std::move(finished)]() mutable {
+                               start(action, std::move(finished));
+                           });
+        return;
+    }
+    start(action, std::move(finished));
+}
+
+void CaptureCoordinator::start(CaptureAction action, CommandFinished finished)
+{
     switch (action) {
     case CaptureAction::area:
         captureArea(std::move(finished));

@@ -35,6 +35,10 @@ struct CoordinatorServices {
     // The panel after a capture, when the editor does not open instead.
     std::function<void(QuickAccessPayload)> showQuickAccess;
     std::function<void()> hideQuickAccess;
+    // Takes Zorv's own windows that would show in a capture (a quick-access
+    // panel) off the screen; true when the pixels beneath need a moment to be
+    // painted again (no compositor).
+    std::function<bool()> clearScreen;
     // Recognises the image's text and shows it; the caller has said it is working.
     std::function<void(const QImage &)> extractText;
 };
@@ -56,6 +60,8 @@ class CaptureCoordinator : public QObject
     Q_OBJECT
   public:
     static constexpr double toastSeconds = 1.9;
+    // How long a capture waits for the windows beneath a panel it took away.
+    static constexpr int repaintDelayMs = 120;
 
     static CaptureCoordinator &shared();
     explicit CaptureCoordinator(CoordinatorServices services, QObject *parent = nullptr);
@@ -81,6 +87,7 @@ class CaptureCoordinator : public QObject
     void deliveryFinished(const QString &historyPath);
 
   private:
+    void start(CaptureAction action, CommandFinished finished);
     bool passPermissionGate(const CommandFinished &finished);
     void selectAndCapture(bool windowMode, CommandFinished finished);
     void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);

@@ -112,6 +112,12 @@ CoordinatorServices coordinator()
         quickAccess().show(std::move(payload));
     };
     services.hideQuickAccess = [] { quickAccess().hide(); };
+    services.clearScreen = [] {
+        if (!quickAccess().panel())
+            return false;
+        quickAccess().hide();
+        return !Platform::shared().windowSystem().compositingActive();
+    };
     services.extractText = [](const QImage &image) { extractText(image, std::nullopt); };
     return services;
 }

@@ -15,6 +15,7 @@ scale=${QT_SCALE_FACTOR:-1}
 
 xterm -geometry 60x6+100+100 -fa 'DejaVu Sans Mono' -fs 14 -bg white -fg black -title journey-xterm \
   -e bash -c 'printf "Quarterly report ready\nTotal due 1284.50\n"; sleep 120' >/dev/null 2>&1 &
+term=$!
 wait_until 10 xdotool search --name '^journey-xterm$'
 sleep 0.5
 start_zorv
@@ -46,4 +47,5 @@ check "an empty area gives \"No text found\" in a new window" \
   wait_until 20 bash -c '[ "$(xdotool search --onlyvisible --name "^Recognized Text\$" | wc -l)" = 1 ] && [ "$(xdotool search --onlyvisible --name "^Recognized Text\$")" != '"$win"' ]'
 sleep 0.5
 shot ocr-empty
+kill "$term" 2>/dev/null || true # later journeys share this desktop
 finish

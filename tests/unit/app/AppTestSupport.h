@@ -13,6 +13,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
+#include <utility>
 
 namespace zorv::test
 {
@@ -69,6 +70,7 @@ struct CaptureWorld : ::testing::Test {
             panels.append(std::move(payload));
         };
         services.hideQuickAccess = [this] { ++panelHides; };
+        services.clearScreen = [this] { return std::exchange(panelOnScreen, false); };
         coordinator = std::make_unique<CaptureCoordinator>(services);
     }
 
@@ -114,6 +116,7 @@ struct CaptureWorld : ::testing::Test {
     QList<OpenedEditor> editors;
     QList<QuickAccessPayload> panels;
     int panelHides = 0;
+    bool panelOnScreen = false; // a panel without a compositor: cleared before a capture
     int beeps = 0;
 };
 

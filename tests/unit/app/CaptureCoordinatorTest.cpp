@@ -126,6 +126,17 @@ TEST_F(CaptureCoordinatorTest, PinLastNeedsAReadableCapture)
     EXPECT_EQ(toasts, QStringList({"Nothing captured yet", "Nothing captured yet"}));
 }
 
+TEST_F(CaptureCoordinatorTest, APanelOnScreenIsTakenAwayAndRepaintedOverBeforeTheGrab)
+{
+    panelOnScreen = true;
+    performAndWait(CaptureAction::pinLast); // not a capture: the panel stays
+    EXPECT_TRUE(panelOnScreen);
+    coordinator->perform(CaptureAction::fullScreen);
+    EXPECT_FALSE(panelOnScreen);
+    EXPECT_EQ(platform.screen.grabCount, 0); // the windows beneath repaint first
+    EXPECT_TRUE(QTest::qWaitFor([this] { return platform.screen.grabCount == 1; }, 2000));
+}
+
 TEST_F(CaptureCoordinatorTest, TheEditorOpensAfterDeliveryOnlyWhenAskedBoundToTheHistoryEntry)
 {
     settings().showQuickAccess.set(false);
