@@ -174,8 +174,14 @@ void CaptureCoordinator::recognize(const CaptureResult &image, const CommandFini
     }
     m_services.toast(QStringLiteral("Recognizing Text…"), QStringLiteral("text.viewfinder"),
                      toastSeconds);
-    m_services.extractText(image.value());
-    report(finished, {});
+    // The caller hears of the recognition's end, not of its start; the user was
+    // already told of a failure.
+    m_services.extractText(image.value(), [finished](const std::optional<QString> &failure) {
+        if (failure)
+            report(finished, {CommandResult::Status::failed, *failure, std::nullopt});
+        else
+            report(finished, {});
+    });
 }
 
 void CaptureCoordinator::capture(const QRectF &rect, CaptureKind kind, CommandFinished finished)

@@ -40,7 +40,10 @@ struct CoordinatorServices {
     // painted again (no compositor).
     std::function<bool()> clearScreen;
     // Recognises the image's text and shows it; the caller has said it is working.
-    std::function<void(const QImage &)> extractText;
+    // `finished` gets nullopt once the result is shown, or the failure as told.
+    std::function<void(const QImage &,
+                       std::function<void(const std::optional<QString> &failure)> finished)>
+        extractText;
 };
 
 // How one command ended, for a caller that waits for it (the command line's

@@ -118,7 +118,10 @@ CoordinatorServices coordinator()
         quickAccess().hide();
         return !Platform::shared().windowSystem().compositingActive();
     };
-    services.extractText = [](const QImage &image) { extractText(image, std::nullopt); };
+    services.extractText = [](const QImage &image,
+                              std::function<void(const std::optional<QString> &)> finished) {
+        extractText(image, std::nullopt, std::move(finished));
+    };
     return services;
 }
 
@@ -171,7 +174,9 @@ EditorActions editorActions()
         OutputService::shared().saveWithPanel(image, suggestedName, std::move(completion));
     };
     actions.upload = &upload;
-    actions.extractText = &extractText;
+    actions.extractText = [](const QImage &image, std::optional<QUuid> historyItemID) {
+        extractText(image, historyItemID);
+    };
     return actions;
 }
 
@@ -230,21 +235,27 @@ void upload(const QImage &image)
     service->upload(image);
 }
 
-void extractText(const QImage &image, std::optional<QUuid> historyItemID)
+void extractText(const QImage &image, std::optional<QUuid> historyItemID,
+                 std::function<void(const std::optional<QString> &failure)> finished)
 {
-    OCRService::recognize(image, {}, qApp, [image, historyItemID](const OCROutcome &outcome) {
-        if (!outcome) {
-            toast()(outcome.error().description, QStringLiteral("exclamationmark.triangle.fill"),
-                    1.9);
-            return;
-        }
-        const OCRResult &result = outcome.value();
-        OCRWindowController::present(result, image);
-        if (result.lines.isEmpty())
-            toast()(QStringLiteral("No text found"), QStringLiteral("text.viewfinder"), 1.9);
-        if (historyItemID)
-            HistoryStore::shared().updateOCR(*historyItemID, result.text());
-    });
+    OCRService::recognize(
+        image, {}, qApp, [image, historyItemID, finished](const OCROutcome &outcome) {
+            if (!outcome) {
+                toast()(outcome.error().description,
+                        QStringLiteral("exclamationmark.triangle.fill"), 1.9);
+                if (finished)
+                    finished(outcome.error().description);
+                return;
+            }
+            const OCRResult &result = outcome.value();
+            OCRWindowController::present(result, image);
+            if (result.lines.isEmpty())
+                toast()(QStringLiteral("No text found"), QStringLiteral("text.viewfinder"), 1.9);
+            if (historyItemID)
+                HistoryStore::shared().updateOCR(*historyItemID, result.text());
+            if (finished)
+                finished(std::nullopt);
+        });
 }
 
 void showHistoryWindow()

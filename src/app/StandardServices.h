@@ -44,8 +44,10 @@ void upload(const QImage &image);
 
 // Recognises the image's text off the GUI thread and shows the result window
 // ("No text found" or the failure as a toast); with a history entry, keeps the
-// text in it. The caller has already said that it is working.
-void extractText(const QImage &image, std::optional<QUuid> historyItemID);
+// text in it. The caller has already said that it is working; `finished` gets
+// nullopt once the result is shown, or the failure.
+void extractText(const QImage &image, std::optional<QUuid> historyItemID,
+                 std::function<void(const std::optional<QString> &failure)> finished = {});
 
 // The history window, made on first use, in front with the focus.
 void showHistoryWindow();

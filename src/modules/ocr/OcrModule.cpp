@@ -2,6 +2,7 @@
 // the library and its models cost tens of megabytes that only recognition needs.
 #include "modules/ocr/OcrModule.h"
 
+#include <malloc.h>
 #include <memory>
 #include <mutex>
 #include <omp.h>
@@ -20,8 +21,8 @@ struct Engine {
     bool ready = false;
 };
 
-// One engine kept between calls: loading the models takes longer than reading
-// a typical capture.
+// One engine kept between calls, until released: loading the models takes
+// longer than reading a typical capture.
 Engine &engine()
 {
     static Engine *instance = new Engine;
@@ -91,4 +92,17 @@ extern "C" ZORV_OCR_EXPORT const char *zorv_ocr_recognize(const unsigned char *g
     it.reset();
     e.api.Clear();
     return nullptr;
+}
+
+extern "C" ZORV_OCR_EXPORT int zorv_ocr_release()
+{
+    Engine &e = engine();
+    std::unique_lock lock(e.mutex, std::try_to_lock);
+    if (!lock || !e.ready)
+        return 0;
+    e.ready = false;
+    e.api.End();
+    lock.unlock();
+    malloc_trim(0);
+    return 1;
 }

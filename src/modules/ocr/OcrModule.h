@@ -19,4 +19,7 @@ using ZorvOcrRecognize = const char *(*)(const unsigned char *grey, int width, i
                                          int bytesPerLine, const char *dataFolder,
                                          const char *languages, ZorvOcrLineFound found,
                                          void *userdata);
+// Unloads the engine and its models and returns the freed memory to the system,
+// unless a recognition is running. Nonzero when the models were released.
+using ZorvOcrRelease = int (*)();
 }

@@ -5,11 +5,16 @@
 #include "modules/ocr/OcrModule.h"
 #include "output/ocr/OCRTuning.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPointer>
+#include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <malloc.h>
 #include <numeric>
 
 namespace zorv::OCRService
@@ -18,16 +23,50 @@ namespace zorv::OCRService
 namespace
 {
 
-ZorvOcrRecognize module()
+struct Module {
+    ZorvOcrRecognize recognize = nullptr;
+    ZorvOcrRelease release = nullptr;
+};
+
+const Module &module()
 {
-    static const ZorvOcrRecognize loaded = [] {
+    static const Module loaded = [] {
         const QList<QFunctionPointer> found =
-            loadModule(QStringLiteral("libzorv-ocr"), {QStringLiteral("zorv_ocr_recognize")},
+            loadModule(QStringLiteral("libzorv-ocr"),
+                       {QStringLiteral("zorv_ocr_recognize"), QStringLiteral("zorv_ocr_release")},
                        QStringLiteral("Text recognition"));
-        return found.isEmpty() ? ZorvOcrRecognize(nullptr)
-                               : reinterpret_cast<ZorvOcrRecognize>(found[0]);
+        if (found.isEmpty())
+            return Module{};
+        return Module{reinterpret_cast<ZorvOcrRecognize>(found[0]),
+                      reinterpret_cast<ZorvOcrRelease>(found[1])};
     }();
     return loaded;
+}
+
+// One thread of its own: a long recognition on Qt's shared pool would hold up
+// capture encoding and the GUI thread's smooth scaling.
+QThreadPool *pool()
+{
+    static QThreadPool *const threads = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return threads;
+}
+
+// Restarted by every recognition; when it fires, the models are released.
+QTimer *idleTimer()
+{
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setSingleShot(true);
+        // Unloading takes a while and must wait for a recognition that runs.
+        QObject::connect(timer, &QTimer::timeout, timer,
+                         [] { pool()->start([] { releaseEngine(); }); });
+    }
+    return timer;
 }
 
 QString packageFor(const QString &language)
@@ -176,7 +215,7 @@ OCROutcome recognizeWith(const QImage &image, const QStringList &asked, const OC
     const auto languages = chooseLanguages(folder, QLocale(), asked);
     if (!languages)
         return languages.error();
-    const ZorvOcrRecognize recognize = module();
+    const ZorvOcrRecognize recognize = module().recognize;
     if (!recognize)
         return OCRError{QStringLiteral("Text recognition is not installed: the libzorv-ocr "
                                        "module could not be loaded.")};
@@ -226,10 +265,27 @@ OCROutcome recognizeNow(const QImage &image, const QStringList &languages)
     return recognizeWith(image, languages, OCRTuning{});
 }
 
-void recognize(const QImage &image, const QStringList &languages, QObject *context,
-               std::function<void(const OCROutcome &)> done)
+bool releaseEngine()
 {
-    whenReady(QtConcurrent::run(&recognizeNow, image, languages), context, std::move(done));
+    const ZorvOcrRelease release = module().release;
+    return release && release() != 0;
+}
+
+void recognize(const QImage &image, const QStringList &languages, QObject *context,
+               std::function<void(const OCROutcome &)> done, std::chrono::milliseconds releaseAfter)
+{
+    QTimer *timer = idleTimer();
+    timer->start(releaseAfter);
+    const QFuture<OCROutcome> running = QtConcurrent::run(pool(), [image, languages] {
+        OCROutcome outcome = recognizeNow(image, languages);
+        // Recognition's working memory would otherwise stay in this thread's arena.
+        malloc_trim(0);
+        return outcome;
+    });
+    // A recognition longer than the delay is not followed by an immediate release.
+    whenReady(running, timer,
+              [timer, releaseAfter](const OCROutcome &) { timer->start(releaseAfter); });
+    whenReady(running, context, std::move(done));
 }
 
 } // namespace zorv::OCRService

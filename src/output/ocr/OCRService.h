@@ -7,12 +7,16 @@
 #include <QRect>
 #include <QSize>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 
 class QObject;
 
 namespace zorv::OCRService
 {
+
+// How long the recogniser's models stay loaded after the last recognition.
+inline constexpr std::chrono::seconds idleRelease{90};
 
 // Lines whose vertical centres lie within this distance (normalised) share a row.
 inline constexpr double rowTolerance = 0.02;
@@ -42,9 +46,15 @@ Expected<QString, OCRError> chooseLanguages(const QString &dataFolder, const QLo
 // takes about a second). An empty or tiny image gives an empty result.
 OCROutcome recognizeNow(const QImage &image, const QStringList &languages = {});
 
-// Recognises off the GUI thread and calls `done` in `context`'s thread unless
-// `context` is gone by then.
+// Unloads the recogniser's models (tens of megabytes) unless a recognition is
+// running; true when they were loaded and are released. Not on the GUI thread.
+bool releaseEngine();
+
+// Recognises on a thread of its own and calls `done` in `context`'s thread
+// unless `context` is gone by then. The models are released on that thread
+// `releaseAfter` after the last recognition.
 void recognize(const QImage &image, const QStringList &languages, QObject *context,
-               std::function<void(const OCROutcome &)> done);
+               std::function<void(const OCROutcome &)> done,
+               std::chrono::milliseconds releaseAfter = idleRelease);
 
 } // namespace zorv::OCRService

@@ -61,7 +61,12 @@ struct CaptureWorld : ::testing::Test {
             requests.append({mode, windowMode, std::move(completion)});
         };
         services.pin = [this](const QImage &image) { pinned.append(image); };
-        services.extractText = [this](const QImage &image) { recognized.append(image); };
+        services.extractText =
+            [this](const QImage &image,
+                   std::function<void(const std::optional<QString> &)> finished) {
+                recognized.append(image);
+                recognitionFinished.append(std::move(finished));
+            };
         services.openEditor = [this](const QImage &image, CaptureKind kind,
                                      std::optional<QString> fileName, std::optional<QUuid> id) {
             editors.append({image, kind, std::move(fileName), id});
@@ -113,6 +118,7 @@ struct CaptureWorld : ::testing::Test {
     QList<QByteArray> offered;
     QList<QImage> pinned;
     QList<QImage> recognized;
+    QList<std::function<void(const std::optional<QString> &)>> recognitionFinished;
     QList<OpenedEditor> editors;
     QList<QuickAccessPayload> panels;
     int panelHides = 0;

@@ -83,15 +83,24 @@ TEST_F(CaptureCoordinatorTest, WindowsAndCancelsLeaveTheAreaThatIsRepeatedWithou
 }
 
 // Text recognition takes the area or window picked, delivers nothing and keeps
-// the area that "repeat" uses.
+// the area that "repeat" uses. The command ends when the recognition does.
 TEST_F(CaptureCoordinatorTest, TextIsRecognisedFromTheAreaOrWindowPicked)
 {
-    const auto ocr = [this](const SelectionOutcome &outcome) {
+    const auto ocr = [this](const SelectionOutcome &outcome,
+                            const std::optional<QString> &failure = std::nullopt) {
         std::optional<CommandResult> result;
+        const qsizetype started = recognitionFinished.size();
         coordinator->perform(CaptureAction::ocr, [&result](const CommandResult &r) { result = r; });
         EXPECT_FALSE(requests.last().windowMode);
         requests.last().completion(outcome);
-        EXPECT_TRUE(QTest::qWaitFor([&result] { return result.has_value(); }, 2000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return result || recognitionFinished.size() > started; }, 2000));
+        if (recognitionFinished.size() > started) {
+            QTest::qWait(20);
+            EXPECT_FALSE(result); // not while recognising
+            recognitionFinished.last()(failure);
+        }
+        EXPECT_TRUE(result);
         return result.value_or(CommandResult{});
     };
     EXPECT_EQ(ocr(SelectionOutcome::area(QRectF(10, 20, 100, 50))).status,
@@ -99,7 +108,9 @@ TEST_F(CaptureCoordinatorTest, TextIsRecognisedFromTheAreaOrWindowPicked)
     WindowInfo notes;
     notes.id = 5;
     notes.frame = QRectF(40, 30, 200, 120);
-    EXPECT_EQ(ocr(SelectionOutcome::window(notes)).status, CommandResult::Status::done);
+    const CommandResult failed = ocr(SelectionOutcome::window(notes), "Text recognition failed.");
+    EXPECT_EQ(failed.status, CommandResult::Status::failed);
+    EXPECT_EQ(failed.message, "Text recognition failed.");
     notes.id = 77; // closed after it was picked
     EXPECT_EQ(ocr(SelectionOutcome::window(notes)).status, CommandResult::Status::failed);
 

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace zorv;
 
@@ -193,6 +194,27 @@ TEST(OCRService, RecognisesRenderedText)
             EXPECT_LE(result.lines[0].confidence, 1.0f);
         }
     }
+}
+
+// The models go when idle, on the recogniser's thread, and come back when needed.
+TEST(OCRService, ModelsAreReleasedWhenIdleAndReloaded)
+{
+    const QString want = QStringLiteral("Release the models when idle");
+    QObject context;
+    std::optional<OCROutcome> got;
+    OCRService::recognize(
+        rendered(want, false, 1), {}, &context, [&got](const OCROutcome &o) { got = o; },
+        std::chrono::milliseconds(50));
+    QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 20000);
+    ASSERT_TRUE(*got) << got->error().description.toStdString();
+    EXPECT_LT(errorRate(got->value().text(), want), 0.1) << got->value().text().toStdString();
+    QTest::qWait(1000);
+    EXPECT_FALSE(OCRService::releaseEngine()); // the timer did it
+
+    const OCROutcome again = OCRService::recognizeNow(rendered(want, true, 1));
+    ASSERT_TRUE(again) << again.error().description.toStdString();
+    EXPECT_LT(errorRate(again.value().text(), want), 0.1) << again.value().text().toStdString();
+    EXPECT_TRUE(OCRService::releaseEngine());
 }
 
 TEST(OCRService, WideStripsOfAHugePicture)
