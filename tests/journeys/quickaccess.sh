@@ -101,6 +101,15 @@ sleep 0.8
 check "a capture with a compositor shows a panel" capture
 sleep 0.5
 shot quickaccess-glass
+# The shadow's margin lets the pointer through to what lies below; the sheet takes it.
+window_at() { # window_at DX DY: the top-level window under that point of the panel
+  local x y; read -r x y < <(panel_point "$1" "$2")
+  xdotool mousemove --sync "$x" "$y" getmouselocation --shell | sed -n 's/^WINDOW=//p'
+}
+glass=$(panels | head -1)
+check "the sheet takes the pointer" test "$(window_at 40 40)" = "$glass"
+check "the shadow's margin lets the pointer through" test "$(window_at 6 6)" != "$glass"
+xdotool mousemove --sync 5 5
 
 # Drag the thumbnail onto a program that records what it gets.
 received="$journey_dir/dropped.txt"
