@@ -40,20 +40,27 @@ bool fileExists(const std::optional<QString> &path)
     return path && QFileInfo(*path).isFile();
 }
 
-// Refuses to grow past the largest PNG a drag may carry, so the encoder gives
-// up there instead of finishing a picture that would be thrown away.
+// Keeps no more than the largest PNG a drag may carry: a tall scrolling
+// capture needs no buffer for all of its PNG. (Failing the write would stop
+// the encoder sooner, but Qt's PNG writer leaks when a write fails.)
 class CappedBuffer : public QBuffer
 {
   public:
     using QBuffer::QBuffer;
+    bool overflowed() const { return m_overflowed; }
 
   protected:
     qint64 writeData(const char *data, qint64 length) override
     {
-        if (pos() + length > largestDraggedPng)
-            return -1;
+        if (m_overflowed || pos() + length > largestDraggedPng) {
+            m_overflowed = true;
+            return length;
+        }
         return QBuffer::writeData(data, length);
     }
+
+  private:
+    bool m_overflowed = false;
 };
 
 // Runs off the GUI thread: the stored PNG's bytes when there is one, else the
@@ -71,7 +78,7 @@ QByteArray dragPicture(const QImage &image, const QString &storedPng)
     QByteArray png;
     CappedBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
+    if (!image.save(&buffer, "PNG") || buffer.overflowed())
         return {};
     return png;
 }
