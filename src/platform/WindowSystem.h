@@ -29,9 +29,6 @@ class WindowSystem
     // Asks the compositor to blur what lies behind `region` of the window
     // (logical coordinates), where it offers that; an empty region removes it.
     virtual void setBlurBehind(QWindow *window, const QRegion &region) = 0;
-    // Limits where the (mapped) window takes the pointer to `region` (logical
-    // coordinates); elsewhere clicks and hovering reach what lies below.
-    virtual void setInputRegion(QWindow *window, const QRegion &region) = 0;
     // Calls `changed` whenever a system tray appears or goes away, for as
     // long as `context` lives.
     virtual void watchTray(QObject *context, std::function<void()> changed) = 0;

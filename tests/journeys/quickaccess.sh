@@ -101,18 +101,6 @@ sleep 0.8
 check "a capture with a compositor shows a panel" capture
 sleep 0.5
 shot quickaccess-glass
-# The shadow's margin lets the pointer through to what lies below; the sheet takes it.
-window_at() { # window_at DX DY: the top-level window under that point of the panel
-  local x y; read -r x y < <(panel_point "$1" "$2")
-  xdotool mousemove --sync "$x" "$y" getmouselocation --shell | sed -n 's/^WINDOW=//p'
-}
-# The window manager's frame around the panel takes on its input shape.
-frame=$(printf '%d' "$(xwininfo -tree -id "$(panels | head -1)" | awk '/Parent window id/ {print $4}')")
-check "the sheet takes the pointer" test "$(window_at 40 40)" = "$frame"
-margin_passes() { test "$(window_at 6 6)" != "$frame"; }
-# The window manager copies the shape over when it gets round to it.
-check "the shadow's margin lets the pointer through" wait_until 3 margin_passes
-xdotool mousemove --sync 5 5
 
 # Drag the thumbnail onto a program that records what it gets.
 received="$journey_dir/dropped.txt"

@@ -1,7 +1,6 @@
 #include "output/quickaccess/QuickAccessPanelController.h"
 
 #include "common/Log.h"
-#include "common/WhenReady.h"
 #include "output/Naming.h"
 #include "output/quickaccess/QuickAccessView.h"
 #include "platform/WindowSystem.h"
@@ -15,7 +14,6 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace zorv
 {
@@ -38,49 +36,6 @@ constexpr qsizetype largestDraggedPng = 15 * 1024 * 1024;
 bool fileExists(const std::optional<QString> &path)
 {
     return path && QFileInfo(*path).isFile();
-}
-
-// Keeps no more than the largest PNG a drag may carry: a tall scrolling
-// capture needs no buffer for all of its PNG. (Failing the write would stop
-// the encoder sooner, but Qt's PNG writer leaks when a write fails.)
-class CappedBuffer : public QBuffer
-{
-  public:
-    using QBuffer::QBuffer;
-    bool overflowed() const { return m_overflowed; }
-
-  protected:
-    qint64 writeData(const char *data, qint64 length) override
-    {
-        if (m_overflowed || pos() + length > largestDraggedPng) {
-            m_overflowed = true;
-            return length;
-        }
-        return QBuffer::writeData(data, length);
-    }
-
-  private:
-    bool m_overflowed = false;
-};
-
-// Runs off the GUI thread: the stored PNG's bytes when there is one, else the
-// capture encoded; empty when it would be too large to drag as a picture.
-QByteArray dragPicture(const QImage &image, const QString &storedPng)
-{
-    if (!storedPng.isEmpty()) {
-        QFile stored(storedPng);
-        if (stored.size() > largestDraggedPng)
-            return {};
-        if (stored.open(QIODevice::ReadOnly))
-            if (QByteArray bytes = stored.readAll(); !bytes.isEmpty())
-                return bytes;
-    }
-    QByteArray png;
-    CappedBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG") || buffer.overflowed())
-        return {};
-    return png;
 }
 } // namespace
 
@@ -110,35 +65,29 @@ void QuickAccessPanelController::show(QuickAccessPayload payload)
     m_payload = std::move(payload);
 
     QuickAccessViewCallbacks callbacks;
-    const quint64 generation = ++m_generation;
     QPointer<QuickAccessPanelController> self(this);
-    // Only the current panel's calls count.
-    const auto current = [self, generation]() -> QuickAccessPanelController * {
-        return self && self->m_generation == generation ? self.data() : nullptr;
+    callbacks.action = [self](QuickAction action) {
+        if (self)
+            self->perform(action);
     };
-    callbacks.action = [current](QuickAction action) {
-        if (auto *controller = current())
-            controller->perform(action);
+    callbacks.close = [self] {
+        if (self)
+            self->hide();
     };
-    callbacks.close = [current] {
-        if (auto *controller = current())
-            controller->hide();
+    callbacks.hover = [self](bool inside) {
+        if (self)
+            self->setHovering(inside);
     };
-    callbacks.hover = [current](bool inside) {
-        if (auto *controller = current())
-            controller->setHovering(inside);
+    callbacks.dragData = [self]() -> QMimeData * {
+        return self ? self->dragData() : new QMimeData;
     };
-    callbacks.dragData = [current]() -> QMimeData * {
-        auto *controller = current();
-        return controller ? controller->dragData() : new QMimeData;
+    callbacks.dragStarted = [self] {
+        if (self)
+            self->dragStarted();
     };
-    callbacks.dragStarted = [current] {
-        if (auto *controller = current())
-            controller->dragStarted();
-    };
-    callbacks.dragEnded = [current] {
-        if (auto *controller = current())
-            controller->dragEnded();
+    callbacks.dragEnded = [self] {
+        if (self)
+            self->dragEnded();
     };
     const QString subtitle = quickAccess::shownSubtitle(*m_payload, m_settings.copyToClipboard());
     const bool translucent = m_windowSystem.compositingActive();
@@ -159,17 +108,13 @@ void QuickAccessPanelController::show(QuickAccessPayload payload)
         disable(QuickAction::link, QStringLiteral("This recording has no picture to upload"));
 
     m_hovering = false;
-    prepareDragPicture();
     place();
     m_panel->show();
     m_panel->raise();
     m_windowSystem.setOnAllWorkspaces(m_panel->windowHandle());
-    if (translucent) {
-        const QRegion sheet(m_panel->sheetPath().toFillPolygon().toPolygon());
-        m_windowSystem.setBlurBehind(m_panel->windowHandle(), sheet);
-        // The shadow's margin shows but lets clicks and hovering through.
-        m_windowSystem.setInputRegion(m_panel->windowHandle(), sheet);
-    }
+    if (translucent)
+        m_windowSystem.setBlurBehind(m_panel->windowHandle(),
+                                     QRegion(m_panel->sheetPath().toFillPolygon().toPolygon()));
     scheduleDismiss();
 }
 
@@ -180,9 +125,7 @@ void QuickAccessPanelController::hide()
         return;
     }
     m_dismiss.stop();
-    ++m_generation;
     m_payload.reset();
-    m_dragPng.reset();
     m_hovering = false;
     if (QuickAccessView *panel = m_panel.data()) {
         m_panel = nullptr;
@@ -244,37 +187,32 @@ QMimeData *QuickAccessPanelController::dragData() const
     if (!m_payload)
         return data;
     const auto file = existingFile();
-    // PNG only: Qt's own image offer adds BMP and other raw formats, and X
-    // drops send each in one request, which a 4K bitmap overflows (the X
-    // connection breaks and Zorv with it).
-    if (m_dragPng && !m_dragPng->isEmpty())
-        data->setData(QStringLiteral("image/png"), *m_dragPng);
+    if (m_payload->isImageLike() && m_payload->hasImage()) {
+        // PNG only: Qt's own image offer adds BMP and other raw formats, and X
+        // drops send each in one request, which a 4K bitmap overflows (the X
+        // connection breaks and Zorv with it).
+        QByteArray png;
+        if (file && file->endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+            QFile stored(*file);
+            if (stored.open(QIODevice::ReadOnly))
+                png = stored.readAll();
+        }
+        if (png.isEmpty()) {
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            m_payload->image->save(&buffer, "PNG");
+        }
+        if (png.size() <= largestDraggedPng)
+            data->setData(QStringLiteral("image/png"), png);
+        else
+            logLine(QStringLiteral("the capture is too large to drag as a picture (%1 bytes); "
+                                   "dragging its file only")
+                        .arg(png.size()));
+    }
     // File managers and upload fields take only files.
     if (file)
         data->setUrls({QUrl::fromLocalFile(*file)});
     return data;
-}
-
-void QuickAccessPanelController::prepareDragPicture()
-{
-    m_dragPng.reset();
-    if (!m_payload->isImageLike() || !m_payload->hasImage()) {
-        m_dragPng.emplace();
-        return;
-    }
-    const auto file = existingFile();
-    const QString storedPng =
-        file && file->endsWith(QLatin1String(".png"), Qt::CaseInsensitive) ? *file : QString();
-    QPointer<QuickAccessPanelController> self(this);
-    whenReady(QtConcurrent::run(&dragPicture, *m_payload->image, storedPng), m_panel.data(),
-              [self, generation = m_generation](QByteArray png) {
-                  if (!self || self->m_generation != generation)
-                      return;
-                  if (png.isEmpty())
-                      logLine(QStringLiteral("the capture is too large to drag as a picture; "
-                                             "dragging its file only"));
-                  self->m_dragPng = std::move(png);
-              });
 }
 
 std::optional<QString> QuickAccessPanelController::existingFile() const

@@ -45,8 +45,6 @@ class QuickAccessPanelController : public QObject
     const std::optional<QuickAccessPayload> &payload() const { return m_payload; }
     bool dismissPending() const { return m_dismiss.isActive(); }
     bool dragging() const { return m_dragging; }
-    // The drag's picture has been prepared (or found too large to offer).
-    bool dragPictureReady() const { return m_dragPng.has_value(); }
 
     // What the panel's content calls.
     void perform(QuickAction action);
@@ -56,7 +54,6 @@ class QuickAccessPanelController : public QObject
     void dragEnded();
 
   private:
-    void prepareDragPicture();
     void scheduleDismiss();
     void place();
     void annotate();
@@ -75,12 +72,6 @@ class QuickAccessPanelController : public QObject
     Screens m_screens;
     QPointer<QuickAccessView> m_panel;
     std::optional<QuickAccessPayload> m_payload;
-    // Bumped for each panel shown or removed: calls from a replaced panel,
-    // which lives on until deleteLater, must not act on the current one.
-    quint64 m_generation = 0;
-    // The drag's PNG, encoded in the background while the panel shows; empty
-    // when there is none to offer.
-    std::optional<QByteArray> m_dragPng;
     QTimer m_dismiss;
     bool m_hovering = false;
     // A drag runs its own event loop inside the panel: the panel must outlive

@@ -81,26 +81,6 @@ QLabel *makeLabel(const QString &text, int pixelSize, QFont::Weight weight, cons
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
-
-// The centre of `image` that fills `pixels`, as a photo in a frame. Smoothing
-// a tall scrolling capture whole takes far too long: the cut-out is read in
-// place and a fast pass brings it to about twice the size first.
-QPixmap thumbnailOf(const QImage &image, const QSize &pixels)
-{
-    const QSize cut = pixels.scaled(image.size(), Qt::KeepAspectRatio).expandedTo({1, 1});
-    const QPoint at((image.width() - cut.width()) / 2, (image.height() - cut.height()) / 2);
-    QImage source = image.depth() % 8 == 0
-                        ? QImage(image.constScanLine(at.y()) + at.x() * (image.depth() / 8),
-                                 cut.width(), cut.height(), image.bytesPerLine(), image.format())
-                        : image.copy(QRect(at, cut));
-    if (source.width() > 2 * pixels.width() && source.height() > 2 * pixels.height())
-        source = source.scaled(pixels * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    // scaled() to the same size hands back the image itself, which may still
-    // borrow the capture's pixels.
-    return QPixmap::fromImage(source.size() == pixels ? source.copy()
-                                                      : source.scaled(pixels, Qt::IgnoreAspectRatio,
-                                                                      Qt::SmoothTransformation));
-}
 } // namespace
 
 QuickAccessThumbnail::QuickAccessThumbnail(const QuickAccessPayload &payload,
@@ -111,16 +91,14 @@ QuickAccessThumbnail::QuickAccessThumbnail(const QuickAccessPayload &payload,
     setFixedSize(thumbWidth, thumbHeight);
     setCursor(Qt::OpenHandCursor);
     setToolTip(QStringLiteral("Drag into another application"));
-    // Made before the panel shows, so its first paint only draws.
-    if (!m_image.isNull())
-        scaled((QSizeF(size()) * devicePixelRatioF()).toSize());
 }
 
 const QPixmap &QuickAccessThumbnail::scaled(const QSize &pixels)
 {
     // Scaled once: a 4K capture scaled on every repaint would make hovering stutter.
     if (m_scaled.size() != pixels)
-        m_scaled = thumbnailOf(m_image, pixels);
+        m_scaled = QPixmap::fromImage(
+            m_image.scaled(pixels, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
     return m_scaled;
 }
 
@@ -134,7 +112,13 @@ void QuickAccessThumbnail::paintEvent(QPaintEvent *)
     painter.setClipPath(outline);
     const qreal dpr = devicePixelRatioF();
     if (!m_image.isNull()) {
-        painter.drawPixmap(rect(), scaled((QSizeF(size()) * dpr).toSize()));
+        // Fills the area, cropped at the centre, as a photo in a frame.
+        const QSize pixels = (QSizeF(size()) * dpr).toSize();
+        const QPixmap &pixmap = scaled(pixels);
+        const QRectF source((pixmap.width() - pixels.width()) / 2.0,
+                            (pixmap.height() - pixels.height()) / 2.0, pixels.width(),
+                            pixels.height());
+        painter.drawPixmap(QRectF(rect()), pixmap, source);
     } else {
         painter.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.4f));
         constexpr int placeholder = 32;
@@ -193,10 +177,10 @@ void QuickAccessThumbnail::mouseMoveEvent(QMouseEvent *event)
     // drag has ended, when a new capture has already replaced this panel.
     auto *drag = new QDrag(qApp);
     drag->setMimeData(m_callbacks.dragData());
-    if (!m_scaled.isNull()) {
+    if (!m_image.isNull()) {
         const qreal dpr = devicePixelRatioF();
-        QPixmap preview = m_scaled.scaled((QSizeF(120, 80) * dpr).toSize(), Qt::KeepAspectRatio,
-                                          Qt::SmoothTransformation);
+        QPixmap preview = QPixmap::fromImage(m_image.scaled(
+            (QSizeF(120, 80) * dpr).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         preview.setDevicePixelRatio(dpr);
         drag->setPixmap(preview);
         drag->setHotSpot(QPoint(int(preview.width() / dpr / 2), int(preview.height() / dpr / 2)));

@@ -2,7 +2,6 @@
 
 #include "platform/x11/X11Connection.h"
 
-#include <xcb/shape.h>
 #include <xcb/xfixes.h>
 
 #include <QAbstractNativeEventFilter>
@@ -179,25 +178,6 @@ void X11WindowSystem::setBlurBehind(QWindow *window, const QRegion &region)
     }
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, property, XCB_ATOM_CARDINAL, 32,
                         uint32_t(rects.size()), rects.data());
-    xcb_flush(c);
-}
-
-void X11WindowSystem::setInputRegion(QWindow *window, const QRegion &region)
-{
-    xcb_connection_t *c = x11::connection();
-    if (!c || !window)
-        return;
-    const xcb_query_extension_reply_t *shape = xcb_get_extension_data(c, &xcb_shape_id);
-    if (!shape || !shape->present)
-        return;
-    const qreal scale = window->devicePixelRatio();
-    std::vector<xcb_rectangle_t> rects;
-    for (const QRect &r : region)
-        rects.push_back({int16_t(qRound(r.x() * scale)), int16_t(qRound(r.y() * scale)),
-                         uint16_t(qRound(r.width() * scale)),
-                         uint16_t(qRound(r.height() * scale))});
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
-                         xcb_window_t(window->winId()), 0, 0, uint32_t(rects.size()), rects.data());
     xcb_flush(c);
 }
 

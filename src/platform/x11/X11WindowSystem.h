@@ -15,7 +15,6 @@ class X11WindowSystem : public WindowSystem
     void activateWindow(uint32_t id) override;
     void setOnAllWorkspaces(QWindow *window) override;
     void setBlurBehind(QWindow *window, const QRegion &region) override;
-    void setInputRegion(QWindow *window, const QRegion &region) override;
     void watchTray(QObject *context, std::function<void()> changed) override;
 };
 

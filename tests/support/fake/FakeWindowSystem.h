@@ -24,7 +24,6 @@ class FakeWindowSystem : public WindowSystem
     }
     void setOnAllWorkspaces(QWindow *) override {}
     void setBlurBehind(QWindow *, const QRegion &) override { ++blurRequests; }
-    void setInputRegion(QWindow *, const QRegion &) override {}
     void watchTray(QObject *, std::function<void()>) override {}
     int blurRequests = 0;
 };

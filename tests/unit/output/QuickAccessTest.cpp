@@ -197,13 +197,6 @@ TEST_F(QuickAccessTest, TimerHoverAndReplacement)
     controller().show(still());
     QuickAccessView *second = controller().panel();
     EXPECT_NE(second, first);
-    // The replaced panel lives until deleteLater: its calls act on nothing.
-    hover(second, true);
-    hover(first, false);
-    EXPECT_FALSE(controller().dismissPending());
-    first->tile(QuickAction::copy)->click();
-    EXPECT_TRUE(calls.isEmpty()) << calls.join(", ").toStdString();
-    hover(second, false);
     QTest::qWait(1000); // past the first panel's end
     EXPECT_EQ(controller().panel(), second);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !controller().panel(); }, 2000));
@@ -261,7 +254,6 @@ TEST_F(QuickAccessTest, DragOffersThePictureAndTheStoredFileAndOutlivesANewCaptu
     QuickAccessPayload payload = still();
     entries.append(*payload.historyID);
     controller().show(payload);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller().dragPictureReady(); }, 5000));
     std::unique_ptr<QMimeData> data(controller().dragData());
     EXPECT_EQ(test::decoded(data->data("image/png")).size(), QSize(64, 40));
     EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(storedFile)});
@@ -269,18 +261,6 @@ TEST_F(QuickAccessTest, DragOffersThePictureAndTheStoredFileAndOutlivesANewCaptu
     data.reset(controller().dragData());
     EXPECT_EQ(test::decoded(data->data("image/png")).size(), QSize(64, 40));
     EXPECT_FALSE(data->hasUrls());
-
-    // A picture whose PNG passes what one X request carries goes as its file only.
-    QuickAccessPayload large = still();
-    large.image = test::noise(2400, 2300, 7);
-    large.filePath = temp.dir.filePath("large.jpg");
-    ASSERT_TRUE(large.image->save(*large.filePath, "JPEG"));
-    controller().show(large);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller().dragPictureReady(); }, 20000));
-    data.reset(controller().dragData());
-    EXPECT_FALSE(data->hasFormat("image/png"));
-    EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(*large.filePath)});
-    controller().show(payload);
 
     // A capture and the timer during a drag wait for its end: the dragging panel
     // stays alive, and the new capture's panel follows.
