@@ -117,53 +117,50 @@ void CaptureCoordinator::captureWindow(CommandFinished finished)
     selectAndCapture(true, std::move(finished));
 }
 
-void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finished)
+void CaptureCoordinator::select(bool windowMode, CommandFinished finished, Picked picked)
 {
     if (!passPermissionGate(finished))
         return;
     QPointer<CaptureCoordinator> self(this);
     m_services.selectArea(
         SelectionMode::screenshot, windowMode,
-        [self, finished = std::move(finished)](std::optional<SelectionOutcome> outcome) {
+        [self, finished = std::move(finished),
+         picked = std::move(picked)](std::optional<SelectionOutcome> outcome) {
             if (!self)
                 return;
             if (!outcome) {
                 report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
                 return;
             }
-            if (outcome->isArea())
-                self->m_lastArea = outcome->areaRect();
-            QTimer::singleShot(0, self.data(), [self, outcome = *outcome, finished] {
-                if (outcome.isArea())
-                    self->capture(outcome.areaRect(), CaptureKind::screenshot, finished);
-                else
-                    self->capture(outcome.windowInfo(), finished);
+            // The overlay is gone from the screen by the next turn.
+            QTimer::singleShot(0, self.data(), [outcome = *outcome, finished, picked] {
+                picked(outcome, finished);
             });
         });
 }
 
+void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finished)
+{
+    select(windowMode, std::move(finished),
+           [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
+               if (outcome.isArea()) {
+                   m_lastArea = outcome.areaRect();
+                   capture(outcome.areaRect(), CaptureKind::screenshot, finished);
+               } else {
+                   capture(outcome.windowInfo(), finished);
+               }
+           });
+}
+
 void CaptureCoordinator::captureOCR(CommandFinished finished)
 {
-    if (!passPermissionGate(finished))
-        return;
-    QPointer<CaptureCoordinator> self(this);
     // The last area stays that of the capture commands.
-    m_services.selectArea(
-        SelectionMode::screenshot, false,
-        [self, finished = std::move(finished)](std::optional<SelectionOutcome> outcome) {
-            if (!self)
-                return;
-            if (!outcome) {
-                report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
-                return;
-            }
-            QTimer::singleShot(0, self.data(), [self, outcome = *outcome, finished] {
-                self->recognize(outcome.isArea()
-                                    ? self->m_capture.captureArea(outcome.areaRect())
-                                    : self->m_capture.captureWindow(outcome.windowInfo()),
-                                finished);
-            });
-        });
+    select(false, std::move(finished),
+           [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
+               recognize(outcome.isArea() ? m_capture.captureArea(outcome.areaRect())
+                                          : m_capture.captureWindow(outcome.windowInfo()),
+                         finished);
+           });
 }
 
 void CaptureCoordinator::recognize(const CaptureResult &image, const CommandFinished &finished)

@@ -92,6 +92,10 @@ class CaptureCoordinator : public QObject
   private:
     void start(CaptureAction action, CommandFinished finished);
     bool passPermissionGate(const CommandFinished &finished);
+    // Runs the overlay; `picked` gets the choice once the overlay has left the
+    // screen, a cancel is reported here.
+    using Picked = std::function<void(const SelectionOutcome &, const CommandFinished &)>;
+    void select(bool windowMode, CommandFinished finished, Picked picked);
     void selectAndCapture(bool windowMode, CommandFinished finished);
     void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);
     void capture(const WindowInfo &info, CommandFinished finished);
