@@ -13,7 +13,7 @@ Run inside scripts/desktop.sh (bench/run-all.sh does this at 1080p and 4K):
 The probe pixel sits in the inspector of a window centred on the screen; the
 window is 1600 points wide for any 16:9 capture. PROBE=X,Y overrides it."""
 import os, shutil, subprocess, sys, tempfile, time
-from procstats import rss_mb, own_mb, summary
+from procstats import rss_mb, own_mb, summary, start_zorv
 
 zorv = os.path.abspath(sys.argv[1])
 runs = max(10, int(sys.argv[2]) if len(sys.argv) > 2 else 10)
@@ -87,13 +87,8 @@ subprocess.run([presskey, "--white-root"], check=True)
 # The pointer away from the probe: the window opens on the screen under it.
 subprocess.run(["xdotool", "mousemove", "--sync", "20", "20"], check=True)
 time.sleep(0.5)
-p = subprocess.Popen([zorv, "--no-welcome"], env=env, stderr=subprocess.DEVNULL)
+p = start_zorv(zorv, env)
 try:
-    end = time.time() + 15
-    while not marks("hotkeys-registered", 0):
-        if time.time() > end:
-            sys.exit("zorv did not register its shortcuts")
-        time.sleep(0.01)
     time.sleep(3)
     idle = rss_mb(p.pid), own_mb(p.pid)
 

@@ -1,6 +1,6 @@
 """What the benchmark scripts read about a running Zorv from outside, and how
 they print a series of timings."""
-import os, statistics
+import os, statistics, subprocess, sys, time
 
 
 def rss_mb(pid):
@@ -29,3 +29,17 @@ def summary(values):
         return "no successful run"
     return (f"min {min(values):6.1f}  median {statistics.median(values):6.1f}  "
             f"max {max(values):6.1f} ms  (n={len(values)})")
+
+
+def start_zorv(zorv, env, timeout=15):
+    """Starts Zorv; returns its process once it traced "hotkeys-registered"."""
+    p = subprocess.Popen([zorv, "--no-welcome"], env=env, stderr=subprocess.DEVNULL)
+    end = time.time() + timeout
+    while True:
+        with open(env["ZORV_TRACE_FILE"]) as f:
+            if any(l.split()[1:2] == ["hotkeys-registered"] for l in f):
+                return p
+        if time.time() > end:
+            p.kill()
+            sys.exit("zorv did not register its shortcuts")
+        time.sleep(0.01)

@@ -12,7 +12,7 @@ Run inside scripts/desktop.sh (bench/run-all.sh does this at 1080p and 4K):
 
 The probe is found from the first panel's window; PROBE=X,Y overrides it."""
 import os, shutil, subprocess, sys, tempfile, time
-from procstats import summary
+from procstats import summary, start_zorv
 
 zorv = os.path.abspath(sys.argv[1])
 runs = max(10, int(sys.argv[2]) if len(sys.argv) > 2 else 10)
@@ -59,13 +59,8 @@ def press(probe):
 subprocess.run([presskey, "--white-root"], check=True)
 subprocess.run(["xdotool", "mousemove", "--sync", "20", "20"], check=True)
 time.sleep(0.5)
-p = subprocess.Popen([zorv, "--no-welcome"], env=env, stderr=subprocess.DEVNULL)
+p = start_zorv(zorv, env)
 try:
-    end = time.time() + 15
-    while not marks("hotkeys-registered", 0):
-        if time.time() > end:
-            sys.exit("zorv did not register its shortcuts")
-        time.sleep(0.01)
     time.sleep(2)
 
     # A first panel, to find where its corner lies (the work area decides).
