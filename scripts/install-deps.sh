@@ -12,6 +12,7 @@ build_pkgs=(
   libxcb-xtest0-dev
   libspng-dev zlib1g-dev libheif-dev libcanberra-dev libpulse-dev
   libtesseract-dev tesseract-ocr-eng tesseract-ocr
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev
   dpkg-dev desktop-file-utils appstream
@@ -22,6 +23,7 @@ desktop_pkgs=(
   gnome-keyring libsecret-tools sound-theme-freedesktop libcanberra0
   fonts-dejavu-core hyperfine flameshot procps psmisc xdg-utils file strace
   haskell-gtk-sni-tray-utils python3-dbus python3-gi
+  ffmpeg
 )
 
 missing=()
