@@ -90,6 +90,8 @@ void CaptureCoordinator::start(CaptureAction action, CommandFinished finished)
         }
         return;
     case CaptureAction::scrolling:
+        captureScrolling(std::move(finished));
+        return;
     case CaptureAction::recordVideo:
     case CaptureAction::recordGIF:
         break; // not built: refused above
@@ -117,13 +119,14 @@ void CaptureCoordinator::captureWindow(CommandFinished finished)
     selectAndCapture(true, std::move(finished));
 }
 
-void CaptureCoordinator::select(bool windowMode, CommandFinished finished, Picked picked)
+void CaptureCoordinator::select(SelectionMode mode, bool windowMode, CommandFinished finished,
+                                Picked picked)
 {
     if (!passPermissionGate(finished))
         return;
     QPointer<CaptureCoordinator> self(this);
     m_services.selectArea(
-        SelectionMode::screenshot, windowMode,
+        mode, windowMode,
         [self, finished = std::move(finished),
          picked = std::move(picked)](std::optional<SelectionOutcome> outcome) {
             if (!self)
@@ -141,7 +144,7 @@ void CaptureCoordinator::select(bool windowMode, CommandFinished finished, Picke
 
 void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finished)
 {
-    select(windowMode, std::move(finished),
+    select(SelectionMode::screenshot, windowMode, std::move(finished),
            [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
                if (outcome.isArea()) {
                    m_lastArea = outcome.areaRect();
@@ -155,11 +158,42 @@ void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finis
 void CaptureCoordinator::captureOCR(CommandFinished finished)
 {
     // The last area stays that of the capture commands.
-    select(false, std::move(finished),
+    select(SelectionMode::screenshot, false, std::move(finished),
            [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
                recognize(outcome.isArea() ? m_capture.captureArea(outcome.areaRect())
                                           : m_capture.captureWindow(outcome.windowInfo()),
                          finished);
+           });
+}
+
+void CaptureCoordinator::captureScrolling(CommandFinished finished)
+{
+    ScrollingCaptureController *scrolling = m_services.scrolling;
+    if (!scrolling || scrolling->isCapturing()) {
+        // One scrolling capture at a time; a second request is ignored.
+        report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+        return;
+    }
+    select(SelectionMode::scrolling, false, std::move(finished),
+           [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
+               QPointer<CaptureCoordinator> self(this);
+               const auto ended = [self, finished](const ScrollingEnd &end) {
+                   switch (end.status) {
+                   case ScrollingEnd::Status::stitched:
+                       if (self)
+                           self->deliver(end.image, CaptureKind::scrolling, finished);
+                       return;
+                   case ScrollingEnd::Status::cancelled:
+                       report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+                       return;
+                   case ScrollingEnd::Status::failed:
+                       report(finished, {CommandResult::Status::failed, end.message, std::nullopt});
+                       return;
+                   }
+               };
+               // A picked window means nothing here: scrolling captures take areas only.
+               if (!outcome.isArea() || !m_services.scrolling->capture(outcome.areaRect(), ended))
+                   report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
            });
 }
 

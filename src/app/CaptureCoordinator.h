@@ -4,6 +4,7 @@
 #include "app/EditorLaunch.h"
 #include "capture/ScreenCaptureService.h"
 #include "capture/overlay/SelectionOverlayTypes.h"
+#include "capture/scrolling/ScrollingCaptureController.h"
 #include "common/CaptureAction.h"
 #include "output/quickaccess/QuickAccessPayload.h"
 
@@ -44,6 +45,8 @@ struct CoordinatorServices {
     std::function<void(const QImage &,
                        std::function<void(const std::optional<QString> &failure)> finished)>
         extractText;
+    // Grabs a region while the user scrolls it and stitches the grabs.
+    ScrollingCaptureController *scrolling = nullptr;
 };
 
 // How one command ended, for a caller that waits for it (the command line's
@@ -79,6 +82,9 @@ class CaptureCoordinator : public QObject
     void captureFullScreen(CommandFinished finished = {});
     // An area or window picked with the overlay, its text recognised.
     void captureOCR(CommandFinished finished = {});
+    // A region picked with the overlay, grabbed while the user scrolls it; the
+    // command ends when the stitched page has been delivered.
+    void captureScrolling(CommandFinished finished = {});
     void pinLast(CommandFinished finished = {});
     void deliver(const QImage &image, CaptureKind kind, CommandFinished finished = {});
 
@@ -95,7 +101,7 @@ class CaptureCoordinator : public QObject
     // Runs the overlay; `picked` gets the choice once the overlay has left the
     // screen, a cancel is reported here.
     using Picked = std::function<void(const SelectionOutcome &, const CommandFinished &)>;
-    void select(bool windowMode, CommandFinished finished, Picked picked);
+    void select(SelectionMode mode, bool windowMode, CommandFinished finished, Picked picked);
     void selectAndCapture(bool windowMode, CommandFinished finished);
     void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);
     void capture(const WindowInfo &info, CommandFinished finished);

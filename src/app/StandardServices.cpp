@@ -5,7 +5,9 @@
 #include "app/ShortcutRegistrar.h"
 #include "app/Toast.h"
 #include "app/settingswindow/SettingsWindow.h"
+#include "capture/ScreenCaptureService.h"
 #include "capture/overlay/SelectionOverlayController.h"
+#include "capture/scrolling/ScrollingCaptureController.h"
 #include "editor/ui/EditorWindowController.h"
 #include "output/OutputService.h"
 #include "output/history/HistoryItemOpener.h"
@@ -122,7 +124,25 @@ CoordinatorServices coordinator()
                               std::function<void(const std::optional<QString> &)> finished) {
         extractText(image, std::nullopt, std::move(finished));
     };
+    services.scrolling = &scrollingCapture();
     return services;
+}
+
+ScrollingCaptureController &scrollingCapture()
+{
+    static auto *controller = [] {
+        ScrollingCaptureServices services;
+        // On the GUI thread: a region grab takes a few milliseconds.
+        services.grab = [](const QRectF &rect, const ScrollingCaptureServices::GrabDone &done) {
+            static ScreenCaptureService capture(Platform::shared().screens());
+            done(capture.captureArea(rect));
+        };
+        services.toast = toast();
+        services.windowSystem = &Platform::shared().windowSystem();
+        services.hotKeys = &Platform::shared().hotKeys();
+        return new ScrollingCaptureController(std::move(services), qApp);
+    }();
+    return *controller;
 }
 
 namespace

@@ -58,6 +58,9 @@ void openHistoryItem(const HistoryItem &item);
 GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator);
 GlassMenuServices glassMenuServices();
 
+// The scrolling capture, grabbing through the platform's screens.
+ScrollingCaptureController &scrollingCapture();
+
 // The quick-access panel after captures, and what its tiles do.
 QuickAccessActions quickAccessActions();
 QuickAccessPanelController &quickAccess();

@@ -185,6 +185,7 @@ void Toast::show(const QString &message, const QString &symbol, double seconds)
     }
     const bool translucent = m_windowSystem.compositingActive();
     auto *view = new ToastView(message, symbol, translucent);
+    view->setWindowTitle(message); // what window lists and screen readers show
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect frame = screen->geometry();
         view->move(frame.center().x() - view->width() / 2, frame.top() + topMargin);

@@ -76,10 +76,34 @@ struct CaptureWorld : ::testing::Test {
         };
         services.hideQuickAccess = [this] { ++panelHides; };
         services.clearScreen = [this] { return std::exchange(panelOnScreen, false); };
+        services.scrolling = makeScrolling(toast);
         coordinator = std::make_unique<CaptureCoordinator>(services);
     }
 
     AppSettings &settings() { return *temp.settings; }
+
+    // A scrolling capture whose page moves at every grab, ticked by hand; its
+    // stitcher keeps the last frame.
+    ScrollingCaptureController *makeScrolling(const ToastFunction &toast)
+    {
+        ScrollingCaptureServices services;
+        services.grab = [this](const QRectF &rect, const ScrollingCaptureServices::GrabDone &done) {
+            QImage image(rect.size().toSize(), QImage::Format_RGB32);
+            image.fill(qRgb(++scrollGrabs * 20 % 256, 0, 0));
+            done(image);
+        };
+        services.toast = toast;
+        services.startTimer = [this](int, std::function<void()> tick) {
+            scrollTick = std::move(tick);
+            return [this] { scrollTick = {}; };
+        };
+        services.stitch = [](QList<QImage> frames)
+            -> Expected<ScrollStitcher::Result, ScrollStitcher::StitchError> {
+            return ScrollStitcher::Result{frames.last(), int(frames.size())};
+        };
+        scrolling = std::make_unique<ScrollingCaptureController>(std::move(services));
+        return scrolling.get();
+    }
 
     // Runs one delivery to its end (encoding happens off the main thread).
     Delivery deliverAndWait(const QImage &image)
@@ -111,7 +135,10 @@ struct CaptureWorld : ::testing::Test {
     FakePlatform platform;
     std::unique_ptr<HistoryStore> history;
     std::unique_ptr<DeliveryPipeline> pipeline;
+    std::unique_ptr<ScrollingCaptureController> scrolling;
     std::unique_ptr<CaptureCoordinator> coordinator;
+    std::function<void()> scrollTick;
+    int scrollGrabs = 0;
     QList<SelectionRequest> requests;
     QStringList toasts;
     QList<QImage> copied;

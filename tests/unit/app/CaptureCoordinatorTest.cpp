@@ -47,7 +47,6 @@ TEST_F(CaptureCoordinatorTest, ActionsTheBackendCannotDoAreRefusedWithTheReason)
     EXPECT_TRUE(
         coordinator->unavailableReason(CaptureAction::window)->contains("capture single windows"));
     EXPECT_FALSE(coordinator->unavailableReason(CaptureAction::area));
-    EXPECT_TRUE(coordinator->unavailableReason(CaptureAction::scrolling));
     EXPECT_EQ(performAndWait(CaptureAction::window).status, CommandResult::Status::failed);
     EXPECT_TRUE(requests.isEmpty()); // no overlay for it
 }
@@ -188,4 +187,40 @@ TEST_F(CaptureCoordinatorTest, TheEditorOpensAfterDeliveryOnlyWhenAskedBoundToTh
     ASSERT_EQ(editors.size(), 2);
     EXPECT_FALSE(editors[1].historyItemID);
     EXPECT_FALSE(editors[1].image.isNull());
+}
+
+// A scrolling capture takes an area (a picked window is ignored), runs one at a
+// time, and its stitched page goes through delivery as a scrolling capture.
+TEST_F(CaptureCoordinatorTest, ScrollingCapturesTakeAnAreaAndArriveAsScrollingCaptures)
+{
+    std::optional<CommandResult> first;
+    coordinator->perform(CaptureAction::scrolling, [&first](const CommandResult &r) { first = r; });
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].mode, SelectionMode::scrolling);
+    EXPECT_FALSE(requests[0].windowMode);
+    WindowInfo notes;
+    notes.id = 5;
+    notes.frame = QRectF(40, 30, 200, 120);
+    requests[0].completion(SelectionOutcome::window(notes));
+    ASSERT_TRUE(QTest::qWaitFor([&first] { return first.has_value(); }, 2000));
+    EXPECT_EQ(first->status, CommandResult::Status::cancelled);
+    EXPECT_FALSE(scrolling->isCapturing());
+
+    std::optional<CommandResult> result;
+    coordinator->perform(CaptureAction::scrolling,
+                         [&result](const CommandResult &r) { result = r; });
+    requests.last().completion(SelectionOutcome::area(QRectF(10, 20, 100, 50)));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return scrolling->isCapturing(); }, 2000));
+    coordinator->perform(CaptureAction::scrolling);
+    EXPECT_EQ(requests.size(), 2); // no overlay for a second one
+    scrollTick();
+    scrolling->finish();
+    ASSERT_TRUE(QTest::qWaitFor([&result] { return result.has_value(); }, 5000));
+    ASSERT_EQ(result->status, CommandResult::Status::done);
+    ASSERT_TRUE(result->delivery);
+    EXPECT_EQ(result->delivery->kind, CaptureKind::scrolling);
+    EXPECT_EQ(result->delivery->image.size(), QSize(100, 50));
+    ASSERT_EQ(history->items().size(), 1);
+    EXPECT_EQ(history->items()[0].kind, CaptureKind::scrolling);
+    EXPECT_TRUE(toasts.contains("Stitched 2 frames")) << toasts.join('|').toStdString();
 }

@@ -41,8 +41,6 @@ TEST_F(CommandRequestsTest, RefusesWhatThisDesktopCannotDoWithTheReason)
     const std::pair<QString, QString> cases[] = {
         {"window", "zorv: window is not available: this desktop does not let Zorv capture single "
                    "windows."},
-        {"scrolling",
-         "zorv: scrolling is not available: not available in this version of Zorv yet."},
         {"Window", "zorv: unknown action 'Window'."}};
     for (const auto &[command, message] : cases) {
         const InstanceReply refused = ask({command, false, {}});

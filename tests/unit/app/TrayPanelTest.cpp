@@ -208,15 +208,15 @@ TEST_F(PanelTest, CommandsRunAfterThePanelHasGone)
     // What the platform cannot do, or what is not wired, is disabled with the reason.
     now += 1000;
     panel->toggle(icon);
-    for (const char *title : {"Scrolling", "Screen", "GIF", "Mic", "History"}) {
+    for (const char *title : {"Screen", "GIF", "Mic", "History"}) {
         const MenuEntry *e = entry(QString::fromUtf8(title));
         ASSERT_TRUE(e) << title;
         EXPECT_FALSE(e->enabled) << title;
         EXPECT_FALSE(e->toolTip.isEmpty()) << title;
     }
-    EXPECT_EQ(entry("Scrolling")->toolTip,
-              captureAction::unavailableReason(CaptureAction::scrolling, {true, true, true}));
-    click("Scrolling");
+    EXPECT_EQ(entry("Screen")->toolTip,
+              captureAction::unavailableReason(CaptureAction::recordVideo, {true, true, true}));
+    click("Screen");
     EXPECT_TRUE(panel->isOpen());
     QTest::qWait(GlassMenuController::commandDelayMs + 50);
     EXPECT_EQ(performed.size(), 1);
