@@ -16,11 +16,12 @@ const QString hint = "Scroll the content, then press Done";
 const QString tooFew = "Scroll further to capture more than one screen";
 const QString cancelled = "Scrolling capture cancelled";
 
-// A grab whose content is told apart by `n`.
+// A grab whose grey content differs from that of n - 1 and n + 1.
 QImage frame(int n, QSize size = {40, 30})
 {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(qRgb(n % 256, (n / 256) * 40 % 256, 90));
+    const int grey = n * 97 % 256;
+    image.fill(qRgb(grey, grey, grey));
     return image;
 }
 
@@ -136,7 +137,7 @@ TEST_F(ScrollingTest, GrabsUntilDoneOrCancelAndTellsTheUser)
     const Case cases[] = {
         {"D", 0, ScrollingEnd::Status::failed, tooFew},
         {"tttD", 0, ScrollingEnd::Status::failed, tooFew},
-        {"ntnttnD", 3, ScrollingEnd::Status::stitched, "Stitched 3 frames"},
+        {"ntnttnD", 4, ScrollingEnd::Status::stitched, "Stitched 4 frames"},
         {"fnfD", 2, ScrollingEnd::Status::stitched, "Stitched 2 frames"},
         {"nR", 2, ScrollingEnd::Status::stitched, "Stitched 2 frames"},
         {"nnC", 0, ScrollingEnd::Status::cancelled, cancelled},
