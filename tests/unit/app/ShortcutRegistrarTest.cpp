@@ -33,10 +33,10 @@ TEST_F(ShortcutRegistrarTest, OnlyActionsThisDesktopCanDoGetShortcuts)
     const auto registrar = make(caps);
     registrar->registerAll();
     const QList<CaptureAction> registered = center.actionIDs().values();
-    EXPECT_EQ(
-        QSet<CaptureAction>(registered.begin(), registered.end()),
-        QSet<CaptureAction>({CaptureAction::area, CaptureAction::fullScreen, CaptureAction::ocr,
-                             CaptureAction::pinLast, CaptureAction::repeatLastArea}));
+    EXPECT_EQ(QSet<CaptureAction>(registered.begin(), registered.end()),
+              QSet<CaptureAction>({CaptureAction::area, CaptureAction::fullScreen,
+                                   CaptureAction::scrolling, CaptureAction::ocr,
+                                   CaptureAction::pinLast, CaptureAction::repeatLastArea}));
     caps.globalHotKeys = false;
     make(caps)->registerAll();
     EXPECT_TRUE(backend.grabbed.isEmpty());
