@@ -27,10 +27,12 @@ constexpr uint32_t cancelKeyID = 0xFFFF0002;
 constexpr KeyCombo returnKey{36, 0};
 constexpr KeyCombo escapeKey{53, 0};
 
+// The panel is laid out in logical pixels, one per point of its design; so are
+// its fonts (a Qt point is 4/3 of a pixel at 96 dpi).
 QFont systemFont(qreal points, QFont::Weight weight)
 {
     QFont font = QGuiApplication::font();
-    font.setPointSizeF(points);
+    font.setPointSizeF(points * 0.75);
     font.setWeight(weight);
     return font;
 }
@@ -142,6 +144,7 @@ ScrollingHUD::ScrollingHUD(WindowSystem &windowSystem, HotKeyBackend *hotKeys,
     auto *title = new QLabel(QStringLiteral("Scrolling Capture"), this);
     title->setFont(systemFont(11, QFont::DemiBold));
     title->setStyleSheet(QStringLiteral("color: white;"));
+    title->setMinimumWidth(title->sizeHint().width());
     m_count = new QLabel(countText(0), this);
     m_count->setFont(systemFont(9.5, QFont::Normal));
     m_count->setStyleSheet(QStringLiteral("color: rgba(255, 255, 255, 166);"));
