@@ -83,5 +83,13 @@ xdotool key Escape
 check "Escape cancels" wait_until 3 window_named '^Scrolling capture cancelled$'
 check "still nothing more in the history" test "$(history_count)" = 1
 
+# Quitting mid-capture gives the keys back and ends cleanly.
+select_region
+"$ZORV_BINARY" --quit >/dev/null 2>&1 || true
+status=0
+wait "$zorv_pid" || status=$?
+zorv_pid=""
+check "quitting mid-capture ends cleanly" test "$status" = 0
+
 kill "$page_pid" 2>/dev/null || true
 finish

@@ -3,6 +3,7 @@
 #include "capture/scrolling/ScrollFingerprint.h"
 #include "capture/scrolling/ScrollingHUD.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
@@ -27,6 +28,16 @@ ScrollingCaptureController::ScrollingCaptureController(ScrollingCaptureServices 
     m_notice.setSingleShot(true);
     connect(&m_notice, &QTimer::timeout, this,
             [this] { toast(std::exchange(m_pendingNotice, {}), warningSymbol, warningSeconds); });
+    // Quitting mid-capture: the keys go back while the platform that holds them still exists.
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (!m_capturing)
+                return;
+            stop();
+            m_frames.clear();
+            end(std::exchange(m_ended, {}), {ScrollingEnd::Status::cancelled, {}, {}});
+        });
+    }
 }
 
 ScrollingCaptureController::~ScrollingCaptureController()
