@@ -45,6 +45,8 @@ struct ScrollingTest : ::testing::Test {
         services.stitch = [this](QList<QImage> frames)
             -> Expected<ScrollStitcher::Result, ScrollStitcher::StitchError> {
             stitchedFrames = int(frames.size());
+            if (realStitcher)
+                return ScrollStitcher::stitch(frames);
             ScrollStitcher::Result result = stitchAnswer;
             result.image = frames.first();
             result.frameCount = int(frames.size()) - result.unjoinedCount;
@@ -81,6 +83,7 @@ struct ScrollingTest : ::testing::Test {
     QImage screen = frame(0);
     bool holdGrabs = false;
     bool failGrabs = false;
+    bool realStitcher = false;
     QList<QRectF> grabbedRects;
     QList<ScrollingCaptureServices::GrabDone> pending;
     std::function<void()> tick;
@@ -276,6 +279,34 @@ TEST_F(ScrollingTest, AShortPageIsToldAfterTheStitchedCount)
     EXPECT_TRUE(toasts.last().contains("24,000 rows")) << toasts.last().toStdString();
     QTest::qWait(50);
     EXPECT_EQ(toasts.size(), 3); // said once
+}
+
+// Grabs one pixel tall, or of another size after the monitors changed, end
+// with a message or the part that joins, never a hang.
+TEST_F(ScrollingTest, OddGrabsEndWithTheStitchersAnswer)
+{
+    realStitcher = true;
+    screen = frame(0, {40, 1});
+    start();
+    tickWith(frame(1, {40, 1}));
+    controller->finish();
+    waitForEnd();
+    const QString nothing =
+        ScrollStitcher::StitchError(ScrollStitcher::StitchError::Code::noFrames).description();
+    EXPECT_EQ(ends.value(0).status, ScrollingEnd::Status::failed);
+    EXPECT_EQ(ends.value(0).message, nothing);
+    EXPECT_EQ(toasts.last(), nothing);
+
+    ends.clear();
+    screen = frame(0);
+    start();
+    tickWith(frame(1, {60, 30}));
+    tickWith(QImage()); // a grab of a vanished monitor: no pixels
+    controller->finish();
+    waitForEnd();
+    ASSERT_EQ(ends.value(0).status, ScrollingEnd::Status::stitched);
+    EXPECT_EQ(ends[0].image.size(), QSize(40, 30));
+    EXPECT_EQ(toasts.last(), "Stitched 1 frames");
 }
 
 TEST(ScrollingHUDPlacement, StaysOffTheRegionWhereItCan)
