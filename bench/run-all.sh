@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 for program in "$build"/bench/bench_*; do
   [ -f "$program" ] && [ -x "$program" ] || continue
   case "$(basename "$program")" in
-    bench_grab|bench_overlay) continue ;; # need a desktop: run below
+    bench_grab|bench_overlay|bench_scrolling) continue ;; # need a desktop: run below
     bench_presskey) continue ;;           # a tool of the scripts, not a benchmark
     bench_ocr_corpus) continue ;;         # renders the corpus that bench_ocr reads
     bench_ocr)
@@ -58,3 +58,7 @@ for entries in 500 5000; do
   "$here/../scripts/desktop.sh" run --monitors 1920x1080 --no-audio --no-keyring -- \
     "$here/history_window.py" "$build/zorv" "$entries" 10
 done
+echo "== scrolling capture at 1920x1080"
+"$here/../scripts/desktop.sh" run --monitors 1920x1080 --no-audio --no-keyring -- bash -c "
+  '$build/bench/bench_scrolling'
+  '$here/scrolling.py' '$build/zorv' '$build/tests/zorv-scroll-page'"
