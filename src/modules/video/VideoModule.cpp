@@ -36,10 +36,15 @@ constexpr int64_t audioJitterSamples = audioRate / 200;
 // track is filled with silence up to there, so the muxer need not hold video
 // back waiting for audio that may never come.
 constexpr int64_t audioLagUs = 1000000;
-// Chosen by measured quality against size on screen content (see the encode
-// benchmark): these keep text sharp at well under a tenth of the raw size.
+// Chosen on scrolling screen content at 1080p (bench/video_encode): the
+// worst frame stays above 35 dB PSNR, so text stays sharp. x265's ultrafast
+// needs a lower CRF than x264's for the same quality.
 constexpr int defaultCrfH264 = 23;
-constexpr int defaultCrfHevc = 26;
+constexpr int defaultCrfHevc = 21;
+// x264's frame threads beyond the cores hide the colour conversion done on the
+// caller's thread: measured faster on two cores at the same CPU per frame.
+constexpr int h264Threads = 4;
+constexpr int hevcThreads = 2;
 
 // FFmpeg would print to standard error; Zorv reports failures itself. The last
 // error line of the calling thread enriches a failure's reason.
@@ -236,13 +241,15 @@ std::string openVideoEncoder(ZorvVideoWriter &writer, const ZorvVideoSettings &s
     context->color_trc = AVCOL_TRC_BT709;
     context->colorspace = AVCOL_SPC_BT709;
     context->color_range = AVCOL_RANGE_MPEG;
-    context->thread_count = 2;
+    context->thread_count = settings.threads > 0 ? settings.threads
+                            : hevc               ? hevcThreads
+                                                 : h264Threads;
     if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     const int crf = settings.crf > 0 ? settings.crf : hevc ? defaultCrfHevc : defaultCrfH264;
     AVDictionary *options = nullptr;
-    av_dict_set(&options, "preset", "ultrafast", 0);
+    av_dict_set(&options, "preset", settings.preset ? settings.preset : "ultrafast", 0);
     av_dict_set_int(&options, "crf", crf, 0);
     if (hevc) {
         // Closed GOPs so that every keyframe starts a fragment that decodes alone.
