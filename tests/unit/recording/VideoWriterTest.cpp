@@ -455,6 +455,16 @@ TEST(VideoWriter, OpenFailuresLeaveNoFile)
     QFile file(taken);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "mine");
+
+    // A frame of another size is refused with the reason; the recording goes on.
+    Expected<std::unique_ptr<VideoWriter>, QString> opened =
+        VideoWriter::open({folder.filePath("sizes.mp4"), {256, 144}, 30, VideoCodec::h264, false});
+    ASSERT_TRUE(opened);
+    VideoWriter &writer = *opened.value();
+    EXPECT_FALSE(writer.writeVideo(patternFrame({258, 144}, 0), 0));
+    EXPECT_TRUE(writer.error().contains("258 × 144")) << writer.error().toStdString();
+    EXPECT_TRUE(writer.writeVideo(patternFrame({256, 144}, 0), 0));
+    EXPECT_TRUE(writer.finish()) << writer.error().toStdString();
 }
 
 // The first frame of a recording, fitted to the size asked without enlarging,
