@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -457,7 +458,7 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
         return reject(problem);
 
     // Created exclusively, so an existing file is never replaced.
-    const int fd = ::open(settings->path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(settings->path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return reject(std::string("the file could not be created (") + std::strerror(errno) + ")");
     ::close(fd);
@@ -582,6 +583,11 @@ extern "C" ZORV_VIDEO_EXPORT int zorv_video_finish(ZorvVideoWriter *writer)
         return writer->fail("the video could not be rewritten for playback: " +
                             std::string(std::strerror(errno)));
     std::string problem = remuxFastStart(writer->path, temporary);
+    // The temporary file was made private; the video keeps the mode it was created with.
+    struct stat created {
+    };
+    if (problem.empty() && ::stat(writer->path.c_str(), &created) == 0)
+        ::chmod(temporary.c_str(), created.st_mode & 07777);
     if (problem.empty() && ::rename(temporary.c_str(), writer->path.c_str()) != 0)
         problem = std::string("the rewritten video could not be put in place (") +
                   std::strerror(errno) + ")";

@@ -239,6 +239,10 @@ TEST(VideoWriter, FileHoldsWhatWasWritten)
         {{1920, 1080}, 30, VideoCodec::h264, 6, false},
     };
     QTemporaryDir folder;
+    QTemporaryDir other;
+    QFile reference(other.filePath("reference"));
+    ASSERT_TRUE(reference.open(QIODevice::WriteOnly));
+    const QFile::Permissions newFilePermissions = reference.permissions();
     int index = 0;
     for (const Recording &r : cases) {
         const QString path = folder.filePath(QStringLiteral("video%1.mp4").arg(index++));
@@ -250,6 +254,8 @@ TEST(VideoWriter, FileHoldsWhatWasWritten)
         }
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), index)
             << "the rewrite leaves no temporary file";
+        EXPECT_EQ(QFileInfo(path).permissions(), newFilePermissions)
+            << "made with the mode of any new file";
 
         const QJsonObject probed = probe(path);
         const QJsonObject video = stream(probed, "video");
