@@ -71,6 +71,12 @@ void quietLogs()
     std::call_once(once, [] { av_log_set_callback(&keepErrors); });
 }
 
+// Paths as FFmpeg URLs: a name with a colon is never taken for a protocol.
+std::string fileUrl(const std::string &path)
+{
+    return "file:" + path;
+}
+
 std::string avError(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -330,12 +336,13 @@ std::string openScaler(ZorvVideoWriter &writer)
 std::string remuxFastStart(const std::string &from, const std::string &to)
 {
     AVFormatContext *in = nullptr;
-    if (const int opened = avformat_open_input(&in, from.c_str(), nullptr, nullptr); opened < 0)
+    if (const int opened = avformat_open_input(&in, fileUrl(from).c_str(), nullptr, nullptr);
+        opened < 0)
         return "the recording could not be read back (" + avError(opened) + ")";
     AVFormatContext *out = nullptr;
     std::string problem;
     AVPacket *packet = av_packet_alloc();
-    if (avformat_alloc_output_context2(&out, nullptr, "mp4", to.c_str()) < 0 || !packet)
+    if (avformat_alloc_output_context2(&out, nullptr, "mp4", fileUrl(to).c_str()) < 0 || !packet)
         problem = "out of memory";
     for (unsigned i = 0; problem.empty() && i < in->nb_streams; ++i) {
         AVStream *stream = avformat_new_stream(out, nullptr);
@@ -347,7 +354,8 @@ std::string remuxFastStart(const std::string &from, const std::string &to)
         }
     }
     if (problem.empty()) {
-        if (const int opened = avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE); opened < 0)
+        if (const int opened = avio_open(&out->pb, fileUrl(to).c_str(), AVIO_FLAG_WRITE);
+            opened < 0)
             problem = writeFailure(opened);
     }
     if (problem.empty()) {
@@ -429,7 +437,8 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
     writer->path = settings->path;
     writer->width = settings->width;
     writer->height = settings->height;
-    if (avformat_alloc_output_context2(&writer->format, nullptr, "mp4", settings->path) < 0)
+    if (avformat_alloc_output_context2(&writer->format, nullptr, "mp4",
+                                       fileUrl(settings->path).c_str()) < 0)
         return reject("the MPEG-4 writer is not available");
     writer->packet = av_packet_alloc();
     writer->sound = av_frame_alloc();
@@ -467,7 +476,8 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
         ::unlink(settings->path);
         return reject(reason);
     };
-    if (const int opened = avio_open(&writer->format->pb, settings->path, AVIO_FLAG_WRITE);
+    if (const int opened =
+            avio_open(&writer->format->pb, fileUrl(settings->path).c_str(), AVIO_FLAG_WRITE);
         opened < 0)
         return removeFile("the file could not be opened (" + avError(opened) + ")");
     // Fragments ending at each keyframe: a file cut short plays to its last one.
@@ -691,7 +701,9 @@ zorv_video_reader_open(const char *path, int maxWidth, int maxHeight, char *erro
     };
     if (!path)
         return reject("no file was given");
-    if (const int opened = avformat_open_input(&reader->format, path, nullptr, nullptr); opened < 0)
+    if (const int opened =
+            avformat_open_input(&reader->format, fileUrl(path).c_str(), nullptr, nullptr);
+        opened < 0)
         return reject("the file could not be opened (" + avError(opened) + ")");
     if (avformat_find_stream_info(reader->format, nullptr) < 0)
         return reject("the file holds no readable streams");
