@@ -3,6 +3,7 @@
 #include "common/Modules.h"
 #include "modules/pulse/PulseModule.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -40,11 +41,18 @@ const Entry &entry()
 
 bool PulseAudioCapture::installed()
 {
-    for (const QString &folder : moduleFolders()) {
-        if (QFileInfo::exists(QDir(folder).filePath(moduleName + QStringLiteral(".so"))))
-            return true;
-    }
-    return false;
+    const auto look = [] {
+        for (const QString &folder : moduleFolders()) {
+            if (QFileInfo::exists(QDir(folder).filePath(moduleName + QStringLiteral(".so"))))
+                return true;
+        }
+        return false;
+    };
+    // Before the application exists only $ZORV_MODULE_DIR is known: no answer to keep.
+    if (!QCoreApplication::instance())
+        return look();
+    static const bool found = look();
+    return found;
 }
 
 PulseAudioCapture::PulseAudioCapture(Samples samples, Lost lost)

@@ -1,5 +1,6 @@
 #include "platform/x11/X11PointerSources.h"
 
+#include "common/Log.h"
 #include "common/MonotonicClock.h"
 #include "platform/x11/X11Atoms.h"
 
@@ -18,13 +19,15 @@ X11CursorSource::X11CursorSource(const DeviceArea &area) : m_area(area)
         return;
     xcb_connection_t *c = m_x.get();
     const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
-    if (!xfixes || !xfixes->present)
-        return;
     // XFixes answers nothing before its version is agreed.
     XcbReply<xcb_xfixes_query_version_reply_t> version(
-        xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
-    if (!version)
+        xfixes && xfixes->present
+            ? xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr)
+            : nullptr);
+    if (!version) {
+        logLine(QStringLiteral("the X server has no XFixes: recordings go without the pointer"));
         return;
+    }
     xcb_xfixes_select_cursor_input(c, m_x.root(), XCB_XFIXES_CURSOR_NOTIFY_MASK_DISPLAY_CURSOR);
     xcb_flush(c);
     m_notifyEvent = xfixes->first_event + XCB_XFIXES_CURSOR_NOTIFY;
@@ -95,13 +98,15 @@ X11ClickSource::X11ClickSource(const DeviceArea &area) : m_area(area)
         return;
     xcb_connection_t *c = m_x.get();
     const xcb_query_extension_reply_t *xinput = xcb_get_extension_data(c, &xcb_input_id);
-    if (!xinput || !xinput->present)
-        return;
     // Raw events reach the root despite grabs from XInput 2.1 on.
     XcbReply<xcb_input_xi_query_version_reply_t> version(
-        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr));
-    if (!version || version->major_version < 2)
+        xinput && xinput->present
+            ? xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr)
+            : nullptr);
+    if (!version || version->major_version < 2) {
+        logLine(QStringLiteral("the X server has no XInput 2: recordings go without click marks"));
         return;
+    }
     struct {
         xcb_input_event_mask_t head;
         uint32_t bits;
