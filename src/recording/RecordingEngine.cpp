@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QStringList>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace zorv
@@ -25,6 +26,18 @@ struct RecordingEngine::StartResult {
 
 namespace
 {
+
+// Starts and stops wait on the sound server, the encoder's flush and the file
+// settling; their own threads keep those waits out of the shared pool.
+QThreadPool &recordingPool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(2);
+        return p;
+    }();
+    return *pool;
+}
 
 // Runs `use` on the GUI thread while `engine` lives; from any thread.
 template <typename Use> void onGuiThread(QPointer<RecordingEngine> engine, Use use)
@@ -173,6 +186,7 @@ void RecordingEngine::start(const RecordingConfig &config, Started started)
     StartInput input{config, displays.value(), m_clock, m_writers, m_abandonStart, this};
     RecordingSources *sources = &m_sources;
     whenReady(QtConcurrent::run(
+                  &recordingPool(),
                   [sources, input]() { return openRecording<StartResult>(*sources, input); }),
               this, [this, started = std::move(started)](StartResult result) mutable {
                   finishStart(std::move(result), std::move(started));
@@ -190,12 +204,13 @@ void RecordingEngine::finishStart(StartResult result, Started started)
             // Stopped while the last pieces opened: end it off this thread and
             // keep nothing.
             auto session = std::move(result.session);
-            whenReady(QtConcurrent::run([session, path = result.path]() mutable {
-                          session->end();
-                          session.reset();
-                          QFile::remove(path);
-                          return true;
-                      }),
+            whenReady(QtConcurrent::run(&recordingPool(),
+                                        [session, path = result.path]() mutable {
+                                            session->end();
+                                            session.reset();
+                                            QFile::remove(path);
+                                            return true;
+                                        }),
                       this, [this](bool) { answerStops(std::nullopt); });
             return;
         }
@@ -252,22 +267,25 @@ void RecordingEngine::stop(Stopped stopped)
     m_state = State::stopping;
     auto session = std::move(m_session);
     const RecordingClock clock = m_clock;
-    whenReady(QtConcurrent::run([session, clock, file = m_lastPath.value_or(QString())]() mutable
-                                -> std::optional<QString> {
-                  const RecordingSession::Summary summary = session->end();
-                  session.reset();
-                  logLine(QStringLiteral("recording: %1 frames, %2 dropped, %3 s of silence padded")
+    whenReady(QtConcurrent::run(
+                  &recordingPool(),
+                  [session, clock,
+                   file = m_lastPath.value_or(QString())]() mutable -> std::optional<QString> {
+                      const RecordingSession::Summary summary = session->end();
+                      session.reset();
+                      logLine(
+                          QStringLiteral("recording: %1 frames, %2 dropped, %3 s of silence padded")
                               .arg(summary.frames)
                               .arg(summary.dropped)
                               .arg(summary.paddedSeconds, 0, 'f', 1));
-                  if (summary.finishError)
-                      logLine(QStringLiteral("recording: finishing the file failed: ") +
-                              *summary.finishError);
-                  waitForSettledFile(file, clock, settleIntervalNs, settleReadings);
-                  if (!QFileInfo::exists(file))
-                      return std::nullopt;
-                  return file;
-              }),
+                      if (summary.finishError)
+                          logLine(QStringLiteral("recording: finishing the file failed: ") +
+                                  *summary.finishError);
+                      waitForSettledFile(file, clock, settleIntervalNs, settleReadings);
+                      if (!QFileInfo::exists(file))
+                          return std::nullopt;
+                      return file;
+                  }),
               this, [this, stopped = std::move(stopped)](std::optional<QString> path) {
                   m_state = State::idle;
                   stopped(path);

@@ -24,10 +24,15 @@ std::optional<DisplayInfo> chooseDisplay(const QList<DisplayInfo> &displays, con
     return displays.first();
 }
 
+// Larger than any encoder takes; only keeps absurd input from allocating gigabytes.
+constexpr double largestSide = 16384;
+
 static int side(double logical, double scale)
 {
     const double pixels = std::round(logical * scale); // std::round: halves away from zero
-    return pixels < 2 ? 2 : int(std::min(pixels, 1e9));
+    if (!(pixels >= 2))                                // also NaN
+        return 2;
+    return int(std::min(pixels, largestSide));
 }
 
 QSize pixelSize(const QSizeF &size, double scale)
@@ -63,8 +68,11 @@ Span evenSpan(double start, double length, int pixels, double displayStart, doub
 
 } // namespace
 
-Plan plan(const DisplayInfo &display, const QRectF &rect, double scale)
+Plan plan(const DisplayInfo &display, const QRectF &area, double scale)
 {
+    if (!(scale > 0))
+        scale = 1;
+    const QRectF rect = area.normalized();
     const QSize pixels = pixelSize(rect.size(), scale);
     const QRectF &f = display.frame;
     const Span x = evenSpan(rect.x(), rect.width(), pixels.width(), f.x(), f.width(), scale);

@@ -2,6 +2,7 @@
 
 #include "recording/FrameDecorations.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace zorv
@@ -9,15 +10,20 @@ namespace zorv
 
 namespace
 {
-// Enough to ride out a slow write or two without dropping, small enough that a
-// 4K recording holds little memory.
-constexpr int poolFrames = 6;
+// Enough frames to ride out a slow write or two without dropping (six at
+// 1080p), fewer for larger areas so the pool stays near 48 MB, never under three.
+int poolFrames(const QSize &size)
+{
+    const qint64 frameBytes = qint64(size.width()) * size.height() * 4;
+    const qint64 budget = 48LL * 1024 * 1024;
+    return int(std::clamp<qint64>(budget / std::max<qint64>(1, frameBytes), 3, 6));
+}
 } // namespace
 
 RecordingSession::RecordingSession(RecordingClock clock, int fps, RecordingGeometry::Plan plan,
                                    Failed failed, Notice notice)
     : m_clock(std::move(clock)), m_fps(std::max(1, fps)), m_plan(plan), m_failed(std::move(failed)),
-      m_notice(std::move(notice)), m_queue(poolFrames, plan.frameSize)
+      m_notice(std::move(notice)), m_queue(poolFrames(plan.frameSize), plan.frameSize)
 {
 }
 

@@ -84,6 +84,22 @@ TEST(RecordingGeometry, RoundsToEvenFramesWithoutRejecting)
          QRectF(0, 0, 10, 10.75),
          {20, 22},
          {20, 22}},
+        {"a drag towards the top left is the same area",
+         fullHD,
+         QRectF(110.5, 60.25, -100.5, -50.25),
+         1,
+         {101, 50},
+         QRectF(10, 10, 101.5, 50.25),
+         {102, 50},
+         {102, 50}},
+        {"no scale counts as 1",
+         fullHD,
+         QRectF(0, 0, 10, 10),
+         0,
+         {10, 10},
+         QRectF(0, 0, 10, 10),
+         {10, 10},
+         {10, 10}},
         {"a whole odd display is padded",
          QRectF(0, 0, 1365, 767),
          QRectF(0, 0, 1365, 767),
@@ -94,7 +110,10 @@ TEST(RecordingGeometry, RoundsToEvenFramesWithoutRejecting)
          {1366, 768}},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(RecordingGeometry::pixelSize(c.rect.size(), c.scale), c.pixels) << c.name;
+        EXPECT_EQ(
+            RecordingGeometry::pixelSize(c.rect.normalized().size(), c.scale > 0 ? c.scale : 1),
+            c.pixels)
+            << c.name;
         const RecordingGeometry::Plan plan =
             RecordingGeometry::plan({7, c.display}, c.rect, c.scale);
         EXPECT_EQ(plan.area.displayID, 7u) << c.name;
