@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/WhenReady.h"
+#include "platform/Platform.h"
 #include "recording/FrameDecorations.h"
 #include "recording/RecordingGeometry.h"
 #include "recording/RecordingSession.h"
@@ -161,6 +162,12 @@ RecordingEngine::RecordingEngine(RecordingSources &sources, Displays displays,
                                  WriterFactory writers, RecordingClock clock, QObject *parent)
     : Recorder(parent), m_sources(sources), m_displays(std::move(displays)),
       m_writers(std::move(writers)), m_clock(std::move(clock))
+{
+}
+
+RecordingEngine::RecordingEngine(RecordingSources &sources, ScreenBackend &screens, QObject *parent)
+    : RecordingEngine(
+          sources, [&screens] { return screens.displays(); }, &VideoWriter::open, {}, parent)
 {
 }
 

@@ -16,6 +16,7 @@ namespace zorv
 {
 
 class RecordingSession;
+class ScreenBackend;
 
 // Records an area of one display into an MPEG-4 file: frames grabbed on a
 // fixed schedule with the pointer and click marks drawn in, system audio and
@@ -33,6 +34,8 @@ class RecordingEngine : public Recorder
 
     RecordingEngine(RecordingSources &sources, Displays displays, WriterFactory writers,
                     RecordingClock clock = {}, QObject *parent = nullptr);
+    // The desktop's displays and the video module's writer.
+    RecordingEngine(RecordingSources &sources, ScreenBackend &screens, QObject *parent = nullptr);
     ~RecordingEngine() override; // a running recording stops; its file stays playable
 
     void start(const RecordingConfig &config, Started started) override;
