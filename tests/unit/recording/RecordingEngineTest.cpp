@@ -1,12 +1,16 @@
 #include "recording/RecordingEngine.h"
 
+#include "common/MonotonicClock.h"
+#include "output/encoding/VideoFrames.h"
 #include "support/Files.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -73,15 +77,56 @@ class FakeWriter : public VideoWriter
 class FakeGrabber : public FrameGrabber
 {
   public:
+    explicit FakeGrabber(std::vector<int64_t> *grabs = nullptr) : m_grabs(grabs) {}
     bool grab(QImage &frame, QString &) override
     {
         frame.fill(Qt::darkCyan);
+        if (m_grabs)
+            m_grabs->push_back(monotonicNs());
         return true;
     }
+
+  private:
+    std::vector<int64_t> *m_grabs;
 };
 
 class FakeAudio : public AudioCapture
 {
+};
+
+// A sound server's source in real time: 10 ms buffers, silent until
+// `toneFromNs`, then a 1 kHz tone, each stamped with when it was heard.
+class TimedAudio : public AudioCapture
+{
+  public:
+    TimedAudio(Samples samples, int64_t toneFromNs)
+        : m_thread([this, samples = std::move(samples), toneFromNs] {
+              std::vector<float> buffer(480 * 2);
+              int64_t heard = monotonicNs();
+              while (!m_stop.load()) {
+                  for (int i = 0; i < 480; ++i) {
+                      const int64_t t = heard + int64_t(i) * 1'000'000'000 / 48000;
+                      const float v =
+                          t >= toneFromNs ? 0.5f * float(std::sin(2 * M_PI * 1000 * t / 1e9)) : 0;
+                      buffer[size_t(2 * i)] = buffer[size_t(2 * i + 1)] = v;
+                  }
+                  samples(buffer.data(), 480, heard);
+                  heard += 10'000'000;
+                  std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+                      std::chrono::nanoseconds(heard + 10'000'000)));
+              }
+          })
+    {
+    }
+    ~TimedAudio() override
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+  private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 class FakeSources : public RecordingSources
@@ -95,16 +140,21 @@ class FakeSources : public RecordingSources
         areas.push_back(area);
         if (!grabberError.isEmpty())
             return grabberError;
-        return std::unique_ptr<FrameGrabber>(std::make_unique<FakeGrabber>());
+        return std::unique_ptr<FrameGrabber>(std::make_unique<FakeGrabber>(&grabs));
     }
     std::unique_ptr<CursorSource> cursor(const RecordingArea &) override { return nullptr; }
     std::unique_ptr<ClickSource> clicks(const RecordingArea &) override { return nullptr; }
     Expected<std::unique_ptr<AudioCapture>, QString> audio(AudioInput input, const QString &,
-                                                           AudioCapture::Samples,
+                                                           AudioCapture::Samples samples,
                                                            AudioCapture::Lost lost) override
     {
         if (input == AudioInput::microphone && microphoneMissing)
             return QStringLiteral("no such microphone");
+        if (toneFromNs > 0) {
+            ++audioOpened;
+            return std::unique_ptr<AudioCapture>(
+                std::make_unique<TimedAudio>(std::move(samples), toneFromNs));
+        }
         if (input == AudioInput::microphone)
             microphoneLost = std::move(lost);
         ++audioOpened;
@@ -116,6 +166,8 @@ class FakeSources : public RecordingSources
     bool microphoneMissing = false;
     AudioCapture::Lost microphoneLost;
     std::vector<RecordingArea> areas;
+    std::vector<int64_t> grabs; // when each frame was grabbed
+    int64_t toneFromNs = 0;     // > 0: real-time audio with a tone from then
     int audioOpened = 0;
 };
 
@@ -296,6 +348,58 @@ TEST(RecordingEngine, AMissingOrLostMicrophoneIsANoticeNotAFailure)
     const auto stopped = g.stop();
     ASSERT_TRUE(stopped.has_value());
     EXPECT_EQ(*stopped, config.outputPath);
+}
+
+// The whole path with the video module: every grabbed frame is in the file at
+// its grab time, and a tone sounds in the audio track when it was heard.
+TEST(RecordingEngine, TheFileHoldsEveryFrameAndTheToneInTime)
+{
+    Fixture f;
+    f.sources.toneFromNs = monotonicNs() + 600'000'000;
+    RecordingEngine engine(
+        f.sources, [&]() -> CaptureExpected<QList<DisplayInfo>> { return f.displays; },
+        &VideoWriter::open);
+    RecordingConfig config = f.config();
+    config.fps = 30;
+    config.systemAudio = true;
+    std::optional<std::optional<QString>> started;
+    engine.start(config, [&](std::optional<QString> error) { started = error; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.has_value(); }, 10000));
+    ASSERT_FALSE(started->has_value()) << started->value().toStdString();
+    QTest::qWait(1500);
+    std::optional<std::optional<QString>> stopped;
+    engine.stop([&](std::optional<QString> path) { stopped = path; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, 20000));
+    ASSERT_EQ(*stopped, config.outputPath);
+
+    QString error;
+    auto reader = VideoFrameReader::open(config.outputPath, {}, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_EQ(reader->info().size, QSize(34, 22));
+    std::vector<int64_t> pts;
+    while (const auto frame = reader->next())
+        pts.push_back(frame->ptsUs);
+    ASSERT_EQ(pts.size(), f.sources.grabs.size());
+    ASSERT_GE(pts.size(), 40u);
+    const int64_t first = f.sources.grabs.front();
+    for (size_t i = 0; i < pts.size(); ++i) // the stamp is taken just before the grab
+        EXPECT_NEAR(double(pts[i] - pts[0]), double(f.sources.grabs[i] - first) / 1000, 2000) << i;
+
+    QProcess decode;
+    decode.start(QStringLiteral("ffmpeg"), {"-v", "error", "-i", config.outputPath, "-map", "0:a",
+                                            "-ac", "1", "-f", "f32le", "-"});
+    ASSERT_TRUE(decode.waitForFinished(30000));
+    const QByteArray pcm = decode.readAllStandardOutput();
+    const auto *samples = reinterpret_cast<const float *>(pcm.constData());
+    const qsizetype count = pcm.size() / qsizetype(sizeof(float));
+    qsizetype onset = 0;
+    while (onset < count && std::abs(samples[onset]) < 0.05f)
+        ++onset;
+    ASSERT_LT(onset, count) << "no tone in the audio track";
+    // The file's time 0 is the first frame's; the tone must sound where it
+    // was heard, well within a frame.
+    const double expected = double(f.sources.toneFromNs - first) / 1e9 + double(pts[0]) / 1e6;
+    EXPECT_NEAR(double(onset) / 48000, expected, 0.005);
 }
 
 } // namespace
