@@ -137,8 +137,6 @@ class FakeSources : public RecordingSources
     Expected<std::unique_ptr<FrameGrabber>, QString>
     frameGrabber(const RecordingArea &area) override
     {
-        while (hold.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         areas.push_back(area);
         if (!grabberError.isEmpty())
             return grabberError;
@@ -150,6 +148,8 @@ class FakeSources : public RecordingSources
                                                            AudioCapture::Samples samples,
                                                            AudioCapture::Lost lost) override
     {
+        while (hold.load()) // the sound server takes its time
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (input == AudioInput::microphone && microphoneMissing)
             return QStringLiteral("no such microphone");
         if (timedAudio) {
@@ -284,7 +284,8 @@ TEST(RecordingEngine, StopDuringStartEndsTheStart)
 {
     Fixture f;
     f.sources.hold = true;
-    const RecordingConfig config = f.config();
+    RecordingConfig config = f.config();
+    config.systemAudio = true;
     std::optional<std::optional<QString>> started;
     std::optional<std::optional<QString>> stopped;
     f.engine.start(config, [&](std::optional<QString> error) { started = error; });
