@@ -145,7 +145,8 @@ int measure(const char *video, int every)
     if (std::sscanf(size, "%dx%d", &w, &h) != 2)
         return 2;
     const QByteArray decode =
-        QByteArray("ffmpeg -v error -i '") + video + "' -map 0:v:0 -f rawvideo -pix_fmt bgra -";
+        QByteArray("ffmpeg -v error -i '") + video +
+        "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt bgra - 2>/dev/null";
     FILE *in = popen(decode.constData(), "r");
     if (!in)
         return 2;
