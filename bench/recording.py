@@ -10,11 +10,14 @@ changes every frame, a 440 Hz tone plays into the default sink, and the pointer
 clicks once a second in the bottom-right corner. Then, one after the other:
   zorv     bench_recording_driver: the recording engine as Zorv runs it, with
            pointer, click marks and system audio
-  ffmpeg   ffmpeg -f x11grab (pointer drawn) + -f pulse (the sink's monitor),
-           libx264 / libx265 preset ultrafast, AAC
+  ffmpeg   ffmpeg -f x11grab (pointer drawn), libx264 / libx265 preset
+           ultrafast, video only: with a second input (-f pulse) x11grab is
+           read in bursts and repeats most frames, which would flatter nobody
 each at 1920x1080 H.264 60 fps and HEVC 30 fps. For every recording: frames in
-the file, frames dropped (the engine's own count; for ffmpeg the frames the
-duration called for but the file lacks), CPU of the recording process in cores
+the file, new pictures among them (frames showing an animation step the frame
+before did not), frames dropped (the engine's own count; for ffmpeg the frames
+the duration called for that bring no new picture, since x11grab repeats a frame
+it was late for), CPU of the recording process in cores
 (/proc/PID/stat over the recording), file size, and PSNR of every 10th decoded
 frame against the animation frame it shows (its step number is drawn in it).
 With several runs, min / median / max of each figure."""
@@ -50,7 +53,8 @@ def probe(path):
 def psnr(path):
     out = subprocess.run([anim, "psnr", path, "10"], capture_output=True, text=True).stdout
     m = re.search(r"median ([\d.]+)", out)
-    return float(m.group(1)) if m else None, out.strip()
+    d = re.search(r"distinct_steps (\d+)", out)
+    return float(m.group(1)) if m else None, int(d.group(1)) if d else 0, out.strip()
 
 
 def record_zorv(codec, fps, path):
@@ -71,8 +75,8 @@ def record_ffmpeg(codec, fps, path):
     encoder = {"h264": "libx264", "hevc": "libx265"}[codec]
     cmd = ["ffmpeg", "-v", "error", "-y", "-f", "x11grab", "-framerate", str(fps),
            "-video_size", "1920x1080", "-draw_mouse", "1", "-i", os.environ["DISPLAY"] + "+0,0",
-           "-f", "pulse", "-i", "vd_sink.monitor", "-t", str(seconds), "-c:v", encoder,
-           "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", path]
+           "-t", str(seconds), "-c:v", encoder, "-preset", "ultrafast", "-pix_fmt", "yuv420p",
+           path]
     p = subprocess.Popen(cmd, stderr=subprocess.PIPE, text=True)
     time.sleep(2)
     first, t1 = cpu_seconds(p.pid), time.monotonic()
@@ -119,20 +123,24 @@ def main():
                     if figures is None or not os.path.exists(path):
                         continue
                     frames, duration, audio = probe(path)
-                    value, detail = psnr(path)
+                    value, distinct, detail = psnr(path)
                     expected = round(seconds * fps)
                     if figures["dropped"] is None:
-                        figures["dropped"] = max(0, expected - frames)
-                    figures.update(frames=frames, duration=duration, audio=audio,
+                        # ffmpeg repeats a frame it could not grab in time: what
+                        # is missing is a new picture.
+                        figures["dropped"] = max(0, expected - distinct)
+                    figures.update(frames=frames, distinct=distinct, duration=duration, audio=audio,
                                    mb=os.path.getsize(path) / 1e6, psnr=value,
                                    fps=frames / duration if duration else 0)
                     print(f"  {tool} {codec} run {run + 1}: {frames} frames in {duration:.2f} s "
-                          f"({figures['fps']:.1f} fps), dropped {figures['dropped']}, "
+                          f"({figures['fps']:.1f} fps, {distinct} new pictures), "
+                          f"dropped {figures['dropped']}, "
                           f"cpu {figures['cores']:.2f} cores, {figures['mb']:.1f} MB, "
                           f"audio {audio or 'none'}; {detail}", flush=True)
                     rows.append(figures)
                 print(f"{tool:6} {codec} 1920x1080@{fps}: "
                       f"frames {spread([r['frames'] for r in rows])}, "
+                      f"new pictures {spread([r['distinct'] for r in rows])}, "
                       f"fps {spread([r['fps'] for r in rows])}, "
                       f"dropped {spread([r['dropped'] for r in rows])}, "
                       f"cpu {spread([r['cores'] for r in rows], ' cores')}, "
