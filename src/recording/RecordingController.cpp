@@ -1,5 +1,6 @@
 #include "recording/RecordingController.h"
 
+#include "common/Log.h"
 #include "common/WhenReady.h"
 #include "output/Naming.h"
 #include "platform/WindowSystem.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUuid>
+#include <QtConcurrent>
 
 namespace zorv
 {
@@ -87,8 +89,7 @@ void RecordingController::start(const QRectF &rect, CaptureKind kind)
     m_starting = true;
 
     const AppSettings &settings = *m_services.settings;
-    const QString folder =
-        m_services.temporaryDirectory.isEmpty() ? QDir::tempPath() : m_services.temporaryDirectory;
+    const QString folder = temporaryDirectory();
     RecordingConfig config;
     config.rect = rect;
     config.scale = screen->scale;
@@ -252,6 +253,55 @@ void RecordingController::present(const std::optional<HistoryItem> &entry,
         m_services.showQuickAccess(std::move(payload));
     }
     Q_EMIT delivered(entry ? entry->filePath : QString());
+}
+
+void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe, std::function<void()> done)
+{
+    const QString folder = temporaryDirectory();
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+    auto future = QtConcurrent::run([folder, before, probe = std::move(probe)] {
+        return recordingLeftovers::find(folder, before, probe);
+    });
+    whenReady(future, this, [this, done](const QList<RecordingLeftover> &leftovers) {
+        int kept = 0;
+        int removed = 0;
+        for (const RecordingLeftover &leftover : leftovers) {
+            // Another start of ours may have made this name its recording's file.
+            if (leftover.path == m_outputPath && (m_recording || m_starting))
+                continue;
+            std::optional<HistoryItem> entry;
+            if (leftover.frameSize) {
+                const QString name = Naming::fileName(m_services.settings->nameTemplate(),
+                                                      leftover.modified, QStringLiteral("mp4"));
+                entry = m_services.recordFile(leftover.path, CaptureKind::recording, name,
+                                              QSizeF(*leftover.frameSize));
+            }
+            if (entry) {
+                ++kept;
+            } else {
+                removeQuietly(leftover.path);
+                ++removed;
+            }
+        }
+        if (kept + removed > 0)
+            logLine(QStringLiteral("recordings left by a crash: %1 kept in the history, %2 "
+                                   "removed")
+                        .arg(kept)
+                        .arg(removed));
+        if (kept > 0)
+            toast(kept == 1 ? QStringLiteral("A recording cut short was kept in the history")
+                            : QStringLiteral("%1 recordings cut short were kept in the history")
+                                  .arg(kept),
+                  QStringLiteral("checkmark.circle.fill"));
+        if (done)
+            done();
+    });
+}
+
+QString RecordingController::temporaryDirectory() const
+{
+    return m_services.temporaryDirectory.isEmpty() ? QDir::tempPath()
+                                                   : m_services.temporaryDirectory;
 }
 
 void RecordingController::toast(const QString &message, const QString &symbol) const

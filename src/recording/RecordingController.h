@@ -5,6 +5,7 @@
 #include "output/quickaccess/QuickAccessPayload.h"
 #include "recording/Recorder.h"
 #include "recording/RecordingHUD.h"
+#include "recording/RecordingLeftovers.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -69,6 +70,10 @@ class RecordingController : public QObject
     void cancel();
     // The recorder ended the recording by itself.
     void systemStopped(const QString &reason);
+    // Recording files a crash left in the temporary folder go into the
+    // history when their first frame decodes, else they are removed. Checked
+    // off the GUI thread; `done` (for tests) runs when all are dealt with.
+    void adoptLeftovers(recordingLeftovers::Probe probe, std::function<void()> done = {});
 
     bool isRecording() const { return m_recording; }
     bool isStarting() const { return m_starting; }
@@ -97,6 +102,7 @@ class RecordingController : public QObject
     void present(const std::optional<HistoryItem> &entry, const std::optional<QImage> &thumbnail,
                  CaptureKind kind, QSizeF pixelSize);
     void toast(const QString &message, const QString &symbol) const;
+    QString temporaryDirectory() const;
     std::optional<RecordingScreen> screenFor(const QRectF &rect) const;
     void showControls(const QList<RecordingScreen> &screens, const RecordingScreen &screen);
 

@@ -2,6 +2,7 @@
 #include "recording/RecordingController.h"
 #include "support/Files.h"
 #include "support/TemporarySettings.h"
+#include "support/fake/FakeRecorder.h"
 #include "support/fake/FakeWindowSystem.h"
 
 #include <QAbstractButton>
@@ -15,36 +16,6 @@ namespace zorv::test
 {
 namespace
 {
-
-// Answers when the test says so, as the real engine answers later.
-class FakeRecorder : public Recorder
-{
-  public:
-    QList<RecordingConfig> starts;
-    Started pendingStart;
-    QList<Stopped> stops;
-
-    void start(const RecordingConfig &config, Started started) override
-    {
-        starts.append(config);
-        writeFile(config.outputPath, "mp4 bytes"); // the engine creates its file at once
-        pendingStart = std::move(started);
-    }
-    void stop(Stopped stopped) override { stops.append(std::move(stopped)); }
-
-    void answerStart(std::optional<QString> error = std::nullopt)
-    {
-        auto started = std::exchange(pendingStart, nullptr);
-        started(error);
-    }
-    // Every waiting stop gets the file, as the engine gives the last file to a late one.
-    void answerStops()
-    {
-        const QString path = starts.last().outputPath;
-        for (auto &stopped : std::exchange(stops, {}))
-            stopped(path);
-    }
-};
 
 const QList<RecordingScreen> twoScreens{
     {QRectF(0, 0, 1920, 1080), QRectF(0, 32, 1920, 1048), 1.0},
@@ -293,6 +264,45 @@ TEST_F(RecordingWorld, TheScaleIsThatOfTheScreenHoldingTheAreasCentre)
         EXPECT_EQ(QString::number(history->items().first().pixelWidth),
                   c.subtitle.section(u' ', 0, 0));
     }
+}
+
+TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
+{
+    const QDir tmp(temp.dir.filePath("tmp"));
+    const QString playable = tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mp4");
+    const QString broken = tmp.filePath("zorv-7C9E6679-7425-40DE-944B-E07FC1F90AE7.mp4");
+    const QString running = tmp.filePath("zorv-9A6B1C3E-0000-4000-8000-000000000001.mp4");
+    const QStringList others{tmp.filePath("zorv-lowercase-0f8fad5b.mp4"), tmp.filePath("clip.mp4"),
+                             tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mov")};
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString &path : QStringList{playable, broken, running} + others) {
+        ASSERT_TRUE(writeFile(path, path == broken ? "junk" : "video"));
+        QFile file(path);
+        if (path != running) // still being written
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                        file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+    }
+    bool done = false;
+    controller->adoptLeftovers(
+        [](const QString &path) -> std::optional<QSize> {
+            if (readFile(path) == "video")
+                return QSize(1280, 720);
+            return std::nullopt;
+        },
+        [&done] { done = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&done] { return done; }, 5000));
+
+    ASSERT_EQ(history->items().size(), 1);
+    const HistoryItem &entry = history->items().first();
+    EXPECT_EQ(entry.kind, CaptureKind::recording);
+    EXPECT_EQ(QSize(entry.pixelWidth, entry.pixelHeight), QSize(1280, 720));
+    EXPECT_EQ(readFile(entry.filePath), QByteArray("video"));
+    EXPECT_FALSE(QFileInfo::exists(playable));
+    EXPECT_FALSE(QFileInfo::exists(broken));
+    EXPECT_TRUE(QFileInfo::exists(running));
+    for (const QString &path : others)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(toasts.size(), 1);
 }
 
 TEST(RecordingHUD, ClockText)
