@@ -49,7 +49,7 @@ class Anim : public QWidget
         for (int bit = 0; bit < 12; ++bit)
             p.fillRect(bit * block, 0, block, height() / 3,
                        (n >> (11 - bit)) & 1 ? Qt::white : Qt::black);
-        p.fillRect(int(n * 8 % std::max(1, width() - 40)), height() / 3 + 10, 40, 40, Qt::red);
+        p.fillRect(int(n * 8 % std::max(1, width() - 40)), height() / 3 + 10, 40, 40, Qt::blue);
         if (m_bandFrom >= 0 && n >= m_bandFrom)
             p.fillRect(0, height() - 40, width(), 40, Qt::white);
     }

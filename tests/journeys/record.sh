@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# A screen recording as a user makes one: Ctrl+Shift+7, drag an area over a
+# program whose picture is known at every moment (tests/support/recordanim),
+# about 5 s with a pointer move and a click and a tone, Ctrl+Shift+7 again.
+# Then the file in the history is taken apart with ffprobe/ffmpeg: duration,
+# rate, frame count against the log's report, known frames at their times, the
+# tone at the time its band shows, pointer and click mark where xdotool put
+# them, no control window in the picture, the index before the media data.
+source "$(dirname "$0")/../support/journey-lib.sh"
+: "${ZORV_RECORD_ANIM:?the recording journey needs ZORV_RECORD_ANIM}"
+command -v ffprobe >/dev/null || { echo "journey: ffprobe missing"; exit 1; }
+
+fps=30
+steps=10      # animation steps per second
+tone_step=45  # the tone starts 4.5 s after the animation
+mkdir -p "$XDG_CONFIG_HOME/Zorv"
+printf '[General]\nplaySound=false\nshowQuickAccess=false\nrecordingFPS=%s\nrecordingShowsCursor=true\nrecordingShowsClicks=true\nrecordingCapturesSystemAudio=true\nrecordingCapturesMicrophone=false\n' \
+  "$fps" > "$XDG_CONFIG_HOME/Zorv/Zorv.conf"
+
+hud_count() { xdotool search --onlyvisible --name '^Zorv Recording$' 2>/dev/null | grep -c . || true; }
+overlay_shown() { xdotool search --onlyvisible --name '^Zorv Selection$' >/dev/null 2>&1; }
+
+xsetroot -solid '#3d6b8f'
+# The area: 500 × 300 at (190, 190); the program inside it at (200, 200), 480 × 270.
+"$ZORV_RECORD_ANIM" 200 200 480 270 "$steps" "$tone_step" >"$journey_dir/anim.log" 2>&1 &
+anim_pid=$!
+trap 'kill "$anim_pid" 2>/dev/null || true; stop_zorv' EXIT
+wait_until 10 xdotool search --onlyvisible --name '^zorv-record-anim$'
+start_zorv
+xdotool mousemove --sync 100 100
+
+xdotool key ctrl+shift+7
+check "Ctrl+Shift+7 shows the overlay" wait_until 5 overlay_shown
+xdotool mousemove --sync 190 190 mousedown 1
+xdotool mousemove --sync 400 300
+xdotool mousemove --sync 690 490 mouseup 1
+check "the control window appears" wait_output 5 1 hud_count
+started=$(date +%s.%N)
+hud=$(xdotool search --onlyvisible --name '^Zorv Recording$' | head -1)
+read -r hx hy hw hh < <(xwininfo -id "$hud" | awk '/Absolute upper-left X/ {x=$NF}
+  /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}')
+check "the control window stays out of the recorded area" \
+  test $((hy + hh)) -le 190 -o "$hy" -ge 490 -o $((hx + hw)) -le 190 -o "$hx" -ge 690
+import -window root "$journey_dir/desktop-recording.png"
+[ -z "${ZORV_SHOTS:-}" ] || cp "$journey_dir/desktop-recording.png" "$ZORV_SHOTS/record-hud-scale${QT_SCALE_FACTOR:-1}.png"
+sleep 2
+# The pointer rests at (430, 420) and clicks there (inside the program's grey).
+xdotool mousemove --sync 430 420
+sleep 0.5
+clicked=$(date +%s.%N)
+xdotool click 1
+sleep 2.5
+xdotool key ctrl+shift+7
+stopped=$(date +%s.%N)
+check "the control window goes at the stop" wait_output 5 0 hud_count
+check "the recording reaches the history" wait_output 20 1 history_count
+kill "$anim_pid" 2>/dev/null || true
+
+file=$(python3 -c 'import json,sys; e=json.load(open(sys.argv[1]))[0]; print(e["filePath"] if e["kind"]=="recording" else "")' \
+  "$XDG_DATA_HOME/Zorv/history.json" 2>/dev/null || true)
+check "the entry is a recording in an mp4 file" test -n "$file" -a "${file##*.}" = mp4 -a -f "$file"
+[ -f "$file" ] || finish
+cp "$file" "$journey_dir/recording.mp4"
+report=$(grep -o 'recording: [0-9]* frames, [0-9]* dropped' "$journey_dir/zorv.log" | tail -1 || true)
+echo "log: $report"
+
+python3 - "$file" "$journey_dir" "$fps" "$steps" "$started" "$clicked" "$stopped" "$report" \
+  "$(grep -o 'tone-latency-us [0-9]*' "$journey_dir/anim.log" || true)" <<'EOF' || failures=$((failures + 1))
+import json, re, struct, subprocess, sys
+path, folder, fps, steps = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+started, clicked, stopped = map(float, sys.argv[5:8])
+report, tone_note = sys.argv[8], sys.argv[9]
+failed = 0
+def check(what, ok, detail=""):
+    global failed
+    print(("ok: " if ok else "FAIL: ") + what + (f" ({detail})" if detail else ""))
+    failed += not ok
+
+probe = json.loads(subprocess.check_output(["ffprobe", "-v", "error", "-count_frames",
+    "-show_streams", "-show_format", "-of", "json", path]))
+video = [s for s in probe["streams"] if s["codec_type"] == "video"]
+audio = [s for s in probe["streams"] if s["codec_type"] == "audio"]
+check("one video and one audio track", len(video) == 1 and len(audio) == 1)
+v = video[0]
+duration = float(probe["format"]["duration"])
+held = stopped - started
+check("duration about the time the recording ran", abs(duration - held) < 0.6,
+      f"{duration:.2f} s against {held:.2f} s")
+check("nominal frame rate", v["r_frame_rate"] == f"{fps}/1", v["r_frame_rate"])
+frames = int(v["nb_read_frames"])
+m = re.search(r"(\d+) frames, (\d+) dropped", report)
+check("the log reports frames and drops", m is not None, report)
+if m:
+    written, dropped = int(m.group(1)), int(m.group(2))
+    check("frame count matches the log's report", frames == written, f"{frames} decoded, {written} reported, {dropped} dropped")
+    check("written plus dropped fill the duration", abs(written + dropped - duration * fps) <= fps * 0.2,
+          f"{written}+{dropped} against {duration * fps:.0f}")
+
+with open(path, "rb") as f:
+    data = f.read()
+atoms, pos = [], 0
+while pos + 8 <= len(data):
+    size, kind = struct.unpack(">I4s", data[pos:pos + 8])
+    if size == 1:
+        size = struct.unpack(">Q", data[pos + 8:pos + 16])[0]
+    atoms.append(kind.decode("latin1"))
+    if size < 8:
+        break
+    pos += size
+check("moov before mdat", "moov" in atoms and "mdat" in atoms and atoms.index("moov") < atoms.index("mdat"), " ".join(atoms))
+
+# Every frame, grey, at the video's own size, with its time.
+w, h = int(v["width"]), int(v["height"])
+raw = subprocess.check_output(["ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "rawvideo",
+    "-pix_fmt", "gray", "-"])
+times = [float(t) for t in subprocess.check_output(["ffprobe", "-v", "error", "-select_streams", "v",
+    "-show_entries", "frame=pts_time", "-of", "csv=p=0", path]).decode().split()]
+count = min(len(times), len(raw) // (w * h))
+def px(i, x, y):
+    return raw[i * w * h + y * w + x]
+# The program sits 10 px inside the area; its 12 blocks are 40 × 90.
+def counter(i):
+    return sum((px(i, 10 + b * 40 + 20, 10 + 45) > 128) << (11 - b) for b in range(12))
+values = [counter(i) for i in range(count)]
+t0, c0 = times[0], values[0]
+off = [abs((c - c0) - (t - t0) * steps) for t, c in zip(times, values)]
+check("known frames at their times", max(off) <= 1.5, f"worst {max(off):.2f} steps over {count} frames")
+
+band = next((times[i] for i in range(count) if px(i, 10 + 240, 10 + 270 - 20) > 200), None)
+samples = subprocess.check_output(["ffmpeg", "-v", "error", "-i", path, "-map", "0:a", "-ac", "1",
+    "-ar", "48000", "-f", "f32le", "-"])
+pcm = struct.unpack(f"<{len(samples) // 4}f", samples)
+onset = next((i / 48000 for i, s in enumerate(pcm) if abs(s) > 0.1), None)
+check("the tone and its band are both recorded", band is not None and onset is not None, f"band {band}, tone {onset}, {tone_note}")
+if band is not None and onset is not None:
+    check("tone within one frame of its band", abs(onset - band) <= 1 / fps + 0.005,
+          f"tone {onset:.3f} s, band {band:.3f} s")
+
+# The pointer at (430, 420) is (240, 230) in the video; the program's grey is 40.
+click_at = clicked - started
+near = lambda i, r0, r1: [px(i, 240 + dx, 230 + dy) for dx in range(-r1, r1 + 1) for dy in range(-r1, r1 + 1)
+                           if r0 * r0 <= dx * dx + dy * dy <= r1 * r1]
+before = [i for i in range(count) if click_at - 0.9 < times[i] < click_at - 0.1]
+check("the pointer is drawn where it rests", before and all(max(abs(p - 40) for p in near(i, 0, 6)) > 60 for i in before))
+ring = [i for i in range(count) if click_at + 0.05 < times[i] < click_at + 0.25]
+later = [i for i in range(count) if click_at + 1.0 < times[i] < click_at + 1.8]
+changed = lambda i: sum(abs(p - 40) > 30 for p in near(i, 12, 24))
+check("a click mark shows around the click, then fades", ring and later and
+      max(changed(i) for i in ring) > 20 and max(changed(i) for i in later) <= 2,
+      f"{[changed(i) for i in ring]} then {[changed(i) for i in later][:3]}")
+subprocess.run(["ffmpeg", "-v", "error", "-y", "-ss", "2", "-i", path, "-frames:v", "1", f"{folder}/frame-2s.png"])
+sys.exit(1 if failed else 0)
+EOF
+check "the control window is not in the frames" \
+  sh -c "! ffmpeg -v error -i '$file' -vf 'crop=iw:ih:0:0,format=rgb24' -f rawvideo - | python3 -c '
+import sys; d=sys.stdin.buffer.read()
+red=sum(1 for i in range(0, len(d) - 2, 3 * 97) if d[i] > 220 and d[i+1] < 90 and d[i+2] < 80)
+sys.exit(0 if red > 50 else 1)'"
+[ -z "${ZORV_SHOTS:-}" ] || cp "$journey_dir/frame-2s.png" "$ZORV_SHOTS/record-frame-2s.png"
+finish
