@@ -106,27 +106,27 @@ void RecordingController::start(const QRectF &rect, CaptureKind kind)
     m_systemAudio = config.systemAudio;
 
     QPointer<RecordingController> self(this);
-    m_services.recorder->start(config, [self, config, kind, screen = *screen](
-                                           const std::optional<QString> &error) {
-        if (!self)
-            return;
-        if (error) {
-            self->toast(*error, warningSymbol);
-            removeQuietly(config.outputPath);
+    m_services.recorder->start(
+        config, [self, config, kind, screen = *screen](const std::optional<QString> &error) {
+            if (!self)
+                return;
+            if (error) {
+                self->toast(*error, warningSymbol);
+                removeQuietly(config.outputPath);
+                self->m_starting = false;
+                return;
+            }
+            self->m_kind = kind;
+            self->m_pixelSize =
+                QSizeF(config.scale * config.rect.width(), config.scale * config.rect.height());
+            self->m_recordingRect = config.rect;
+            self->m_startedAt.start();
+            self->m_recording = true;
+            Q_EMIT self->recordingChanged(true);
+            if (self->m_services.windows)
+                self->showControls(self->m_services.screens(), screen);
             self->m_starting = false;
-            return;
-        }
-        self->m_kind = kind;
-        self->m_pixelSize = QSizeF(config.scale * config.rect.width(),
-                                   config.scale * config.rect.height());
-        self->m_recordingRect = config.rect;
-        self->m_startedAt.start();
-        self->m_recording = true;
-        Q_EMIT self->recordingChanged(true);
-        if (self->m_services.windows)
-            self->showControls(self->m_services.screens(), screen);
-        self->m_starting = false;
-    });
+        });
 }
 
 void RecordingController::showControls(const QList<RecordingScreen> &screens,
@@ -171,6 +171,7 @@ void RecordingController::systemStopped(const QString &reason)
 {
     if (!m_recording)
         return;
+    logLine(QStringLiteral("recording stopped: ") + reason);
     toast(QStringLiteral("Recording stopped: ") + reason, warningSymbol);
     finish(false);
 }
@@ -188,23 +189,23 @@ void RecordingController::finish(bool discard)
     Q_EMIT recordingChanged(false);
 
     QPointer<RecordingController> self(this);
-    m_services.recorder->stop([self, discard, pixelSize,
-                               expected](const std::optional<QString> &path) {
-        if (discard) {
-            // Whatever the recorder reports, the file named for it goes too.
-            if (path)
-                removeQuietly(*path);
-            removeQuietly(expected);
-            return;
-        }
-        if (!path || !QFileInfo(*path).isFile()) {
-            if (path)
-                removeQuietly(*path);
-            return;
-        }
-        if (self)
-            self->deliverFile(*path, CaptureKind::recording, pixelSize);
-    });
+    m_services.recorder->stop(
+        [self, discard, pixelSize, expected](const std::optional<QString> &path) {
+            if (discard) {
+                // Whatever the recorder reports, the file named for it goes too.
+                if (path)
+                    removeQuietly(*path);
+                removeQuietly(expected);
+                return;
+            }
+            if (!path || !QFileInfo(*path).isFile()) {
+                if (path)
+                    removeQuietly(*path);
+                return;
+            }
+            if (self)
+                self->deliverFile(*path, CaptureKind::recording, pixelSize);
+        });
 }
 
 void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize)
@@ -212,8 +213,7 @@ void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSi
     const QString ext = kind == CaptureKind::gif ? QStringLiteral("gif") : QStringLiteral("mp4");
     const QString fileName =
         Naming::fileName(m_services.settings->nameTemplate(), m_services.now(), ext);
-    const std::optional<HistoryItem> entry =
-        m_services.recordFile(path, kind, fileName, pixelSize);
+    const std::optional<HistoryItem> entry = m_services.recordFile(path, kind, fileName, pixelSize);
     if (!entry)
         removeQuietly(path);
     const QString stored = entry ? entry->filePath : path;
@@ -223,10 +223,9 @@ void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSi
     }
     // A file that yields no picture still gets its toast and panel.
     auto future = m_services.thumbnail(stored).onFailed([] { return std::optional<QImage>(); });
-    whenReady(future, this,
-              [this, entry, kind, pixelSize](const std::optional<QImage> &thumbnail) {
-                  present(entry, thumbnail, kind, pixelSize);
-              });
+    whenReady(future, this, [this, entry, kind, pixelSize](const std::optional<QImage> &thumbnail) {
+        present(entry, thumbnail, kind, pixelSize);
+    });
 }
 
 void RecordingController::present(const std::optional<HistoryItem> &entry,
@@ -247,15 +246,15 @@ void RecordingController::present(const std::optional<HistoryItem> &entry,
         payload.kind = kind;
         payload.historyID = entry ? std::optional(entry->id) : std::nullopt;
         payload.title = gif ? QStringLiteral("GIF") : QStringLiteral("Screen Recording");
-        payload.subtitle = QStringLiteral("%1 × %2")
-                               .arg(int(pixelSize.width()))
-                               .arg(int(pixelSize.height()));
+        payload.subtitle =
+            QStringLiteral("%1 × %2").arg(int(pixelSize.width())).arg(int(pixelSize.height()));
         m_services.showQuickAccess(std::move(payload));
     }
     Q_EMIT delivered(entry ? entry->filePath : QString());
 }
 
-void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe, std::function<void()> done)
+void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe,
+                                         std::function<void()> done)
 {
     const QString folder = temporaryDirectory();
     const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
@@ -289,10 +288,11 @@ void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe, std::f
                         .arg(kept)
                         .arg(removed));
         if (kept > 0)
-            toast(kept == 1 ? QStringLiteral("A recording cut short was kept in the history")
-                            : QStringLiteral("%1 recordings cut short were kept in the history")
-                                  .arg(kept),
-                  QStringLiteral("checkmark.circle.fill"));
+            toast(
+                kept == 1
+                    ? QStringLiteral("A recording cut short was kept in the history")
+                    : QStringLiteral("%1 recordings cut short were kept in the history").arg(kept),
+                QStringLiteral("checkmark.circle.fill"));
         if (done)
             done();
     });

@@ -37,7 +37,7 @@ struct RecordingServices {
     std::function<void(const QString &message, const QString &symbol, double seconds)> toast;
     // Moves a finished file into the history; nothing when that failed.
     std::function<std::optional<HistoryItem>(const QString &path, CaptureKind kind,
-                                              const QString &fileName, QSizeF pixelSize)>
+                                             const QString &fileName, QSizeF pixelSize)>
         recordFile;
     std::function<void(QuickAccessPayload)> showQuickAccess;
     // The capture sound; false when it cannot be played (then the beep).

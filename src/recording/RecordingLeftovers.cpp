@@ -19,7 +19,8 @@ QList<RecordingLeftover> find(const QString &folder, const QDateTime &before, co
         if (!RecordingController::isOutputName(file.fileName()) || file.isSymLink() ||
             file.ownerId() != ::getuid() || file.lastModified() >= before)
             continue;
-        found.append({file.absoluteFilePath(), file.lastModified(), probe(file.absoluteFilePath())});
+        found.append(
+            {file.absoluteFilePath(), file.lastModified(), probe(file.absoluteFilePath())});
     }
     return found;
 }

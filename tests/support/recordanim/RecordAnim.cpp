@@ -6,11 +6,13 @@
 //
 //   zorv-record-anim X Y W H STEPS_PER_SECOND TONE_STEP
 //
+// With ZORV_ANIM_NOISE set, the lower half shows noise that does not compress.
 // Prints "tone-latency-us N" once the tone started (the sound server's
 // playback delay, which the band waits for).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QWidget>
 #include <cmath>
@@ -50,6 +52,15 @@ class Anim : public QWidget
             p.fillRect(bit * block, 0, block, height() / 3,
                        (n >> (11 - bit)) & 1 ? Qt::white : Qt::black);
         p.fillRect(int(n * 8 % std::max(1, width() - 40)), height() / 3 + 10, 40, 40, Qt::blue);
+        if (m_noise) { // content that does not compress, to fill a disk quickly
+            QImage noise(width() / 4, height() / 4, QImage::Format_RGB32);
+            for (int y = 0; y < noise.height(); ++y) {
+                auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+                for (int x = 0; x < noise.width(); ++x)
+                    line[x] = m_random.generate();
+            }
+            p.drawImage(QRect(0, height() / 2, width(), height() / 2 - 40), noise);
+        }
         if (m_bandFrom >= 0 && n >= m_bandFrom)
             p.fillRect(0, height() - 40, width(), 40, Qt::white);
     }
@@ -59,6 +70,8 @@ class Anim : public QWidget
     int m_rate;
     int m_toneStep;
     qint64 m_bandFrom = -1;
+    bool m_noise = qEnvironmentVariableIsSet("ZORV_ANIM_NOISE");
+    QRandomGenerator m_random{7};
 };
 } // namespace
 
@@ -82,8 +95,7 @@ int main(int argc, char **argv)
     std::thread([&anim, toneStep] {
         pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, rate, 1};
         const uint32_t piece = rate / 100;
-        pa_buffer_attr attr{uint32_t(-1), piece * 4 * 2, uint32_t(-1), uint32_t(-1),
-                            uint32_t(-1)};
+        pa_buffer_attr attr{uint32_t(-1), piece * 4 * 2, uint32_t(-1), uint32_t(-1), uint32_t(-1)};
         int error = 0;
         pa_simple *s = pa_simple_new(nullptr, "zorv-record-anim", PA_STREAM_PLAYBACK, nullptr,
                                      "tone", &spec, nullptr, &attr, &error);

@@ -3,11 +3,11 @@
 #include "app/CaptureCoordinator.h"
 #include "app/DeliveryPipeline.h"
 #include "output/history/HistoryStore.h"
+#include "recording/RecordingController.h"
 #include "settings/AppSettings.h"
 #include "support/Files.h"
 #include "support/Images.h"
 #include "support/TemporarySettings.h"
-#include "recording/RecordingController.h"
 #include "support/fake/FakePlatform.h"
 #include "support/fake/FakeRecorder.h"
 

@@ -1,5 +1,5 @@
-#include "output/history/HistoryStore.h"
 #include "recording/RecordingController.h"
+#include "output/history/HistoryStore.h"
 #include "support/Files.h"
 #include "support/TemporarySettings.h"
 #include "support/fake/FakeRecorder.h"
@@ -30,8 +30,8 @@ struct RecordingWorld : ::testing::Test {
         toasts.clear();
         panels.clear();
         sounds = beeps = 0;
-        history = std::make_unique<HistoryStore>(temp.dir.filePath(QString::number(++round)),
-                                                 settings());
+        history =
+            std::make_unique<HistoryStore>(temp.dir.filePath(QString::number(++round)), settings());
         RecordingServices services;
         services.recorder = &recorder;
         services.settings = &settings();
@@ -98,10 +98,10 @@ struct RecordingWorld : ::testing::Test {
 
 TEST_F(RecordingWorld, StartRecordsTheAreaWithTheSettingsAndFinishesIntoTheHistory)
 {
-    settings().recordingFPS = 30;
-    settings().recordingCodec = RecordingCodec::hevc;
-    settings().recordingCapturesMicrophone = true;
-    settings().microphoneDeviceID = QStringLiteral("alsa_input.usb");
+    settings().recordingFPS.set(30);
+    settings().recordingCodec.set(RecordingCodec::hevc);
+    settings().recordingCapturesMicrophone.set(true);
+    settings().microphoneDeviceID.set(QStringLiteral("alsa_input.usb"));
     QSignalSpy changed(controller.get(), &RecordingController::recordingChanged);
 
     startRecording();
@@ -227,8 +227,8 @@ TEST_F(RecordingWorld, ASecondStartIsIgnoredAndAFailedStartLeavesNothing)
 
 TEST_F(RecordingWorld, WithoutThePanelOnlyTheToastFollowsAndTheEntryStays)
 {
-    settings().showQuickAccess = false;
-    settings().playSound = false;
+    settings().showQuickAccess.set(false);
+    settings().playSound.set(false);
     startRecording();
     controller->stop();
     settle();
@@ -278,9 +278,10 @@ TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
     for (const QString &path : QStringList{playable, broken, running} + others) {
         ASSERT_TRUE(writeFile(path, path == broken ? "junk" : "video"));
         QFile file(path);
-        if (path != running) // still being written
+        if (path != running) { // that one is still being written
             ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
                         file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        }
     }
     bool done = false;
     controller->adoptLeftovers(
@@ -310,8 +311,8 @@ TEST(RecordingHUD, ClockText)
     const struct {
         qint64 ms;
         const char *text;
-    } cases[] = {{0, "00:00"},          {59'999, "00:59"},    {60'000, "01:00"},
-                 {3'599'000, "59:59"},  {6'000'000, "100:00"}, {7'385'000, "123:05"},
+    } cases[] = {{0, "00:00"},         {59'999, "00:59"},     {60'000, "01:00"},
+                 {3'599'000, "59:59"}, {6'000'000, "100:00"}, {7'385'000, "123:05"},
                  {-1500, "00:00"}};
     for (const auto &c : cases)
         EXPECT_EQ(RecordingHUD::elapsedText(c.ms), QLatin1String(c.text)) << c.ms;
@@ -330,10 +331,8 @@ TEST(RecordingHUD, StaysOutOfTheRecordedAreaWhereItCan)
          QRect(830, 44, 260, 46)},
         {"over the top centre: bottom centre", QRectF(800, 40, 400, 300), twoScreens,
          QRect(830, 1022, 260, 46)},
-        {"the whole screen: the other screen", main.frame, twoScreens,
-         QRect(2430, 12, 260, 46)},
-        {"the whole screen and no other: top centre", main.frame, {main},
-         QRect(830, 44, 260, 46)},
+        {"the whole screen: the other screen", main.frame, twoScreens, QRect(2430, 12, 260, 46)},
+        {"the whole screen and no other: top centre", main.frame, {main}, QRect(830, 44, 260, 46)},
     };
     for (const auto &c : cases)
         EXPECT_EQ(RecordingHUD::placement(c.screens, main, c.area), c.expected) << c.name;
