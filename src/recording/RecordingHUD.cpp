@@ -66,9 +66,9 @@ class HudButton : public QAbstractButton
         painter.drawRoundedRect(QRectF(rect()), radius, radius);
 
         const int iconSize = 12;
-        const QPixmap icon =
-            Symbols::pixmap(m_symbol, iconSize, Qt::white, painter.device()->devicePixelRatioF());
         if (text().isEmpty()) {
+            const QPixmap icon = Symbols::pixmap(m_symbol, iconSize, Qt::white,
+                                                 painter.device()->devicePixelRatioF());
             painter.drawPixmap((width() - iconSize) / 2, (height() - iconSize) / 2, icon);
             return;
         }
@@ -79,7 +79,10 @@ class HudButton : public QAbstractButton
         const int textWidth = QFontMetrics(font).horizontalAdvance(text());
         const int contentWidth = iconSize + 6 + textWidth;
         const int x = (width() - contentWidth) / 2;
-        painter.drawPixmap(x, (height() - iconSize) / 2, icon);
+        // The icon set's square is an outline; a stop sign reads better filled.
+        painter.setBrush(Qt::white);
+        painter.drawRoundedRect(
+            QRectF(x + 1, (height() - iconSize) / 2.0 + 1, iconSize - 2, iconSize - 2), 2, 2);
         painter.setPen(Qt::white);
         painter.drawText(QRect(x + iconSize + 6, 0, textWidth + 1, height()), Qt::AlignVCenter,
                          text());
