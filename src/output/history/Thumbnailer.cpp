@@ -1,6 +1,7 @@
 #include "output/history/Thumbnailer.h"
 
 #include "output/encoding/HeicCodec.h"
+#include "output/encoding/VideoFrames.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -42,8 +43,10 @@ std::optional<QImage> readHeic(const QString &path, int maxPixel)
 
 std::optional<QImage> makeThumbnail(const HistoryItem &item, int maxPixel)
 {
-    if (item.kind == CaptureKind::recording || maxPixel <= 0)
+    if (maxPixel <= 0)
         return std::nullopt;
+    if (item.kind == CaptureKind::recording)
+        return VideoFrames::firstFrame(item.filePath, maxPixel);
 
     QImageReader reader(item.filePath);
     reader.setAutoTransform(true);

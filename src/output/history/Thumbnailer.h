@@ -10,8 +10,7 @@ namespace zorv
 
 // A picture of a history entry whose longer side is at most `maxPixel`,
 // decoded from its file on the calling thread. Images are read at the reduced
-// size where the format allows it; a GIF gives its first frame. Video entries
-// give nothing for now.
+// size where the format allows it; a GIF and a recording give their first frame.
 std::optional<QImage> makeThumbnail(const HistoryItem &item, int maxPixel);
 
 // The first image of a capture file at full size (a GIF's first frame);
