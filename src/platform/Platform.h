@@ -4,6 +4,7 @@
 #include "common/CaptureTypes.h"
 #include "common/Expected.h"
 #include "common/KeyCombo.h"
+#include "platform/RecordingSources.h"
 #include "platform/WindowSystem.h"
 
 #include <QList>
@@ -106,6 +107,8 @@ class Platform
     virtual SoundPlayer &sound() = 0;
     virtual WindowSystem &windowSystem() = 0;
     virtual AudioSources &audioSources() = 0;
+    // What a recording reads: frames, pointer, clicks and sound.
+    virtual RecordingSources &recordingSources() = 0;
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

@@ -17,7 +17,10 @@ namespace zorv
 
 // Everything a recording reads from the desktop. Each source is made for one
 // recording and is used from one worker thread (never the GUI thread); each
-// opens its own connection so it never waits on the GUI thread's.
+// opens its own connection so it never waits on the GUI thread's. The frame,
+// cursor and click sources are made on the GUI thread (the area is mapped
+// through the screens); audio() may block for a few seconds while the sound
+// server answers, so it is called off the GUI thread.
 //
 // Times are CLOCK_MONOTONIC nanoseconds (common/MonotonicClock.h), the one
 // clock every frame and audio buffer is stamped with.
@@ -84,7 +87,8 @@ class AudioCapture
     using Lost = std::function<void(const QString &reason)>;
     static constexpr int sampleRate = 48000;
     static constexpr int channels = 2;
-    virtual ~AudioCapture() = default; // stops; no callback runs after it returns
+    // Stops; no callback runs after it returns. Never from inside a callback.
+    virtual ~AudioCapture() = default;
 };
 
 enum class AudioInput { systemOutput, microphone };

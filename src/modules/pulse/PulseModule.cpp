@@ -1,6 +1,6 @@
 // Microphones from the PulseAudio server (PipeWire's pulse server too), built as
 // a module of its own: libpulse brings libsndfile and its codecs, which only the
-// settings window's microphone list needs.
+// microphone list and recordings with sound need.
 #include "modules/pulse/PulseModule.h"
 
 #include <chrono>

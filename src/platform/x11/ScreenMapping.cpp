@@ -77,6 +77,13 @@ CapturePlan plan(const QList<ScreenArea> &screens, const QRectF &rect, double sc
     return result;
 }
 
+QRectF toDevice(const ScreenArea &screen, const QRectF &logical)
+{
+    const QPointF local = logical.topLeft() - screen.logical.topLeft();
+    return QRectF(QPointF(screen.device.topLeft()) + local * screen.dpr,
+                  logical.size() * screen.dpr);
+}
+
 int screenAtDevicePoint(const QList<ScreenArea> &screens, const QPointF &device)
 {
     for (int i = 0; i < screens.size(); ++i) {

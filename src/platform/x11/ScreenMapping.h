@@ -45,6 +45,9 @@ CapturePlan plan(const QList<ScreenArea> &screens, const QRectF &rect, double sc
 // A rectangle in X pixels mapped to logical coordinates through the screen that
 // holds its centre (unchanged when no screen does).
 QRectF toLogical(const QList<ScreenArea> &screens, const QRect &device);
+// A logical rectangle in X pixels through one screen's mapping, also where it
+// reaches past that screen (X11 has one pixel space).
+QRectF toDevice(const ScreenArea &screen, const QRectF &logical);
 // The screen whose X pixels hold the point, or -1.
 int screenAtDevicePoint(const QList<ScreenArea> &screens, const QPointF &device);
 

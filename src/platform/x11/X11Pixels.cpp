@@ -78,8 +78,10 @@ QImage imageFromPixels(const uchar *data, int width, int height, int stride, int
     return image;
 }
 
-X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms)
-    : m_connection(connection), m_root(screen->root), m_atoms(atoms)
+X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms,
+                     bool releaseWhenIdle)
+    : m_connection(connection), m_root(screen->root), m_atoms(atoms),
+      m_releaseWhenIdle(releaseWhenIdle)
 {
     // Pixels are read as 32 bits each, least significant byte first (BGRX).
     const xcb_setup_t *setup = xcb_get_setup(connection);
@@ -169,11 +171,17 @@ void X11Pixels::releaseSegment()
     m_shmAddress = nullptr;
 }
 
+void X11Pixels::armIdle()
+{
+    if (m_releaseWhenIdle)
+        m_idle.start();
+}
+
 QImage X11Pixels::kept(const QImage &image)
 {
     m_images.keep(image);
     if (!m_images.isEmpty())
-        m_idle.start();
+        armIdle();
     return image;
 }
 
@@ -243,7 +251,7 @@ QImage X11Pixels::read(xcb_drawable_t drawable, const QRect &rect, QImage into)
     if (!m_formatSupported || rect.isEmpty() || rect.width() > 0x7FFF || rect.height() > 0x7FFF)
         return {};
     if (m_shmAvailable && reserveSegment()) {
-        m_idle.start();
+        armIdle();
         return readShared(drawable, rect, std::move(into));
     }
     return readPlain(drawable, rect, std::move(into));

@@ -21,7 +21,11 @@ namespace zorv
 class X11Pixels
 {
   public:
-    X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms);
+    // `releaseWhenIdle` gives the shared memory and kept images back after a
+    // quiet spell; it needs the constructing thread's event loop, so a reader
+    // on a worker thread keeps them until it is destroyed.
+    X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms,
+              bool releaseWhenIdle = true);
     ~X11Pixels();
     X11Pixels(const X11Pixels &) = delete;
     X11Pixels &operator=(const X11Pixels &) = delete;
@@ -51,10 +55,12 @@ class X11Pixels
     // Keeps a screen's image for the next read of its size to write into.
     QImage kept(const QImage &image);
     QImage background(const QRect &rect);
+    void armIdle();
 
     xcb_connection_t *m_connection;
     xcb_window_t m_root;
     X11Atoms m_atoms;
+    bool m_releaseWhenIdle = true;
     bool m_composited = false;
     bool m_formatSupported = false;
     bool m_shmAvailable = false;

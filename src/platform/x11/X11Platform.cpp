@@ -1,9 +1,11 @@
 #include "platform/x11/X11Platform.h"
 
 #include "platform/x11/CanberraSoundPlayer.h"
+#include "platform/x11/PulseAudioCapture.h"
 #include "platform/x11/PulseAudioSources.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
+#include "platform/x11/X11RecordingSources.h"
 #include "platform/x11/X11ScreenBackend.h"
 #include "platform/x11/X11WindowSystem.h"
 
@@ -26,6 +28,7 @@ class X11Platform : public Platform
     SoundPlayer &sound() override { return m_sound; }
     WindowSystem &windowSystem() override { return m_windowSystem; }
     AudioSources &audioSources() override { return m_audio; }
+    RecordingSources &recordingSources() override { return m_recording; }
 
   private:
     X11ScreenBackend m_screens{x11::connection(), x11::screenNumber()};
@@ -33,16 +36,21 @@ class X11Platform : public Platform
     CanberraSoundPlayer m_sound;
     X11WindowSystem m_windowSystem;
     PulseAudioSources m_audio;
+    X11RecordingSources m_recording{m_screens};
 };
 } // namespace
 
 PlatformCapabilities capabilities()
 {
-    // Recording and system audio arrive with the recording engine.
     PlatformCapabilities caps;
     caps.windowList = true;
     caps.windowCapture = true;
     caps.globalHotKeys = true;
+    // Frames come from the root window, which every X server serves.
+    caps.recording = true;
+    // The sound server is asked only when a recording starts (it may start
+    // later than Zorv); what must be here is the module that speaks to it.
+    caps.systemAudio = PulseAudioCapture::installed();
     return caps;
 }
 

@@ -136,6 +136,15 @@ std::optional<uint32_t> X11ScreenBackend::displayID(const QScreen *screen)
     return std::nullopt;
 }
 
+std::optional<ScreenArea> X11ScreenBackend::displayArea(uint32_t displayID)
+{
+    for (const Monitor &monitor : monitors()) {
+        if (monitor.id == displayID)
+            return areaOf(monitor);
+    }
+    return std::nullopt;
+}
+
 CaptureExpected<QList<PlatformWindow>> X11ScreenBackend::windows()
 {
     const QList<ScreenArea> screens = areas();

@@ -22,6 +22,8 @@ class X11ScreenBackend : public ScreenBackend
     static std::unique_ptr<X11ScreenBackend> forApplication();
 
     bool composited() const { return m_pixels.composited(); }
+    // How a display maps between logical coordinates and X pixels (GUI thread).
+    std::optional<ScreenArea> displayArea(uint32_t displayID);
 
     CaptureExpected<QList<DisplayInfo>> displays() override;
     std::optional<uint32_t> displayID(const QScreen *screen) override;

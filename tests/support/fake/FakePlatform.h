@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "support/fake/FakeRecordingSources.h"
 #include "support/fake/FakeWindowSystem.h"
 
 #include <QHash>
@@ -79,6 +80,7 @@ class FakePlatform : public Platform
     SoundPlayer &sound() override { return player; }
     WindowSystem &windowSystem() override { return windows; }
     AudioSources &audioSources() override { return audio; }
+    RecordingSources &recordingSources() override { return recording; }
     bool screenCaptureGranted() override { return granted; }
 
     PlatformCapabilities caps{true, true, true, false, false};
@@ -87,6 +89,7 @@ class FakePlatform : public Platform
     FakeSoundPlayer player;
     FakeWindowSystem windows;
     FakeAudioSources audio;
+    FakeRecordingSources recording;
     bool granted = true;
 };
 

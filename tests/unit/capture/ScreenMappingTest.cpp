@@ -1,4 +1,5 @@
 #include "platform/x11/ScreenMapping.h"
+#include "platform/x11/RecordingArea.h"
 
 #include <gtest/gtest.h>
 
@@ -71,4 +72,51 @@ TEST(ScreenMapping, XPixelsMapBackThroughTheScreenHoldingTheirCentre)
               QRectF(2020, 50, 200, 150));
     EXPECT_EQ(ScreenMapping::screenAtDevicePoint(mixedScreens, {1920, 0}), 1);
     EXPECT_EQ(ScreenMapping::screenAtDevicePoint(mixedScreens, {5000, 0}), -1);
+}
+
+TEST(ScreenMapping, RecordedAreasAreTheScreensOwnPixelsUnlessAskedForAnotherScale)
+{
+    const struct {
+        int screen;
+        QRectF rect;
+        double scale;
+        QSize pixels; // what the caller asks for; empty: its own rounding
+        QRect device;
+        bool scaled;
+        QPoint root, output; // a root pixel and where it lands in the frame
+    } cases[] = {
+        // On the scaled screen, through its own origin.
+        {1,
+         {2000, 100, 100, 50},
+         2,
+         {200, 100},
+         {2080, 200, 200, 100},
+         false,
+         {2090, 210},
+         {10, 10}},
+        // Sizes rounded for the encoder crop or widen; they never resample.
+        {0, {10, 10, 101, 51}, 1, {100, 50}, {10, 10, 100, 50}, false, {10, 10}, {0, 0}},
+        {0, {10.4, 10.6, 99, 49}, 1, {100, 50}, {10, 11, 100, 50}, false, {12, 12}, {2, 1}},
+        {0, {10, 10, 100.5, 50.25}, 1, {}, {10, 10, 101, 50}, false, {11, 11}, {1, 1}},
+        // Another scale than the screen's: its pixels resampled.
+        {0, {100, 100, 50, 40}, 2, {100, 80}, {100, 100, 50, 40}, true, {110, 120}, {20, 40}},
+        // Past the screen's edge the area goes on in the same pixel space.
+        {0,
+         {1900, 1000, 100, 100},
+         1,
+         {100, 100},
+         {1900, 1000, 100, 100},
+         false,
+         {1950, 1010},
+         {50, 10}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rect.x());
+        const DeviceArea area =
+            DeviceArea::of(mixedScreens[c.screen], RecordingArea{1, c.rect, c.scale, c.pixels});
+        EXPECT_EQ(area.device, c.device);
+        EXPECT_EQ(area.output, c.pixels.isEmpty() ? c.device.size() : c.pixels);
+        EXPECT_EQ(area.scaled(), c.scaled);
+        EXPECT_EQ(area.toOutput(c.root), c.output);
+    }
 }
