@@ -7,8 +7,9 @@
 //   zorv-record-anim X Y W H STEPS_PER_SECOND TONE_STEP
 //
 // With ZORV_ANIM_NOISE set, the lower half shows noise that does not compress.
-// Prints "tone-latency-us N" once the tone started (the sound server's
-// playback delay, which the band waits for).
+// Prints "tone-latency-us N" once the tone was queued (the sound server's
+// playback delay, which the band waits for) and "band-step N", the step from
+// which the band shows, when the tone starts to sound.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -121,8 +122,11 @@ int main(int argc, char **argv)
                 std::printf("tone-latency-us %llu\n", (unsigned long long)latency);
                 std::fflush(stdout);
                 QMetaObject::invokeMethod(&anim, [&anim, startsInMs] {
-                    QTimer::singleShot(int(std::max<qint64>(0, startsInMs)), &anim,
-                                       [&anim] { anim.setBandFrom(anim.step()); });
+                    QTimer::singleShot(int(std::max<qint64>(0, startsInMs)), &anim, [&anim] {
+                        anim.setBandFrom(anim.step());
+                        std::printf("band-step %lld\n", anim.step());
+                        std::fflush(stdout);
+                    });
                 });
             }
         }
