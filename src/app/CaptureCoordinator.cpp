@@ -5,6 +5,7 @@
 #include "capture/ScreenGeometry.h"
 #include "common/Trace.h"
 #include "platform/Platform.h"
+#include "recording/RecordingController.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
@@ -89,8 +90,10 @@ void CaptureCoordinator::start(CaptureAction action, CommandFinished finished)
             captureArea(std::move(finished));
         }
         return;
-    case CaptureAction::scrolling:
     case CaptureAction::recordVideo:
+        record(CaptureKind::recording, std::move(finished));
+        return;
+    case CaptureAction::scrolling:
     case CaptureAction::recordGIF:
         break; // not built: refused above
     }
@@ -117,13 +120,14 @@ void CaptureCoordinator::captureWindow(CommandFinished finished)
     selectAndCapture(true, std::move(finished));
 }
 
-void CaptureCoordinator::select(bool windowMode, CommandFinished finished, Picked picked)
+void CaptureCoordinator::select(SelectionMode mode, bool windowMode, CommandFinished finished,
+                                Picked picked)
 {
     if (!passPermissionGate(finished))
         return;
     QPointer<CaptureCoordinator> self(this);
     m_services.selectArea(
-        SelectionMode::screenshot, windowMode,
+        mode, windowMode,
         [self, finished = std::move(finished),
          picked = std::move(picked)](std::optional<SelectionOutcome> outcome) {
             if (!self)
@@ -141,7 +145,7 @@ void CaptureCoordinator::select(bool windowMode, CommandFinished finished, Picke
 
 void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finished)
 {
-    select(windowMode, std::move(finished),
+    select(SelectionMode::screenshot, windowMode, std::move(finished),
            [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
                if (outcome.isArea()) {
                    m_lastArea = outcome.areaRect();
@@ -155,11 +159,38 @@ void CaptureCoordinator::selectAndCapture(bool windowMode, CommandFinished finis
 void CaptureCoordinator::captureOCR(CommandFinished finished)
 {
     // The last area stays that of the capture commands.
-    select(false, std::move(finished),
+    select(SelectionMode::screenshot, false, std::move(finished),
            [this](const SelectionOutcome &outcome, const CommandFinished &finished) {
                recognize(outcome.isArea() ? m_capture.captureArea(outcome.areaRect())
                                           : m_capture.captureWindow(outcome.windowInfo()),
                          finished);
+           });
+}
+
+void CaptureCoordinator::record(CaptureKind kind, CommandFinished finished)
+{
+    RecordingController &recording = m_services.recording();
+    // The same command starts and stops: no gate and no overlay for a stop,
+    // whatever kind of recording runs.
+    if (recording.isRecording()) {
+        QTimer::singleShot(0, &recording, [&recording] { recording.stop(); });
+        report(finished, {});
+        return;
+    }
+    // A start under way: an overlay now could only lead to an ignored start.
+    if (recording.isStarting()) {
+        report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+        return;
+    }
+    select(SelectionMode::recording, false, std::move(finished),
+           [&recording, kind](const SelectionOutcome &outcome, const CommandFinished &finished) {
+               // A window picked in the recording overlay is not recorded.
+               if (!outcome.isArea()) {
+                   report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+                   return;
+               }
+               recording.start(outcome.areaRect(), kind);
+               report(finished, {});
            });
 }
 

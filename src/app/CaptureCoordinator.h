@@ -19,6 +19,7 @@ namespace zorv
 
 class AppSettings;
 class Platform;
+class RecordingController;
 
 // Everything the coordinator works with, injectable for tests.
 struct CoordinatorServices {
@@ -44,6 +45,8 @@ struct CoordinatorServices {
     std::function<void(const QImage &,
                        std::function<void(const std::optional<QString> &failure)> finished)>
         extractText;
+    // The one recording controller, made on first use.
+    std::function<RecordingController &()> recording;
 };
 
 // How one command ended, for a caller that waits for it (the command line's
@@ -80,6 +83,8 @@ class CaptureCoordinator : public QObject
     // An area or window picked with the overlay, its text recognised.
     void captureOCR(CommandFinished finished = {});
     void pinLast(CommandFinished finished = {});
+    // Starts a recording of a chosen area, or stops the one that runs.
+    void record(CaptureKind kind, CommandFinished finished = {});
     void deliver(const QImage &image, CaptureKind kind, CommandFinished finished = {});
 
     std::optional<QUrl> lastCaptureURL() const { return m_lastCaptureURL; }
@@ -95,7 +100,7 @@ class CaptureCoordinator : public QObject
     // Runs the overlay; `picked` gets the choice once the overlay has left the
     // screen, a cancel is reported here.
     using Picked = std::function<void(const SelectionOutcome &, const CommandFinished &)>;
-    void select(bool windowMode, CommandFinished finished, Picked picked);
+    void select(SelectionMode mode, bool windowMode, CommandFinished finished, Picked picked);
     void selectAndCapture(bool windowMode, CommandFinished finished);
     void capture(const QRectF &rect, CaptureKind kind, CommandFinished finished);
     void capture(const WindowInfo &info, CommandFinished finished);
