@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -36,10 +37,15 @@ constexpr int64_t audioJitterSamples = audioRate / 200;
 // track is filled with silence up to there, so the muxer need not hold video
 // back waiting for audio that may never come.
 constexpr int64_t audioLagUs = 1000000;
-// Chosen by measured quality against size on screen content (see the encode
-// benchmark): these keep text sharp at well under a tenth of the raw size.
+// Chosen on scrolling screen content at 1080p (bench/video_encode): the
+// worst frame stays above 35 dB PSNR, so text stays sharp. x265's ultrafast
+// needs a lower CRF than x264's for the same quality.
 constexpr int defaultCrfH264 = 23;
-constexpr int defaultCrfHevc = 26;
+constexpr int defaultCrfHevc = 21;
+// x264's frame threads beyond the cores hide the colour conversion done on the
+// caller's thread: measured faster on two cores at the same CPU per frame.
+constexpr int h264Threads = 4;
+constexpr int hevcThreads = 2;
 
 // FFmpeg would print to standard error; Zorv reports failures itself. The last
 // error line of the calling thread enriches a failure's reason.
@@ -63,6 +69,12 @@ void quietLogs()
 {
     static std::once_flag once;
     std::call_once(once, [] { av_log_set_callback(&keepErrors); });
+}
+
+// Paths as FFmpeg URLs: a name with a colon is never taken for a protocol.
+std::string fileUrl(const std::string &path)
+{
+    return "file:" + path;
 }
 
 std::string avError(int code)
@@ -236,13 +248,15 @@ std::string openVideoEncoder(ZorvVideoWriter &writer, const ZorvVideoSettings &s
     context->color_trc = AVCOL_TRC_BT709;
     context->colorspace = AVCOL_SPC_BT709;
     context->color_range = AVCOL_RANGE_MPEG;
-    context->thread_count = 2;
+    context->thread_count = settings.threads > 0 ? settings.threads
+                            : hevc               ? hevcThreads
+                                                 : h264Threads;
     if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     const int crf = settings.crf > 0 ? settings.crf : hevc ? defaultCrfHevc : defaultCrfH264;
     AVDictionary *options = nullptr;
-    av_dict_set(&options, "preset", "ultrafast", 0);
+    av_dict_set(&options, "preset", settings.preset ? settings.preset : "ultrafast", 0);
     av_dict_set_int(&options, "crf", crf, 0);
     if (hevc) {
         // Closed GOPs so that every keyframe starts a fragment that decodes alone.
@@ -322,12 +336,13 @@ std::string openScaler(ZorvVideoWriter &writer)
 std::string remuxFastStart(const std::string &from, const std::string &to)
 {
     AVFormatContext *in = nullptr;
-    if (const int opened = avformat_open_input(&in, from.c_str(), nullptr, nullptr); opened < 0)
+    if (const int opened = avformat_open_input(&in, fileUrl(from).c_str(), nullptr, nullptr);
+        opened < 0)
         return "the recording could not be read back (" + avError(opened) + ")";
     AVFormatContext *out = nullptr;
     std::string problem;
     AVPacket *packet = av_packet_alloc();
-    if (avformat_alloc_output_context2(&out, nullptr, "mp4", to.c_str()) < 0 || !packet)
+    if (avformat_alloc_output_context2(&out, nullptr, "mp4", fileUrl(to).c_str()) < 0 || !packet)
         problem = "out of memory";
     for (unsigned i = 0; problem.empty() && i < in->nb_streams; ++i) {
         AVStream *stream = avformat_new_stream(out, nullptr);
@@ -339,7 +354,8 @@ std::string remuxFastStart(const std::string &from, const std::string &to)
         }
     }
     if (problem.empty()) {
-        if (const int opened = avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE); opened < 0)
+        if (const int opened = avio_open(&out->pb, fileUrl(to).c_str(), AVIO_FLAG_WRITE);
+            opened < 0)
             problem = writeFailure(opened);
     }
     if (problem.empty()) {
@@ -421,7 +437,8 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
     writer->path = settings->path;
     writer->width = settings->width;
     writer->height = settings->height;
-    if (avformat_alloc_output_context2(&writer->format, nullptr, "mp4", settings->path) < 0)
+    if (avformat_alloc_output_context2(&writer->format, nullptr, "mp4",
+                                       fileUrl(settings->path).c_str()) < 0)
         return reject("the MPEG-4 writer is not available");
     writer->packet = av_packet_alloc();
     writer->sound = av_frame_alloc();
@@ -450,7 +467,7 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
         return reject(problem);
 
     // Created exclusively, so an existing file is never replaced.
-    const int fd = ::open(settings->path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(settings->path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return reject(std::string("the file could not be created (") + std::strerror(errno) + ")");
     ::close(fd);
@@ -459,7 +476,8 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
         ::unlink(settings->path);
         return reject(reason);
     };
-    if (const int opened = avio_open(&writer->format->pb, settings->path, AVIO_FLAG_WRITE);
+    if (const int opened =
+            avio_open(&writer->format->pb, fileUrl(settings->path).c_str(), AVIO_FLAG_WRITE);
         opened < 0)
         return removeFile("the file could not be opened (" + avError(opened) + ")");
     // Fragments ending at each keyframe: a file cut short plays to its last one.
@@ -575,6 +593,11 @@ extern "C" ZORV_VIDEO_EXPORT int zorv_video_finish(ZorvVideoWriter *writer)
         return writer->fail("the video could not be rewritten for playback: " +
                             std::string(std::strerror(errno)));
     std::string problem = remuxFastStart(writer->path, temporary);
+    // The temporary file was made private; the video keeps the mode it was created with.
+    struct stat created {
+    };
+    if (problem.empty() && ::stat(writer->path.c_str(), &created) == 0)
+        ::chmod(temporary.c_str(), created.st_mode & 07777);
     if (problem.empty() && ::rename(temporary.c_str(), writer->path.c_str()) != 0)
         problem = std::string("the rewritten video could not be put in place (") +
                   std::strerror(errno) + ")";
@@ -678,7 +701,9 @@ zorv_video_reader_open(const char *path, int maxWidth, int maxHeight, char *erro
     };
     if (!path)
         return reject("no file was given");
-    if (const int opened = avformat_open_input(&reader->format, path, nullptr, nullptr); opened < 0)
+    if (const int opened =
+            avformat_open_input(&reader->format, fileUrl(path).c_str(), nullptr, nullptr);
+        opened < 0)
         return reject("the file could not be opened (" + avError(opened) + ")");
     if (avformat_find_stream_info(reader->format, nullptr) < 0)
         return reject("the file holds no readable streams");
