@@ -275,13 +275,14 @@ void RecordingEngine::stop(Stopped stopped)
         m_waitingStops.push_back(std::move(stopped));
         return;
     case State::idle:
-    case State::stopping:
         stopped(m_lastPath);
         return;
     case State::recording:
         break;
     }
-    m_state = State::stopping;
+    // The session finishes on its own from here; the engine is free for the
+    // next recording at once.
+    m_state = State::idle;
     auto session = std::move(m_session);
     const RecordingClock clock = m_clock;
     whenReady(QtConcurrent::run(
@@ -303,10 +304,7 @@ void RecordingEngine::stop(Stopped stopped)
                           return std::nullopt;
                       return file;
                   }),
-              this, [this, stopped = std::move(stopped)](std::optional<QString> path) {
-                  m_state = State::idle;
-                  stopped(path);
-              });
+              this, [stopped = std::move(stopped)](std::optional<QString> path) { stopped(path); });
 }
 
 } // namespace zorv

@@ -40,7 +40,8 @@ class RecordingEngine : public Recorder
 
     void start(const RecordingConfig &config, Started started) override;
     // While starting, the start is abandoned: it answers with
-    // stoppedBeforeStartText, nothing is kept and this answers nullopt.
+    // stoppedBeforeStartText, nothing is kept and this answers nullopt. A
+    // recording being finished does not hold up the next start.
     void stop(Stopped stopped) override;
 
     static QString noDisplayText()
@@ -57,7 +58,7 @@ class RecordingEngine : public Recorder
     static constexpr int settleReadings = 50;
 
   private:
-    enum class State { idle, starting, recording, stopping };
+    enum class State { idle, starting, recording };
     struct StartResult;
 
     void finishStart(StartResult result, Started started);

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 using namespace zorv;
@@ -178,6 +179,8 @@ struct Fixture {
     QTemporaryDir folder;
     FakeSources sources;
     std::shared_ptr<WriterLog> log = std::make_shared<WriterLog>();
+    // Logs of other files, made before their recording starts.
+    std::map<QString, std::shared_ptr<WriterLog>> logs;
     int failAfter = -1;
     QString openError;
     QList<DisplayInfo> displays = {{1, QRectF(0, 0, 1920, 1080)}, {2, QRectF(1920, 0, 1920, 1080)}};
@@ -186,8 +189,9 @@ struct Fixture {
         [this](const VideoWriterConfig &config) -> Expected<std::unique_ptr<VideoWriter>, QString> {
             if (!openError.isEmpty())
                 return openError;
-            return std::unique_ptr<VideoWriter>(
-                std::make_unique<FakeWriter>(config, log, failAfter));
+            const auto other = logs.find(config.path);
+            return std::unique_ptr<VideoWriter>(std::make_unique<FakeWriter>(
+                config, other == logs.end() ? log : other->second, failAfter));
         }};
 
     RecordingConfig config()
@@ -226,19 +230,29 @@ TEST(RecordingEngine, RecordsFromTheDisplayHoldingTheCentreAndStopsTwice)
     EXPECT_EQ(f.log->config.frameSize, QSize(34, 22));
     QTest::qWait(150);
 
-    const auto first = f.stop();
-    ASSERT_TRUE(first.has_value());
+    std::optional<std::optional<QString>> first, second;
+    f.engine.stop([&](std::optional<QString> path) { first = path; });
+    // A second stop answers at once with the same file, while the first still
+    // finishes it; and the next recording need not wait for that.
+    f.engine.stop([&](std::optional<QString> path) { second = path; });
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(*second, config.outputPath);
+    EXPECT_FALSE(first.has_value());
+    RecordingConfig next = config;
+    next.outputPath = f.folder.filePath(QStringLiteral("next.mp4"));
+    f.logs[next.outputPath] = std::make_shared<WriterLog>();
+    const auto nextStarted = f.start(next);
+    ASSERT_TRUE(nextStarted.has_value());
+    EXPECT_FALSE(nextStarted->has_value());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first.has_value(); }, 5000));
     EXPECT_EQ(*first, config.outputPath);
     EXPECT_TRUE(f.log->finished);
     EXPECT_GE(f.log->videoPts.size(), 5u);
     for (size_t i = 1; i < f.log->videoPts.size(); ++i)
         EXPECT_GT(f.log->videoPts[i], f.log->videoPts[i - 1]);
-
-    // The second stop answers at once, with the same file.
-    std::optional<std::optional<QString>> second;
-    f.engine.stop([&](std::optional<QString> path) { second = path; });
-    ASSERT_TRUE(second.has_value());
-    EXPECT_EQ(*second, config.outputPath);
+    EXPECT_EQ(f.stop(), std::optional<QString>(next.outputPath));
+    EXPECT_TRUE(f.logs[next.outputPath]->finished);
 }
 
 TEST(RecordingEngine, StartFailuresLeaveNoFile)
