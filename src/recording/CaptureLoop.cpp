@@ -63,12 +63,15 @@ std::optional<QString> CaptureLoop::run(const std::atomic<bool> &stop)
             m_pacer.dropCurrent();
         } else {
             QImage &frame = m_sink.frame(index);
-            const int64_t stamp = m_clock.now();
+            const int64_t before = m_clock.now();
             QString error;
             if (!grabInto(frame, error)) {
                 m_sink.submit(index, -1);
                 return error;
             }
+            // The server read the pixels somewhere inside the call; its middle
+            // is the best guess, whatever kept the call waiting.
+            const int64_t stamp = before + (m_clock.now() - before) / 2;
             if (m_decorations)
                 m_decorations->draw(frame, m_grabSize, stamp);
             if (m_grabSize != frame.size())

@@ -400,9 +400,9 @@ TEST(RecordingEngine, TheFileHoldsEveryFrameAndTheToneInTime)
         pts.push_back(frame->ptsUs);
     ASSERT_EQ(pts.size(), f.sources.grabs.size());
     ASSERT_GE(pts.size(), 40u);
-    // Where the file's time 0 lies on the clock: each frame is stamped just
-    // before its grab, so the typical difference of the two tells, even when
-    // a busy machine delays some grabs after their stamps.
+    // Where the file's time 0 lies on the clock: each frame is stamped with
+    // its grab, so the typical difference of the two tells, even when a busy
+    // machine holds up some grabs.
     std::vector<int64_t> offsets;
     for (size_t i = 0; i < pts.size(); ++i)
         offsets.push_back(f.sources.grabs[i] / 1000 - pts[i]);
