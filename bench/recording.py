@@ -153,6 +153,7 @@ def main():
         shown.wait()
         if tone.isdigit():
             subprocess.run(["pactl", "unload-module", tone])
+        print(f"recordings kept in {work}")
 
 
 main()
