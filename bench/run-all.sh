@@ -10,6 +10,7 @@ for program in "$build"/bench/bench_*; do
   case "$(basename "$program")" in
     bench_grab|bench_overlay|bench_scrolling) continue ;; # need a desktop: run below
     bench_presskey) continue ;;           # a tool of the scripts, not a benchmark
+    bench_recording_*) continue ;;        # tools of recording.py
     bench_ocr_corpus) continue ;;         # renders the corpus that bench_ocr reads
     bench_ocr)
       echo "== $(basename "$program")"

@@ -19,6 +19,7 @@
 #include "output/history/HistoryStore.h"
 #include "platform/Platform.h"
 #include "platform/PlatformLoader.h"
+#include "recording/VideoThumbnail.h"
 #include "settings/AppSettings.h"
 #include "settings/HotKeyCenter.h"
 
@@ -153,12 +154,18 @@ int runResident(int argc, char **argv, const Command &command)
         statusBar.install();
         Trace::mark("tray-installed");
     });
+    // The tray turns red while a recording runs, and its stop entry stops it.
+    RecordingController &recording = standardServices::recording();
+    QObject::connect(&recording, &RecordingController::recordingChanged, &statusBar,
+                     &StatusBarController::setRecording);
 
     // Once running: open the history (it tidies its folder and takes up captures
     // a crash left unlisted) and clear what killed writes left in the save folder.
-    QTimer::singleShot(0, &app, [] {
+    QTimer::singleShot(0, &app, [&recording] {
         HistoryStore::shared();
         FileWriter::removeStaleTemporaryFiles(OutputService::shared().saveDirectory());
+        // Recordings a crash cut short: kept when they play, never left to pile up.
+        recording.adoptLeftovers(&VideoThumbnail::playableFrameSize);
     });
 
     if (command.action) {

@@ -5,6 +5,7 @@
 #include "capture/ScreenGeometry.h"
 #include "common/Trace.h"
 #include "platform/Platform.h"
+#include "recording/RecordingController.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
@@ -93,6 +94,8 @@ void CaptureCoordinator::start(CaptureAction action, CommandFinished finished)
         captureScrolling(std::move(finished));
         return;
     case CaptureAction::recordVideo:
+        record(CaptureKind::recording, std::move(finished));
+        return;
     case CaptureAction::recordGIF:
         break; // not built: refused above
     }
@@ -194,6 +197,33 @@ void CaptureCoordinator::captureScrolling(CommandFinished finished)
                // A picked window means nothing here: scrolling captures take areas only.
                if (!outcome.isArea() || !m_services.scrolling->capture(outcome.areaRect(), ended))
                    report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+           });
+}
+
+void CaptureCoordinator::record(CaptureKind kind, CommandFinished finished)
+{
+    RecordingController &recording = m_services.recording();
+    // The same command starts and stops: no gate and no overlay for a stop,
+    // whatever kind of recording runs.
+    if (recording.isRecording()) {
+        QTimer::singleShot(0, &recording, [&recording] { recording.stop(); });
+        report(finished, {});
+        return;
+    }
+    // A start under way: an overlay now could only lead to an ignored start.
+    if (recording.isStarting()) {
+        report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+        return;
+    }
+    select(SelectionMode::recording, false, std::move(finished),
+           [&recording, kind](const SelectionOutcome &outcome, const CommandFinished &finished) {
+               // A window picked in the recording overlay is not recorded.
+               if (!outcome.isArea()) {
+                   report(finished, {CommandResult::Status::cancelled, {}, std::nullopt});
+                   return;
+               }
+               recording.start(outcome.areaRect(), kind);
+               report(finished, {});
            });
 }
 

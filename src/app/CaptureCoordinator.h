@@ -20,6 +20,7 @@ namespace zorv
 
 class AppSettings;
 class Platform;
+class RecordingController;
 
 // Everything the coordinator works with, injectable for tests.
 struct CoordinatorServices {
@@ -47,6 +48,8 @@ struct CoordinatorServices {
         extractText;
     // Grabs a region while the user scrolls it and stitches the grabs.
     ScrollingCaptureController *scrolling = nullptr;
+    // The one recording controller, made on first use.
+    std::function<RecordingController &()> recording;
 };
 
 // How one command ended, for a caller that waits for it (the command line's
@@ -86,6 +89,8 @@ class CaptureCoordinator : public QObject
     // command ends when the stitched page has been delivered.
     void captureScrolling(CommandFinished finished = {});
     void pinLast(CommandFinished finished = {});
+    // Starts a recording of a chosen area, or stops the one that runs.
+    void record(CaptureKind kind, CommandFinished finished = {});
     void deliver(const QImage &image, CaptureKind kind, CommandFinished finished = {});
 
     std::optional<QUrl> lastCaptureURL() const { return m_lastCaptureURL; }

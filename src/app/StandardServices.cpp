@@ -17,10 +17,15 @@
 #include "output/upload/UploadService.h"
 #include "platform/DesktopFileBrowser.h"
 #include "platform/Platform.h"
+#include "recording/RecordingEngine.h"
+#include "recording/VideoThumbnail.h"
+#include "recording/VideoWriter.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
+#include <QScreen>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPointer>
@@ -44,6 +49,28 @@ HistoryItemOpener &historyOpener()
         openHistoryImage(item, qApp, &openEditor, toast());
     });
     return opener;
+}
+
+RecordingController *recordingController = nullptr; // once made
+
+// Zorv's sounds play through the default output, whose monitor a recording of
+// the system's sound records: while such a recording runs they stay silent
+// (and so does the beep that would replace them).
+class EventSounds : public SoundPlayer
+{
+  public:
+    bool playCaptureSound() override
+    {
+        if (recordingController && recordingController->isCapturingSystemAudio())
+            return true;
+        return Platform::shared().sound().playCaptureSound();
+    }
+};
+
+EventSounds &eventSounds()
+{
+    static EventSounds sounds;
+    return sounds;
 }
 
 void pinImage(const QImage &image)
@@ -72,7 +99,7 @@ DeliveryServices delivery()
     DeliveryServices services;
     services.settings = &AppSettings::shared();
     services.history = &HistoryStore::shared;
-    services.sound = &Platform::shared().sound();
+    services.sound = &eventSounds();
     services.copy = &OutputService::copy;
     services.offerPng = &OutputService::offerClipboardPng;
     services.beep = &QApplication::beep;
@@ -125,6 +152,7 @@ CoordinatorServices coordinator()
         extractText(image, std::nullopt, std::move(finished));
     };
     services.scrolling = &scrollingCapture();
+    services.recording = &recording;
     return services;
 }
 
@@ -186,7 +214,7 @@ EditorActions editorActions()
     actions.toast = toast();
     actions.copy = &OutputService::copy;
     actions.pin = &pinImage;
-    actions.playSaveSound = [] { Platform::shared().sound().playCaptureSound(); };
+    actions.playSaveSound = [] { eventSounds().playCaptureSound(); };
     actions.reveal = [](const QString &filePath) { fileBrowser().reveal(filePath); };
     actions.openFolder = [](const QString &folder) { fileBrowser().open(folder); };
     actions.saveWithPanel = [](const QImage &image, const QString &suggestedName,
@@ -390,6 +418,45 @@ QuickAccessPanelController &quickAccess()
     static auto *controller = new QuickAccessPanelController(
         AppSettings::shared(), Platform::shared().windowSystem(), quickAccessActions(), {}, qApp);
     return *controller;
+}
+
+RecordingController &recording()
+{
+    if (recordingController)
+        return *recordingController;
+    auto *engine = new RecordingEngine(
+        Platform::shared().recordingSources(),
+        [] { return Platform::shared().screens().displays(); }, &VideoWriter::open, {}, qApp);
+    RecordingServices services;
+    services.recorder = engine;
+    services.settings = &AppSettings::shared();
+    services.windows = &Platform::shared().windowSystem();
+    services.screens = [] {
+        QList<RecordingScreen> screens;
+        for (const QScreen *screen : QGuiApplication::screens())
+            screens.append({QRectF(screen->geometry()), QRectF(screen->availableGeometry()),
+                            screen->devicePixelRatio()});
+        return screens;
+    };
+    services.pointer = [] { return QPointF(QCursor::pos()); };
+    services.toast = toast();
+    services.recordFile = [](const QString &path, CaptureKind kind, const QString &fileName,
+                             QSizeF pixelSize) -> std::optional<HistoryItem> {
+        const auto entry = HistoryStore::shared().recordFile(path, kind, fileName, pixelSize);
+        return entry ? std::optional(entry.value()) : std::nullopt;
+    };
+    services.showQuickAccess = [](QuickAccessPayload payload) {
+        quickAccess().show(std::move(payload));
+    };
+    services.playSound = [] { return eventSounds().playCaptureSound(); };
+    services.beep = &QApplication::beep;
+    services.thumbnail = &VideoThumbnail::make;
+    services.now = &QDateTime::currentDateTime;
+    recordingController = new RecordingController(std::move(services), qApp);
+    // The controller goes first: its control window and pending answers name the engine.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                     [] { delete std::exchange(recordingController, nullptr); });
+    return *recordingController;
 }
 
 } // namespace zorv::standardServices

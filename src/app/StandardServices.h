@@ -9,6 +9,7 @@
 #include "output/history/HistoryWindowController.h"
 #include "output/pins/PinWindowController.h"
 #include "output/quickaccess/QuickAccessPanelController.h"
+#include "recording/RecordingController.h"
 
 namespace zorv
 {
@@ -64,5 +65,8 @@ ScrollingCaptureController &scrollingCapture();
 // The quick-access panel after captures, and what its tiles do.
 QuickAccessActions quickAccessActions();
 QuickAccessPanelController &quickAccess();
+
+// The one recording controller and its engine, made on first use.
+RecordingController &recording();
 
 } // namespace zorv::standardServices

@@ -3,11 +3,13 @@
 #include "app/CaptureCoordinator.h"
 #include "app/DeliveryPipeline.h"
 #include "output/history/HistoryStore.h"
+#include "recording/RecordingController.h"
 #include "settings/AppSettings.h"
 #include "support/Files.h"
 #include "support/Images.h"
 #include "support/TemporarySettings.h"
 #include "support/fake/FakePlatform.h"
+#include "support/fake/FakeRecorder.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -77,6 +79,15 @@ struct CaptureWorld : ::testing::Test {
         services.hideQuickAccess = [this] { ++panelHides; };
         services.clearScreen = [this] { return std::exchange(panelOnScreen, false); };
         services.scrolling = makeScrolling(toast);
+        RecordingServices recordingServices;
+        recordingServices.recorder = &recorder;
+        recordingServices.settings = &settings();
+        recordingServices.screens = [] {
+            return QList<RecordingScreen>{{QRectF(0, 0, 800, 600), QRectF(0, 0, 800, 600), 1}};
+        };
+        recordingServices.temporaryDirectory = temp.dir.path();
+        recording = std::make_unique<RecordingController>(recordingServices);
+        services.recording = [this]() -> RecordingController & { return *recording; };
         coordinator = std::make_unique<CaptureCoordinator>(services);
     }
 
@@ -136,6 +147,8 @@ struct CaptureWorld : ::testing::Test {
     std::unique_ptr<HistoryStore> history;
     std::unique_ptr<DeliveryPipeline> pipeline;
     std::unique_ptr<ScrollingCaptureController> scrolling;
+    FakeRecorder recorder;
+    std::unique_ptr<RecordingController> recording;
     std::unique_ptr<CaptureCoordinator> coordinator;
     std::function<void()> scrollTick;
     int scrollGrabs = 0;

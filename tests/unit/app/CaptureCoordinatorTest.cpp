@@ -224,3 +224,38 @@ TEST_F(CaptureCoordinatorTest, ScrollingCapturesTakeAnAreaAndArriveAsScrollingCa
     EXPECT_EQ(history->items()[0].kind, CaptureKind::scrolling);
     EXPECT_TRUE(toasts.contains("Stitched 2 frames")) << toasts.join('|').toStdString();
 }
+
+TEST_F(CaptureCoordinatorTest, TheRecordCommandStartsFromTheRecordingOverlayAndStopsWithoutIt)
+{
+    platform.caps.recording = true;
+    ASSERT_FALSE(coordinator->unavailableReason(CaptureAction::recordVideo));
+    const auto settle = [] { QTest::qWait(20); };
+
+    // A window picked in the overlay records nothing.
+    coordinator->perform(CaptureAction::recordVideo);
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].mode, SelectionMode::recording);
+    EXPECT_FALSE(requests[0].windowMode);
+    requests[0].completion(SelectionOutcome::window(WindowInfo{}));
+    settle();
+    EXPECT_TRUE(recorder.starts.isEmpty());
+
+    coordinator->perform(CaptureAction::recordVideo);
+    requests.last().completion(SelectionOutcome::area(QRectF(10, 20, 300, 200)));
+    settle();
+    ASSERT_EQ(recorder.starts.size(), 1);
+    EXPECT_EQ(recorder.starts[0].rect, QRectF(10, 20, 300, 200));
+
+    // While it starts the command brings no overlay; once it runs the command
+    // stops it, without the permission gate.
+    coordinator->perform(CaptureAction::recordVideo);
+    settle();
+    EXPECT_EQ(requests.size(), 2);
+    recorder.answerStart();
+    platform.granted = false;
+    EXPECT_EQ(performAndWait(CaptureAction::recordVideo).status, CommandResult::Status::done);
+    settle();
+    EXPECT_EQ(recorder.stops.size(), 1);
+    EXPECT_EQ(requests.size(), 2);
+    EXPECT_TRUE(toasts.isEmpty());
+}

@@ -1,0 +1,313 @@
+#include "recording/RecordingController.h"
+
+#include "common/Log.h"
+#include "common/WhenReady.h"
+#include "output/Naming.h"
+#include "platform/WindowSystem.h"
+#include "settings/AppSettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUuid>
+#include <QtConcurrent>
+
+namespace zorv
+{
+
+namespace
+{
+const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
+
+// Right and bottom edges belong to the next screen, as everywhere else.
+bool holds(const QRectF &frame, const QPointF &point)
+{
+    return point.x() >= frame.left() && point.x() < frame.left() + frame.width() &&
+           point.y() >= frame.top() && point.y() < frame.top() + frame.height();
+}
+
+void removeQuietly(const QString &path)
+{
+    if (!path.isEmpty())
+        QFile::remove(path);
+}
+} // namespace
+
+RecordingController::RecordingController(RecordingServices services, QObject *parent)
+    : QObject(parent), m_services(std::move(services))
+{
+    connect(m_services.recorder, &Recorder::systemStopped, this,
+            &RecordingController::systemStopped);
+    connect(m_services.recorder, &Recorder::notice, this,
+            [this](const QString &text) { toast(text, warningSymbol); });
+}
+
+RecordingController::~RecordingController()
+{
+    if (m_hud)
+        delete m_hud.data();
+}
+
+QString RecordingController::newOutputName()
+{
+    return QStringLiteral("zorv-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+           QStringLiteral(".mp4");
+}
+
+bool RecordingController::isOutputName(const QString &fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^zorv-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.mp4$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+std::optional<RecordingScreen> RecordingController::screenFor(const QRectF &rect) const
+{
+    const QList<RecordingScreen> screens = m_services.screens();
+    for (const RecordingScreen &screen : screens)
+        if (holds(screen.frame, rect.center()))
+            return screen;
+    const QPointF pointer = m_services.pointer ? m_services.pointer() : QPointF();
+    for (const RecordingScreen &screen : screens)
+        if (holds(screen.frame, pointer))
+            return screen;
+    if (!screens.isEmpty())
+        return screens.first();
+    return std::nullopt;
+}
+
+void RecordingController::start(const QRectF &rect, CaptureKind kind)
+{
+    if (m_recording || m_starting)
+        return;
+    const std::optional<RecordingScreen> screen = screenFor(rect);
+    if (!screen) {
+        toast(QStringLiteral("No display found for the selected area."), warningSymbol);
+        return;
+    }
+    m_starting = true;
+
+    const AppSettings &settings = *m_services.settings;
+    const QString folder = temporaryDirectory();
+    RecordingConfig config;
+    config.rect = rect;
+    config.scale = screen->scale;
+    config.fps = settings.recordingFPS();
+    config.codec =
+        settings.recordingCodec() == RecordingCodec::hevc ? VideoCodec::hevc : VideoCodec::h264;
+    config.showsCursor = settings.recordingShowsCursor();
+    config.showsClicks = settings.recordingShowsClicks();
+    config.systemAudio = settings.recordingCapturesSystemAudio();
+    config.captureMicrophone = settings.recordingCapturesMicrophone();
+    config.microphoneDeviceID = settings.microphoneDeviceID().value_or(QString());
+    config.outputPath = QDir(folder).filePath(newOutputName());
+    m_outputPath = config.outputPath;
+    m_systemAudio = config.systemAudio;
+
+    QPointer<RecordingController> self(this);
+    m_services.recorder->start(
+        config, [self, config, kind, screen = *screen](const std::optional<QString> &error) {
+            if (!self)
+                return;
+            if (error) {
+                self->toast(*error, warningSymbol);
+                removeQuietly(config.outputPath);
+                self->m_starting = false;
+                return;
+            }
+            self->m_kind = kind;
+            self->m_pixelSize =
+                QSizeF(config.scale * config.rect.width(), config.scale * config.rect.height());
+            self->m_recordingRect = config.rect;
+            self->m_startedAt.start();
+            self->m_recording = true;
+            Q_EMIT self->recordingChanged(true);
+            if (self->m_services.windows)
+                self->showControls(self->m_services.screens(), screen);
+            self->m_starting = false;
+        });
+}
+
+void RecordingController::showControls(const QList<RecordingScreen> &screens,
+                                       const RecordingScreen &screen)
+{
+    // The buttons act only while the recording runs; a second click, or one
+    // after the shortcut stopped it, does nothing.
+    QPointer<RecordingController> self(this);
+    auto *hud = new RecordingHUD(
+        m_startedAt,
+        [self] {
+            if (self)
+                self->stop();
+        },
+        [self] {
+            if (self)
+                self->cancel();
+        },
+        m_services.windows->compositingActive());
+    hud->setGeometry(RecordingHUD::placement(screens, screen, m_recordingRect));
+    hud->show();
+    hud->raise();
+    m_services.windows->setOnAllWorkspaces(hud->windowHandle());
+    m_hud = hud;
+}
+
+void RecordingController::stop()
+{
+    // Finishing starts here and now: a Discard pressed before the stop has
+    // completed must find the recording already over.
+    if (m_recording)
+        finish(false);
+}
+
+void RecordingController::cancel()
+{
+    if (m_recording)
+        finish(true);
+}
+
+void RecordingController::systemStopped(const QString &reason)
+{
+    if (!m_recording)
+        return;
+    logLine(QStringLiteral("recording stopped: ") + reason);
+    toast(QStringLiteral("Recording stopped: ") + reason, warningSymbol);
+    finish(false);
+}
+
+void RecordingController::finish(bool discard)
+{
+    const QSizeF pixelSize = m_pixelSize;
+    const QString expected = m_outputPath;
+    m_recording = false;
+    if (RecordingHUD *hud = m_hud.data()) {
+        m_hud = nullptr;
+        hud->hide();
+        hud->deleteLater(); // its own button may be calling
+    }
+    Q_EMIT recordingChanged(false);
+
+    QPointer<RecordingController> self(this);
+    m_services.recorder->stop(
+        [self, discard, pixelSize, expected](const std::optional<QString> &path) {
+            if (discard) {
+                // Whatever the recorder reports, the file named for it goes too.
+                if (path)
+                    removeQuietly(*path);
+                removeQuietly(expected);
+                return;
+            }
+            if (!path || !QFileInfo(*path).isFile()) {
+                if (path)
+                    removeQuietly(*path);
+                return;
+            }
+            if (self)
+                self->deliverFile(*path, CaptureKind::recording, pixelSize);
+        });
+}
+
+void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize)
+{
+    const QString ext = kind == CaptureKind::gif ? QStringLiteral("gif") : QStringLiteral("mp4");
+    const QString fileName =
+        Naming::fileName(m_services.settings->nameTemplate(), m_services.now(), ext);
+    const std::optional<HistoryItem> entry = m_services.recordFile(path, kind, fileName, pixelSize);
+    if (!entry)
+        removeQuietly(path);
+    const QString stored = entry ? entry->filePath : path;
+    if (!m_services.thumbnail) {
+        present(entry, std::nullopt, kind, pixelSize);
+        return;
+    }
+    // A file that yields no picture still gets its toast and panel.
+    auto future = m_services.thumbnail(stored).onFailed([] { return std::optional<QImage>(); });
+    whenReady(future, this, [this, entry, kind, pixelSize](const std::optional<QImage> &thumbnail) {
+        present(entry, thumbnail, kind, pixelSize);
+    });
+}
+
+void RecordingController::present(const std::optional<HistoryItem> &entry,
+                                  const std::optional<QImage> &thumbnail, CaptureKind kind,
+                                  QSizeF pixelSize)
+{
+    const AppSettings &settings = *m_services.settings;
+    if (settings.playSound() && !(m_services.playSound && m_services.playSound()) &&
+        m_services.beep)
+        m_services.beep();
+    const bool gif = kind == CaptureKind::gif;
+    toast(gif ? QStringLiteral("GIF ready") : QStringLiteral("Recording saved"),
+          QStringLiteral("checkmark.circle.fill"));
+    if (settings.showQuickAccess() && m_services.showQuickAccess) {
+        QuickAccessPayload payload;
+        payload.image = thumbnail;
+        payload.filePath = entry ? std::optional(entry->filePath) : std::nullopt;
+        payload.kind = kind;
+        payload.historyID = entry ? std::optional(entry->id) : std::nullopt;
+        payload.title = gif ? QStringLiteral("GIF") : QStringLiteral("Screen Recording");
+        payload.subtitle =
+            QStringLiteral("%1 × %2").arg(int(pixelSize.width())).arg(int(pixelSize.height()));
+        m_services.showQuickAccess(std::move(payload));
+    }
+    Q_EMIT delivered(entry ? entry->filePath : QString());
+}
+
+void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe,
+                                         std::function<void()> done)
+{
+    const QString folder = temporaryDirectory();
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+    auto future = QtConcurrent::run([folder, before, probe = std::move(probe)] {
+        return recordingLeftovers::find(folder, before, probe);
+    });
+    whenReady(future, this, [this, done](const QList<RecordingLeftover> &leftovers) {
+        int kept = 0;
+        int removed = 0;
+        for (const RecordingLeftover &leftover : leftovers) {
+            // Another start of ours may have made this name its recording's file.
+            if (leftover.path == m_outputPath && (m_recording || m_starting))
+                continue;
+            std::optional<HistoryItem> entry;
+            if (leftover.frameSize) {
+                const QString name = Naming::fileName(m_services.settings->nameTemplate(),
+                                                      leftover.modified, QStringLiteral("mp4"));
+                entry = m_services.recordFile(leftover.path, CaptureKind::recording, name,
+                                              QSizeF(*leftover.frameSize));
+            }
+            if (entry) {
+                ++kept;
+            } else {
+                removeQuietly(leftover.path);
+                ++removed;
+            }
+        }
+        if (kept + removed > 0)
+            logLine(QStringLiteral("recordings left by a crash: %1 kept in the history, %2 "
+                                   "removed")
+                        .arg(kept)
+                        .arg(removed));
+        if (kept > 0)
+            toast(
+                kept == 1
+                    ? QStringLiteral("A recording cut short was kept in the history")
+                    : QStringLiteral("%1 recordings cut short were kept in the history").arg(kept),
+                QStringLiteral("checkmark.circle.fill"));
+        if (done)
+            done();
+    });
+}
+
+QString RecordingController::temporaryDirectory() const
+{
+    return m_services.temporaryDirectory.isEmpty() ? QDir::tempPath()
+                                                   : m_services.temporaryDirectory;
+}
+
+void RecordingController::toast(const QString &message, const QString &symbol) const
+{
+    if (m_services.toast)
+        m_services.toast(message, symbol, toastSeconds);
+}
+
+} // namespace zorv

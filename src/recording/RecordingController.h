@@ -1,0 +1,121 @@
+#pragma once
+
+#include "common/CaptureKind.h"
+#include "output/history/HistoryItem.h"
+#include "output/quickaccess/QuickAccessPayload.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingHUD.h"
+#include "recording/RecordingLeftovers.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFuture>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <QSizeF>
+#include <functional>
+#include <optional>
+
+namespace zorv
+{
+
+class AppSettings;
+class WindowSystem;
+
+// What the controller works with; the application wires the real ones.
+struct RecordingServices {
+    Recorder *recorder = nullptr;
+    AppSettings *settings = nullptr;
+    // Translucency and workspaces of the control window; none: no control window
+    // (tests of the states alone).
+    WindowSystem *windows = nullptr;
+    // Qt's screens and the pointer, in global logical coordinates.
+    std::function<QList<RecordingScreen>()> screens;
+    std::function<QPointF()> pointer;
+    std::function<void(const QString &message, const QString &symbol, double seconds)> toast;
+    // Moves a finished file into the history; nothing when that failed.
+    std::function<std::optional<HistoryItem>(const QString &path, CaptureKind kind,
+                                             const QString &fileName, QSizeF pixelSize)>
+        recordFile;
+    std::function<void(QuickAccessPayload)> showQuickAccess;
+    // The capture sound; false when it cannot be played (then the beep).
+    std::function<bool()> playSound;
+    std::function<void()> beep;
+    // The first frame of a video, made off the GUI thread.
+    std::function<QFuture<std::optional<QImage>>(const QString &path)> thumbnail;
+    std::function<QDateTime()> now;
+    QString temporaryDirectory; // empty: the system's
+};
+
+// Runs one screen recording from the chosen area to the finished file in the
+// history: starts the recorder, shows the control window, and stops, discards
+// or finishes the recording. Lives on the GUI thread.
+class RecordingController : public QObject
+{
+    Q_OBJECT
+  public:
+    static constexpr double toastSeconds = 1.9;
+
+    explicit RecordingController(RecordingServices services, QObject *parent = nullptr);
+    ~RecordingController() override;
+
+    // Records `rect` (global logical coordinates). Ignored while a recording
+    // starts or runs; failures are shown to the user.
+    void start(const QRectF &rect, CaptureKind kind);
+    // Finishes the running recording and keeps it; nothing without one.
+    void stop();
+    // Finishes the running recording and throws the file away.
+    void cancel();
+    // The recorder ended the recording by itself.
+    void systemStopped(const QString &reason);
+    // Recording files a crash left in the temporary folder go into the
+    // history when their first frame decodes, else they are removed. Checked
+    // off the GUI thread; `done` (for tests) runs when all are dealt with.
+    void adoptLeftovers(recordingLeftovers::Probe probe, std::function<void()> done = {});
+
+    bool isRecording() const { return m_recording; }
+    bool isStarting() const { return m_starting; }
+    // A recording whose sound would pick up Zorv's own event sounds runs (or
+    // is about to).
+    bool isCapturingSystemAudio() const { return (m_recording || m_starting) && m_systemAudio; }
+    CaptureKind kind() const { return m_kind; }
+    QSizeF pixelSize() const { return m_pixelSize; }
+    QRectF recordingRect() const { return m_recordingRect; }
+    RecordingHUD *hud() const { return m_hud.data(); }
+
+    // "zorv-" + upper-case UUID + ".mp4": how the files of running recordings
+    // are named, and how leftovers of a crash are recognised.
+    static QString newOutputName();
+    static bool isOutputName(const QString &fileName);
+
+  Q_SIGNALS:
+    void recordingChanged(bool recording);
+    // A finished recording went to the history and the panel (for tests and
+    // journeys); `historyPath` is empty when the history could not take it.
+    void delivered(const QString &historyPath);
+
+  private:
+    void finish(bool discard);
+    void deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize);
+    void present(const std::optional<HistoryItem> &entry, const std::optional<QImage> &thumbnail,
+                 CaptureKind kind, QSizeF pixelSize);
+    void toast(const QString &message, const QString &symbol) const;
+    QString temporaryDirectory() const;
+    std::optional<RecordingScreen> screenFor(const QRectF &rect) const;
+    void showControls(const QList<RecordingScreen> &screens, const RecordingScreen &screen);
+
+    RecordingServices m_services;
+    QPointer<RecordingHUD> m_hud;
+    bool m_recording = false;
+    bool m_starting = false;
+    bool m_systemAudio = false;
+    CaptureKind m_kind = CaptureKind::recording;
+    QElapsedTimer m_startedAt;
+    QSizeF m_pixelSize;
+    QRectF m_recordingRect;
+    QString m_outputPath;
+};
+
+} // namespace zorv

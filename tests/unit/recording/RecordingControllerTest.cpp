@@ -1,0 +1,342 @@
+#include "recording/RecordingController.h"
+#include "output/history/HistoryStore.h"
+#include "support/Files.h"
+#include "support/TemporarySettings.h"
+#include "support/fake/FakeRecorder.h"
+#include "support/fake/FakeWindowSystem.h"
+
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtConcurrent>
+#include <gtest/gtest.h>
+
+namespace zorv::test
+{
+namespace
+{
+
+const QList<RecordingScreen> twoScreens{
+    {QRectF(0, 0, 1920, 1080), QRectF(0, 32, 1920, 1048), 1.0},
+    {QRectF(1920, 0, 1280, 800), QRectF(1920, 0, 1280, 800), 2.0},
+};
+
+struct RecordingWorld : ::testing::Test {
+    // Called again by table-driven tests: each round gets a history of its own.
+    void SetUp() override
+    {
+        controller.reset();
+        toasts.clear();
+        panels.clear();
+        sounds = beeps = 0;
+        history =
+            std::make_unique<HistoryStore>(temp.dir.filePath(QString::number(++round)), settings());
+        RecordingServices services;
+        services.recorder = &recorder;
+        services.settings = &settings();
+        services.windows = &windows;
+        services.screens = [] { return twoScreens; };
+        services.pointer = [] { return QPointF(10, 10); };
+        services.toast = [this](const QString &message, const QString &, double) {
+            toasts.append(message);
+        };
+        services.recordFile = [this](const QString &path, CaptureKind kind, const QString &name,
+                                     QSizeF size) -> std::optional<HistoryItem> {
+            const auto entry = history->recordFile(path, kind, name, size);
+            return entry ? std::optional(entry.value()) : std::nullopt;
+        };
+        services.showQuickAccess = [this](QuickAccessPayload payload) {
+            panels.append(std::move(payload));
+        };
+        services.playSound = [this] {
+            ++sounds;
+            return true;
+        };
+        services.beep = [this] { ++beeps; };
+        services.thumbnail = [](const QString &path) {
+            return QtConcurrent::run([path]() -> std::optional<QImage> {
+                if (!QFileInfo(path).isFile())
+                    return std::nullopt;
+                QImage image(60, 40, QImage::Format_RGB32);
+                image.fill(Qt::red);
+                return image;
+            });
+        };
+        services.now = [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); };
+        services.temporaryDirectory = temp.dir.filePath("tmp");
+        QDir().mkpath(services.temporaryDirectory);
+        controller = std::make_unique<RecordingController>(services);
+    }
+
+    AppSettings &settings() { return *temp.settings; }
+    QString outputPath() const { return recorder.starts.last().outputPath; }
+    void startRecording(const QRectF &rect = QRectF(100, 100, 640, 360))
+    {
+        controller->start(rect, CaptureKind::recording);
+        recorder.answerStart();
+    }
+    // Stops answered and the first frame made.
+    void settle()
+    {
+        recorder.answerStops();
+        QTest::qWait(50);
+        QCoreApplication::processEvents();
+    }
+
+    TemporarySettings temp;
+    FakeWindowSystem windows;
+    FakeRecorder recorder;
+    std::unique_ptr<HistoryStore> history;
+    std::unique_ptr<RecordingController> controller;
+    QStringList toasts;
+    QList<QuickAccessPayload> panels;
+    int sounds = 0;
+    int beeps = 0;
+    int round = 0;
+};
+
+TEST_F(RecordingWorld, StartRecordsTheAreaWithTheSettingsAndFinishesIntoTheHistory)
+{
+    settings().recordingFPS.set(30);
+    settings().recordingCodec.set(RecordingCodec::hevc);
+    settings().recordingCapturesMicrophone.set(true);
+    settings().microphoneDeviceID.set(QStringLiteral("alsa_input.usb"));
+    QSignalSpy changed(controller.get(), &RecordingController::recordingChanged);
+
+    startRecording();
+    ASSERT_EQ(recorder.starts.size(), 1);
+    const RecordingConfig &config = recorder.starts.last();
+    EXPECT_EQ(config.fps, 30);
+    EXPECT_EQ(config.codec, VideoCodec::hevc);
+    EXPECT_TRUE(config.captureMicrophone);
+    EXPECT_EQ(config.microphoneDeviceID, QStringLiteral("alsa_input.usb"));
+    EXPECT_EQ(QFileInfo(config.outputPath).absolutePath(), temp.dir.filePath("tmp"));
+    EXPECT_TRUE(RecordingController::isOutputName(QFileInfo(config.outputPath).fileName()));
+    EXPECT_TRUE(controller->isRecording());
+    ASSERT_NE(controller->hud(), nullptr);
+    EXPECT_EQ(controller->hud()->windowTitle(), QStringLiteral("Zorv Recording"));
+    EXPECT_EQ(controller->hud()->clockText(), QStringLiteral("00:00"));
+
+    controller->hud()->stopButton()->click();
+    EXPECT_FALSE(controller->isRecording());
+    EXPECT_EQ(controller->hud(), nullptr);
+    settle();
+
+    ASSERT_EQ(changed.size(), 2);
+    EXPECT_TRUE(changed[0][0].toBool());
+    EXPECT_FALSE(changed[1][0].toBool());
+    ASSERT_EQ(history->items().size(), 1);
+    const HistoryItem &entry = history->items().first();
+    EXPECT_EQ(entry.kind, CaptureKind::recording);
+    EXPECT_TRUE(entry.fileName.endsWith(QStringLiteral(".mp4")));
+    EXPECT_EQ(readFile(entry.filePath), QByteArray("mp4 bytes"));
+    EXPECT_FALSE(QFileInfo::exists(config.outputPath));
+    EXPECT_EQ(sounds, 1);
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Recording saved")});
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_EQ(panels[0].title, QStringLiteral("Screen Recording"));
+    EXPECT_EQ(panels[0].subtitle, QStringLiteral("640 × 360"));
+    EXPECT_EQ(panels[0].filePath, entry.filePath);
+    EXPECT_EQ(panels[0].historyID, entry.id);
+    EXPECT_TRUE(panels[0].hasImage());
+}
+
+// Two ends of one recording in quick succession: only the first acts.
+TEST_F(RecordingWorld, OnlyTheFirstEndOfARecordingActs)
+{
+    enum class End { stop, discard, system, hudStop, hudDiscard };
+    const struct {
+        const char *name;
+        End first, second;
+        bool kept;
+    } cases[] = {
+        {"stop, then discard before the stop completes", End::stop, End::discard, true},
+        {"discard, then stop", End::discard, End::stop, false},
+        {"stop, then the system's stop", End::stop, End::system, true},
+        {"Stop clicked, then the shortcut's stop", End::hudStop, End::stop, true},
+        {"discard clicked, then the system's stop", End::hudDiscard, End::system, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        startRecording();
+        const auto end = [&](End how) {
+            switch (how) {
+            case End::stop:
+                controller->stop();
+                break;
+            case End::discard:
+                controller->cancel();
+                break;
+            case End::system:
+                Q_EMIT recorder.systemStopped(QStringLiteral("the display went away"));
+                break;
+            case End::hudStop:
+                controller->hud()->stopButton()->click();
+                break;
+            case End::hudDiscard:
+                controller->hud()->discardButton()->click();
+                break;
+            }
+        };
+        end(c.first);
+        end(c.second);
+        EXPECT_EQ(recorder.stops.size(), 1);
+        const QString output = outputPath();
+        settle();
+        EXPECT_EQ(history->items().size(), c.kept ? 1 : 0);
+        EXPECT_FALSE(QFileInfo::exists(output));
+        EXPECT_EQ(toasts, c.kept ? QStringList{QStringLiteral("Recording saved")} : QStringList());
+    }
+}
+
+TEST_F(RecordingWorld, TheSystemsStopKeepsWhatWasRecordedAndSaysWhy)
+{
+    startRecording();
+    Q_EMIT recorder.systemStopped(QStringLiteral("the disk is full"));
+    settle();
+    EXPECT_EQ(history->items().size(), 1);
+    EXPECT_EQ(toasts, (QStringList{QStringLiteral("Recording stopped: the disk is full"),
+                                   QStringLiteral("Recording saved")}));
+}
+
+TEST_F(RecordingWorld, ASecondStartIsIgnoredAndAFailedStartLeavesNothing)
+{
+    controller->start(QRectF(0, 0, 100, 100), CaptureKind::recording);
+    controller->start(QRectF(0, 0, 200, 200), CaptureKind::recording);
+    EXPECT_EQ(recorder.starts.size(), 1);
+    EXPECT_TRUE(controller->isStarting());
+
+    QSignalSpy changed(controller.get(), &RecordingController::recordingChanged);
+    recorder.answerStart(QStringLiteral("Recording failed: no encoder"));
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Recording failed: no encoder")});
+    EXPECT_FALSE(QFileInfo::exists(outputPath()));
+    EXPECT_FALSE(controller->isStarting());
+    EXPECT_FALSE(controller->isRecording());
+    EXPECT_EQ(controller->hud(), nullptr);
+    EXPECT_EQ(changed.size(), 0);
+    controller->stop();
+    EXPECT_TRUE(recorder.stops.isEmpty());
+
+    // After a failure the next start goes ahead.
+    startRecording();
+    EXPECT_EQ(recorder.starts.size(), 2);
+    EXPECT_TRUE(controller->isRecording());
+}
+
+TEST_F(RecordingWorld, WithoutThePanelOnlyTheToastFollowsAndTheEntryStays)
+{
+    settings().showQuickAccess.set(false);
+    settings().playSound.set(false);
+    startRecording();
+    controller->stop();
+    settle();
+    EXPECT_EQ(history->items().size(), 1);
+    EXPECT_TRUE(panels.isEmpty());
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Recording saved")});
+    EXPECT_EQ(sounds + beeps, 0);
+}
+
+TEST_F(RecordingWorld, TheScaleIsThatOfTheScreenHoldingTheAreasCentre)
+{
+    const struct {
+        QRectF rect;
+        double scale;
+        QString subtitle;
+    } cases[] = {
+        {QRectF(1800, 100, 400, 200), 2.0, QStringLiteral("800 × 400")},
+        {QRectF(1500, 100, 401, 201), 1.0, QStringLiteral("401 × 201")},
+        {QRectF(1910, 0, 21, 11), 2.0, QStringLiteral("42 × 22")},
+        // Off every screen: the one under the pointer.
+        {QRectF(5000, 5000, 10, 10), 1.0, QStringLiteral("10 × 10")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rect.x());
+        SetUp();
+        startRecording(c.rect);
+        EXPECT_EQ(recorder.starts.last().scale, c.scale);
+        EXPECT_EQ(recorder.starts.last().rect, c.rect);
+        controller->stop();
+        settle();
+        ASSERT_EQ(panels.size(), 1);
+        EXPECT_EQ(panels[0].subtitle, c.subtitle);
+        EXPECT_EQ(QString::number(history->items().first().pixelWidth),
+                  c.subtitle.section(u' ', 0, 0));
+    }
+}
+
+TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
+{
+    const QDir tmp(temp.dir.filePath("tmp"));
+    const QString playable = tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mp4");
+    const QString broken = tmp.filePath("zorv-7C9E6679-7425-40DE-944B-E07FC1F90AE7.mp4");
+    const QString running = tmp.filePath("zorv-9A6B1C3E-0000-4000-8000-000000000001.mp4");
+    const QStringList others{tmp.filePath("zorv-lowercase-0f8fad5b.mp4"), tmp.filePath("clip.mp4"),
+                             tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mov")};
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString &path : QStringList{playable, broken, running} + others) {
+        ASSERT_TRUE(writeFile(path, path == broken ? "junk" : "video"));
+        QFile file(path);
+        if (path != running) { // that one is still being written
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                        file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        }
+    }
+    bool done = false;
+    controller->adoptLeftovers(
+        [](const QString &path) -> std::optional<QSize> {
+            if (readFile(path) == "video")
+                return QSize(1280, 720);
+            return std::nullopt;
+        },
+        [&done] { done = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&done] { return done; }, 5000));
+
+    ASSERT_EQ(history->items().size(), 1);
+    const HistoryItem &entry = history->items().first();
+    EXPECT_EQ(entry.kind, CaptureKind::recording);
+    EXPECT_EQ(QSize(entry.pixelWidth, entry.pixelHeight), QSize(1280, 720));
+    EXPECT_EQ(readFile(entry.filePath), QByteArray("video"));
+    EXPECT_FALSE(QFileInfo::exists(playable));
+    EXPECT_FALSE(QFileInfo::exists(broken));
+    EXPECT_TRUE(QFileInfo::exists(running));
+    for (const QString &path : others)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(toasts.size(), 1);
+}
+
+TEST(RecordingHUD, ClockText)
+{
+    const struct {
+        qint64 ms;
+        const char *text;
+    } cases[] = {{0, "00:00"},         {59'999, "00:59"},     {60'000, "01:00"},
+                 {3'599'000, "59:59"}, {6'000'000, "100:00"}, {7'385'000, "123:05"},
+                 {-1500, "00:00"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(RecordingHUD::elapsedText(c.ms), QLatin1String(c.text)) << c.ms;
+}
+
+TEST(RecordingHUD, StaysOutOfTheRecordedAreaWhereItCan)
+{
+    const RecordingScreen &main = twoScreens[0];
+    const struct {
+        const char *name;
+        QRectF area;
+        QList<RecordingScreen> screens;
+        QRect expected;
+    } cases[] = {
+        {"clear of the top: top centre", QRectF(100, 300, 400, 300), twoScreens,
+         QRect(830, 44, 260, 46)},
+        {"over the top centre: bottom centre", QRectF(800, 40, 400, 300), twoScreens,
+         QRect(830, 1022, 260, 46)},
+        {"the whole screen: the other screen", main.frame, twoScreens, QRect(2430, 12, 260, 46)},
+        {"the whole screen and no other: top centre", main.frame, {main}, QRect(830, 44, 260, 46)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RecordingHUD::placement(c.screens, main, c.area), c.expected) << c.name;
+}
+
+} // namespace
+} // namespace zorv::test
