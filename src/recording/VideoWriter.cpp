@@ -107,6 +107,8 @@ Expected<std::unique_ptr<VideoWriter>, QString> VideoWriter::open(const VideoWri
                                      config.codec == VideoCodec::hevc ? ZORV_VIDEO_HEVC
                                                                       : ZORV_VIDEO_H264,
                                      config.audio ? 1 : 0,
+                                     0,
+                                     nullptr,
                                      0};
     char error[512] = {};
     ZorvVideoWriter *writer = module().open(&settings, error, int(sizeof error));

@@ -1,7 +1,8 @@
-// MPEG-4 writing and frame reading through FFmpeg's libraries, built as a
-// module of its own: libavcodec with its codecs maps tens of megabytes that an
-// idle Zorv never needs.
+// MPEG-4 writing through FFmpeg's libraries, built as a module of its own:
+// libavcodec with its codecs maps tens of megabytes that an idle Zorv never
+// needs.
 #include "modules/video/VideoModule.h"
+#include "modules/video/FFmpegSupport.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,8 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -19,7 +20,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -27,8 +27,9 @@ extern "C" {
 namespace
 {
 
+using namespace zorv::video;
+
 constexpr int audioRate = 48000;
-constexpr AVRational microseconds{1, 1000000};
 // Audio stamps within this many samples of where the track has got to are
 // taken as following on, so clock jitter neither inserts nor drops samples.
 constexpr int64_t audioJitterSamples = audioRate / 200;
@@ -36,41 +37,15 @@ constexpr int64_t audioJitterSamples = audioRate / 200;
 // track is filled with silence up to there, so the muxer need not hold video
 // back waiting for audio that may never come.
 constexpr int64_t audioLagUs = 1000000;
-// Chosen by measured quality against size on screen content (see the encode
-// benchmark): these keep text sharp at well under a tenth of the raw size.
+// Chosen on scrolling screen content at 1080p (bench/video_encode): the
+// worst frame stays above 35 dB PSNR, so text stays sharp. x265's ultrafast
+// needs a lower CRF than x264's for the same quality.
 constexpr int defaultCrfH264 = 23;
-constexpr int defaultCrfHevc = 26;
-
-// FFmpeg would print to standard error; Zorv reports failures itself. The last
-// error line of the calling thread enriches a failure's reason.
-thread_local std::string lastLogLine;
-
-void keepErrors(void *avcl, int level, const char *format, va_list args)
-{
-    if (level > AV_LOG_ERROR)
-        return;
-    char line[512];
-    int prefix = 1;
-    av_log_format_line2(avcl, level, format, args, line, sizeof line, &prefix);
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    if (!text.empty())
-        lastLogLine = text;
-}
-
-void quietLogs()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_callback(&keepErrors); });
-}
-
-std::string avError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
+constexpr int defaultCrfHevc = 21;
+// x264's frame threads beyond the cores hide the colour conversion done on the
+// caller's thread: measured faster on two cores at the same CPU per frame.
+constexpr int h264Threads = 4;
+constexpr int hevcThreads = 2;
 
 // What a user understands of a failed write.
 std::string writeFailure(int code)
@@ -80,22 +55,6 @@ std::string writeFailure(int code)
     if (code == AVERROR(EFBIG))
         return "the file has grown too large for its disk";
     return "writing the video failed (" + avError(code) + ")";
-}
-
-void copyError(const std::string &text, char *error, int errorSize)
-{
-    if (!error || errorSize <= 0)
-        return;
-    const size_t length = std::min(text.size(), size_t(errorSize - 1));
-    std::memcpy(error, text.data(), length);
-    error[length] = '\0';
-}
-
-std::string withLog(std::string reason)
-{
-    if (!lastLogLine.empty())
-        reason += " (" + lastLogLine + ")";
-    return reason;
 }
 
 } // namespace
@@ -236,19 +195,21 @@ std::string openVideoEncoder(ZorvVideoWriter &writer, const ZorvVideoSettings &s
     context->color_trc = AVCOL_TRC_BT709;
     context->colorspace = AVCOL_SPC_BT709;
     context->color_range = AVCOL_RANGE_MPEG;
-    context->thread_count = 2;
+    context->thread_count = settings.threads > 0 ? settings.threads
+                            : hevc               ? hevcThreads
+                                                 : h264Threads;
     if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
     const int crf = settings.crf > 0 ? settings.crf : hevc ? defaultCrfHevc : defaultCrfH264;
     AVDictionary *options = nullptr;
-    av_dict_set(&options, "preset", "ultrafast", 0);
+    av_dict_set(&options, "preset", settings.preset ? settings.preset : "ultrafast", 0);
     av_dict_set_int(&options, "crf", crf, 0);
     if (hevc) {
         // Closed GOPs so that every keyframe starts a fragment that decodes alone.
         av_dict_set(&options, "x265-params", "log-level=error:open-gop=0", 0);
     }
-    lastLogLine.clear();
+    clearLog();
     const int opened = avcodec_open2(context, codec, &options);
     av_dict_free(&options);
     if (opened < 0)
@@ -273,7 +234,7 @@ std::string openAudioEncoder(ZorvVideoWriter &writer)
     av_channel_layout_copy(&context->ch_layout, &stereo);
     if (writer.format->oformat->flags & AVFMT_GLOBALHEADER)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    lastLogLine.clear();
+    clearLog();
     if (avcodec_open2(context, codec, nullptr) < 0)
         return withLog("the AAC encoder could not be opened");
     return {};
@@ -322,12 +283,13 @@ std::string openScaler(ZorvVideoWriter &writer)
 std::string remuxFastStart(const std::string &from, const std::string &to)
 {
     AVFormatContext *in = nullptr;
-    if (const int opened = avformat_open_input(&in, from.c_str(), nullptr, nullptr); opened < 0)
+    if (const int opened = avformat_open_input(&in, fileUrl(from).c_str(), nullptr, nullptr);
+        opened < 0)
         return "the recording could not be read back (" + avError(opened) + ")";
     AVFormatContext *out = nullptr;
     std::string problem;
     AVPacket *packet = av_packet_alloc();
-    if (avformat_alloc_output_context2(&out, nullptr, "mp4", to.c_str()) < 0 || !packet)
+    if (avformat_alloc_output_context2(&out, nullptr, "mp4", fileUrl(to).c_str()) < 0 || !packet)
         problem = "out of memory";
     for (unsigned i = 0; problem.empty() && i < in->nb_streams; ++i) {
         AVStream *stream = avformat_new_stream(out, nullptr);
@@ -339,7 +301,8 @@ std::string remuxFastStart(const std::string &from, const std::string &to)
         }
     }
     if (problem.empty()) {
-        if (const int opened = avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE); opened < 0)
+        if (const int opened = avio_open(&out->pb, fileUrl(to).c_str(), AVIO_FLAG_WRITE);
+            opened < 0)
             problem = writeFailure(opened);
     }
     if (problem.empty()) {
@@ -421,7 +384,8 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
     writer->path = settings->path;
     writer->width = settings->width;
     writer->height = settings->height;
-    if (avformat_alloc_output_context2(&writer->format, nullptr, "mp4", settings->path) < 0)
+    if (avformat_alloc_output_context2(&writer->format, nullptr, "mp4",
+                                       fileUrl(settings->path).c_str()) < 0)
         return reject("the MPEG-4 writer is not available");
     writer->packet = av_packet_alloc();
     writer->sound = av_frame_alloc();
@@ -450,7 +414,7 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
         return reject(problem);
 
     // Created exclusively, so an existing file is never replaced.
-    const int fd = ::open(settings->path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(settings->path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return reject(std::string("the file could not be created (") + std::strerror(errno) + ")");
     ::close(fd);
@@ -459,7 +423,8 @@ extern "C" ZORV_VIDEO_EXPORT ZorvVideoWriter *zorv_video_open(const ZorvVideoSet
         ::unlink(settings->path);
         return reject(reason);
     };
-    if (const int opened = avio_open(&writer->format->pb, settings->path, AVIO_FLAG_WRITE);
+    if (const int opened =
+            avio_open(&writer->format->pb, fileUrl(settings->path).c_str(), AVIO_FLAG_WRITE);
         opened < 0)
         return removeFile("the file could not be opened (" + avError(opened) + ")");
     // Fragments ending at each keyframe: a file cut short plays to its last one.
@@ -575,6 +540,11 @@ extern "C" ZORV_VIDEO_EXPORT int zorv_video_finish(ZorvVideoWriter *writer)
         return writer->fail("the video could not be rewritten for playback: " +
                             std::string(std::strerror(errno)));
     std::string problem = remuxFastStart(writer->path, temporary);
+    // The temporary file was made private; the video keeps the mode it was created with.
+    struct stat created {
+    };
+    if (problem.empty() && ::stat(writer->path.c_str(), &created) == 0)
+        ::chmod(temporary.c_str(), created.st_mode & 07777);
     if (problem.empty() && ::rename(temporary.c_str(), writer->path.c_str()) != 0)
         problem = std::string("the rewritten video could not be put in place (") +
                   std::strerror(errno) + ")";
@@ -598,210 +568,4 @@ extern "C" ZORV_VIDEO_EXPORT void zorv_video_close(ZorvVideoWriter *writer)
     if (writer->headerWritten && !writer->finished)
         av_write_trailer(writer->format); // writes out the fragment under way
     delete writer;
-}
-
-// Reading ------------------------------------------------------------------
-
-struct ZorvVideoReader {
-    std::string error;
-    AVFormatContext *format = nullptr;
-    AVCodecContext *decoder = nullptr;
-    int stream = -1;
-    int maxWidth = 0;
-    int maxHeight = 0;
-    SwsContext *scaler = nullptr;
-    AVFrame *frame = nullptr;
-    AVPacket *packet = nullptr;
-    bool draining = false;
-
-    ~ZorvVideoReader()
-    {
-        sws_freeContext(scaler);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&decoder);
-        avformat_close_input(&format);
-    }
-
-    int fail(std::string reason)
-    {
-        error = std::move(reason);
-        return -1;
-    }
-};
-
-namespace
-{
-
-// The size that fits `width` × `height` in the limits, aspect kept, even sides
-// never needed: pictures, not video.
-void fitted(int width, int height, int maxWidth, int maxHeight, int *outWidth, int *outHeight)
-{
-    double factor = 1;
-    if (maxWidth > 0 && width > maxWidth)
-        factor = std::min(factor, double(maxWidth) / width);
-    if (maxHeight > 0 && height > maxHeight)
-        factor = std::min(factor, double(maxHeight) / height);
-    *outWidth = std::max(1, int(std::lround(width * factor)));
-    *outHeight = std::max(1, int(std::lround(height * factor)));
-    if (maxWidth > 0)
-        *outWidth = std::min(*outWidth, maxWidth);
-    if (maxHeight > 0)
-        *outHeight = std::min(*outHeight, maxHeight);
-}
-
-int colourStandard(AVColorSpace space)
-{
-    switch (space) {
-    case AVCOL_SPC_BT709:
-        return SWS_CS_ITU709;
-    case AVCOL_SPC_BT2020_NCL:
-    case AVCOL_SPC_BT2020_CL:
-        return SWS_CS_BT2020;
-    case AVCOL_SPC_SMPTE240M:
-        return SWS_CS_SMPTE240M;
-    default:
-        return SWS_CS_DEFAULT;
-    }
-}
-
-} // namespace
-
-extern "C" ZORV_VIDEO_EXPORT ZorvVideoReader *
-zorv_video_reader_open(const char *path, int maxWidth, int maxHeight, char *error, int errorSize)
-{
-    quietLogs();
-    auto reader = std::make_unique<ZorvVideoReader>();
-    auto reject = [&](const std::string &reason) -> ZorvVideoReader * {
-        copyError(reason, error, errorSize);
-        return nullptr;
-    };
-    if (!path)
-        return reject("no file was given");
-    if (const int opened = avformat_open_input(&reader->format, path, nullptr, nullptr); opened < 0)
-        return reject("the file could not be opened (" + avError(opened) + ")");
-    if (avformat_find_stream_info(reader->format, nullptr) < 0)
-        return reject("the file holds no readable streams");
-    const AVCodec *codec = nullptr;
-    reader->stream = av_find_best_stream(reader->format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (reader->stream < 0 || !codec)
-        return reject("the file holds no video that can be decoded");
-    for (unsigned i = 0; i < reader->format->nb_streams; ++i) {
-        if (int(i) != reader->stream)
-            reader->format->streams[i]->discard = AVDISCARD_ALL;
-    }
-    reader->decoder = avcodec_alloc_context3(codec);
-    reader->frame = av_frame_alloc();
-    reader->packet = av_packet_alloc();
-    if (!reader->decoder || !reader->frame || !reader->packet)
-        return reject("out of memory");
-    avcodec_parameters_to_context(reader->decoder,
-                                  reader->format->streams[reader->stream]->codecpar);
-    reader->decoder->pkt_timebase = reader->format->streams[reader->stream]->time_base;
-    if (avcodec_open2(reader->decoder, codec, nullptr) < 0)
-        return reject("the video decoder could not be opened");
-    reader->maxWidth = std::max(0, maxWidth);
-    reader->maxHeight = std::max(0, maxHeight);
-    return reader.release();
-}
-
-extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_next(ZorvVideoReader *reader,
-                                                        ZorvVideoAllocate allocate, void *userdata,
-                                                        int64_t *ptsUs)
-{
-    for (;;) {
-        const int received = avcodec_receive_frame(reader->decoder, reader->frame);
-        if (received == AVERROR_EOF)
-            return 0;
-        if (received >= 0)
-            break;
-        if (received != AVERROR(EAGAIN))
-            return reader->fail("the video could not be decoded (" + avError(received) + ")");
-        if (reader->draining)
-            return 0;
-        const int read = av_read_frame(reader->format, reader->packet);
-        if (read == AVERROR_EOF) {
-            reader->draining = true;
-            avcodec_send_packet(reader->decoder, nullptr);
-            continue;
-        }
-        if (read < 0)
-            return reader->fail("the file could not be read (" + avError(read) + ")");
-        if (reader->packet->stream_index == reader->stream) {
-            // A damaged packet (a file cut short) is skipped, not the end.
-            avcodec_send_packet(reader->decoder, reader->packet);
-        }
-        av_packet_unref(reader->packet);
-    }
-
-    AVFrame *frame = reader->frame;
-    int width = 0;
-    int height = 0;
-    fitted(frame->width, frame->height, reader->maxWidth, reader->maxHeight, &width, &height);
-    const bool shrinking = width < frame->width || height < frame->height;
-    reader->scaler = sws_getCachedContext(
-        reader->scaler, frame->width, frame->height, AVPixelFormat(frame->format), width, height,
-        AV_PIX_FMT_RGB32, shrinking ? SWS_AREA : SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!reader->scaler) {
-        av_frame_unref(frame);
-        return reader->fail("the picture could not be converted");
-    }
-    const int *coefficients = sws_getCoefficients(colourStandard(frame->colorspace));
-    sws_setColorspaceDetails(reader->scaler, coefficients, frame->color_range == AVCOL_RANGE_JPEG,
-                             coefficients, 1, 0, 1 << 16, 1 << 16);
-    int stride = 0;
-    uint8_t *pixels = allocate(userdata, width, height, &stride);
-    if (!pixels) {
-        av_frame_unref(frame);
-        return reader->fail("no memory for the picture");
-    }
-    uint8_t *const planes[] = {pixels};
-    const int strides[] = {stride};
-    sws_scale(reader->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    const int64_t pts = frame->best_effort_timestamp;
-    if (ptsUs) {
-        *ptsUs = pts == AV_NOPTS_VALUE
-                     ? -1
-                     : av_rescale_q(pts, reader->format->streams[reader->stream]->time_base,
-                                    microseconds);
-    }
-    av_frame_unref(frame);
-    return 1;
-}
-
-extern "C" ZORV_VIDEO_EXPORT void zorv_video_reader_info(const ZorvVideoReader *reader, int *width,
-                                                         int *height, int *fpsNum, int *fpsDen,
-                                                         int64_t *durationUs, int *rotation)
-{
-    const AVStream *stream = reader->format->streams[reader->stream];
-    *width = stream->codecpar->width;
-    *height = stream->codecpar->height;
-    const AVRational rate =
-        stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : AVRational{0, 1};
-    *fpsNum = rate.num;
-    *fpsDen = rate.den;
-    if (stream->duration != AV_NOPTS_VALUE)
-        *durationUs = av_rescale_q(stream->duration, stream->time_base, microseconds);
-    else if (reader->format->duration != AV_NOPTS_VALUE)
-        *durationUs = av_rescale_q(reader->format->duration, AV_TIME_BASE_Q, microseconds);
-    else
-        *durationUs = -1;
-    *rotation = 0;
-    if (const uint8_t *matrix =
-            av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr)) {
-        // The matrix turns counter-clockwise; players turn the picture back.
-        const double degrees = av_display_rotation_get(reinterpret_cast<const int32_t *>(matrix));
-        if (!std::isnan(degrees))
-            *rotation = ((int(std::lround(-degrees / 90.0)) % 4 + 4) % 4) * 90;
-    }
-}
-
-extern "C" ZORV_VIDEO_EXPORT const char *zorv_video_reader_error(const ZorvVideoReader *reader)
-{
-    return reader->error.c_str();
-}
-
-extern "C" ZORV_VIDEO_EXPORT void zorv_video_reader_close(ZorvVideoReader *reader)
-{
-    delete reader;
 }

@@ -14,13 +14,15 @@ extern "C" {
 enum ZorvVideoCodec { ZORV_VIDEO_H264 = 0, ZORV_VIDEO_HEVC = 1 };
 
 struct ZorvVideoSettings {
-    const char *path; // created; must not exist yet
-    int width;        // even
-    int height;       // even
-    int fps;          // nominal rate, also the keyframe interval (one fragment a second)
-    int codec;        // ZorvVideoCodec
-    int audio;        // non-zero: one AAC track, 48 kHz stereo
-    int crf;          // 0: the module's choice for the codec
+    const char *path;   // created; must not exist yet
+    int width;          // even
+    int height;         // even
+    int fps;            // nominal rate, also the keyframe interval (one fragment a second)
+    int codec;          // ZorvVideoCodec
+    int audio;          // non-zero: one AAC track, 48 kHz stereo
+    int crf;            // 0: the module's choice for the codec
+    const char *preset; // null: the module's choice
+    int threads;        // 0: the module's choice
 };
 
 typedef struct ZorvVideoWriter ZorvVideoWriter;

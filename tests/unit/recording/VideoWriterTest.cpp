@@ -1,8 +1,10 @@
 #include "recording/VideoWriter.h"
 #include "output/encoding/VideoFrames.h"
+#include "output/history/Thumbnailer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -237,6 +239,10 @@ TEST(VideoWriter, FileHoldsWhatWasWritten)
         {{1920, 1080}, 30, VideoCodec::h264, 6, false},
     };
     QTemporaryDir folder;
+    QTemporaryDir other;
+    QFile reference(other.filePath("reference"));
+    ASSERT_TRUE(reference.open(QIODevice::WriteOnly));
+    const QFile::Permissions newFilePermissions = reference.permissions();
     int index = 0;
     for (const Recording &r : cases) {
         const QString path = folder.filePath(QStringLiteral("video%1.mp4").arg(index++));
@@ -248,6 +254,8 @@ TEST(VideoWriter, FileHoldsWhatWasWritten)
         }
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), index)
             << "the rewrite leaves no temporary file";
+        EXPECT_EQ(QFileInfo(path).permissions(), newFilePermissions)
+            << "made with the mode of any new file";
 
         const QJsonObject probed = probe(path);
         const QJsonObject video = stream(probed, "video");
@@ -289,4 +297,225 @@ TEST(VideoWriter, FileHoldsWhatWasWritten)
                 EXPECT_EQ(onset, -1);
         }
     }
+}
+
+namespace
+{
+
+// Files bigger than `bytes` cannot be written while it lives, as on a full disk.
+class FileSizeLimit
+{
+  public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not a killed process
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+  private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+qint64 fileSize(const QString &path)
+{
+    return QFileInfo(path).size();
+}
+
+} // namespace
+
+// A recording cut short (a crash, a full disk) plays up to its last complete
+// fragment, and a writer dropped without finish leaves a playable file.
+TEST(VideoWriter, CutShortPlaysToItsLastFragment)
+{
+    const Recording r{{256, 144}, 10, VideoCodec::h264, 29, false};
+    QTemporaryDir folder;
+    const QString path = folder.filePath("cut.mp4");
+    std::unique_ptr<VideoWriter> writer = record(path, r);
+    ASSERT_TRUE(writer);
+
+    // What a crash now would leave: fragments of frames 0-9 and 10-19 are out
+    // (the encoder holds the last few frames back).
+    const QString crashed = folder.filePath("crashed.mp4");
+    ASSERT_TRUE(QFile::copy(path, crashed));
+    Decoded decoded = decodeAll(crashed, r.size, r.fps);
+    EXPECT_GE(decoded.count, 2 * r.fps);
+    EXPECT_EQ(decoded.firstNumber, 0);
+    EXPECT_TRUE(decoded.inOrder);
+    EXPECT_GE(decoded.worstPsnr, 35.0);
+
+    // Torn inside the second fragment: the first still plays.
+    ASSERT_TRUE(QFile::resize(crashed, fileSize(crashed) - 1000));
+    decoded = decodeAll(crashed, r.size, r.fps);
+    EXPECT_GE(decoded.count, r.fps);
+    EXPECT_EQ(decoded.firstNumber, 0);
+    EXPECT_TRUE(decoded.inOrder);
+
+    writer.reset();
+    decoded = decodeAll(path, r.size, r.fps);
+    EXPECT_GE(decoded.count, 2 * r.fps);
+    EXPECT_EQ(decoded.firstNumber, 0);
+    EXPECT_TRUE(decoded.inOrder);
+}
+
+// The disk fills while recording: the write that fails says why, finish
+// reports it too, and what reached the disk plays.
+TEST(VideoWriter, FullDiskWhileRecordingKeepsWhatWasWritten)
+{
+    const Recording r{{256, 144}, 30, VideoCodec::h264, 300, true};
+    QTemporaryDir folder;
+    const QString path = folder.filePath("full.mp4");
+    Expected<std::unique_ptr<VideoWriter>, QString> opened =
+        VideoWriter::open({path, r.size, r.fps, r.codec, r.audio});
+    ASSERT_TRUE(opened);
+    VideoWriter &writer = *opened.value();
+    int given = 0;
+    {
+        const FileSizeLimit limit(48 * 1024);
+        while (given < r.frames &&
+               writer.writeVideo(patternFrame(r.size, given), int64_t(given) * 1000000 / r.fps))
+            ++given;
+        ASSERT_LT(given, r.frames) << "the limit was never reached";
+        EXPECT_TRUE(writer.error().contains("too large")) << writer.error().toStdString();
+        EXPECT_FALSE(writer.writeVideo(patternFrame(r.size, given), 10'000'000));
+        EXPECT_FALSE(writer.finish());
+        EXPECT_TRUE(writer.error().contains("too large")) << writer.error().toStdString();
+    }
+    const Decoded decoded = decodeAll(path, r.size, r.fps);
+    EXPECT_GE(decoded.count, r.fps);
+    EXPECT_LE(decoded.count, given);
+    EXPECT_EQ(decoded.firstNumber, 0);
+    EXPECT_TRUE(decoded.inOrder);
+    EXPECT_GE(decoded.worstPsnr, 35.0);
+}
+
+// The disk fills while finish rewrites the file with its index first: the
+// fragmented file stays, whole and playable, and no temporary file is left.
+TEST(VideoWriter, FailedRewriteKeepsTheFragmentedFile)
+{
+    const Recording r{{256, 144}, 30, VideoCodec::h264, 45, true};
+    QTemporaryDir folder;
+    const QString rehearsal = folder.filePath("rehearsal.mp4");
+    {
+        std::unique_ptr<VideoWriter> writer = record(rehearsal, r);
+        ASSERT_TRUE(writer && writer->finish());
+    }
+    // The rewritten file outgrows the fragmented one (its index holds a row per
+    // sample), so a limit just below its size stops the rewrite alone.
+    const QString path = folder.filePath("kept.mp4");
+    std::unique_ptr<VideoWriter> writer = record(path, r);
+    ASSERT_TRUE(writer);
+    {
+        const FileSizeLimit limit(rlim_t(fileSize(rehearsal) - 1));
+        EXPECT_FALSE(writer->finish());
+    }
+    EXPECT_TRUE(writer->error().contains("too large")) << writer->error().toStdString();
+    writer.reset();
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    EXPECT_TRUE(topLevelBoxes(path).contains("moof"));
+    const Decoded decoded = decodeAll(path, r.size, r.fps);
+    EXPECT_EQ(decoded.count, r.frames);
+    EXPECT_TRUE(decoded.inOrder);
+    EXPECT_NEAR(double(toneOnsetUs(path)), double(toneStartUs), 1e6 / r.fps);
+}
+
+// A writer that cannot start says why and leaves no file; an existing file is
+// never replaced.
+TEST(VideoWriter, OpenFailuresLeaveNoFile)
+{
+    QTemporaryDir folder;
+    const QString taken = folder.filePath("taken.mp4");
+    {
+        QFile file(taken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("mine");
+    }
+    const struct {
+        QString path;
+        QSize size;
+        int fps;
+    } cases[] = {
+        {taken, {256, 144}, 30},
+        {folder.filePath("missing/a.mp4"), {256, 144}, 30},
+        {folder.filePath("odd-width.mp4"), {255, 144}, 30},
+        {folder.filePath("odd-height.mp4"), {256, 143}, 30},
+        {folder.filePath("no-rate.mp4"), {256, 144}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const Expected<std::unique_ptr<VideoWriter>, QString> opened =
+            VideoWriter::open({c.path, c.size, c.fps, VideoCodec::h264, true});
+        ASSERT_FALSE(opened);
+        EXPECT_FALSE(opened.error().isEmpty());
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"taken.mp4"});
+    QFile file(taken);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "mine");
+
+    // A frame of another size is refused with the reason; the recording goes on.
+    Expected<std::unique_ptr<VideoWriter>, QString> opened =
+        VideoWriter::open({folder.filePath("sizes.mp4"), {256, 144}, 30, VideoCodec::h264, false});
+    ASSERT_TRUE(opened);
+    VideoWriter &writer = *opened.value();
+    EXPECT_FALSE(writer.writeVideo(patternFrame({258, 144}, 0), 0));
+    EXPECT_TRUE(writer.error().contains("258 × 144")) << writer.error().toStdString();
+    EXPECT_TRUE(writer.writeVideo(patternFrame({256, 144}, 0), 0));
+    EXPECT_TRUE(writer.finish()) << writer.error().toStdString();
+}
+
+// The first frame of a recording, fitted to the size asked without enlarging,
+// for the quick-access panel and the history; nothing for a file without video.
+TEST(VideoWriter, FirstFrameThumbnails)
+{
+    QTemporaryDir folder;
+    const struct {
+        QSize size;
+        int maxPixel;
+        QSize expected;
+    } cases[] = {
+        {{1280, 720}, 600, {600, 338}},
+        {{256, 144}, 600, {256, 144}},
+        {{144, 256}, 100, {56, 100}},
+    };
+    for (const auto &c : cases) {
+        const QString path =
+            folder.filePath(QStringLiteral("%1x%2.mp4").arg(c.size.width()).arg(c.size.height()));
+        SCOPED_TRACE(path.toStdString());
+        {
+            std::unique_ptr<VideoWriter> writer =
+                record(path, {c.size, 30, VideoCodec::h264, 3, false});
+            ASSERT_TRUE(writer && writer->finish());
+        }
+        const std::optional<QImage> first = VideoFrames::firstFrame(path, c.maxPixel);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->size(), c.expected);
+        const QImage source = patternFrame(c.size, 0).scaled(c.expected, Qt::IgnoreAspectRatio,
+                                                             Qt::SmoothTransformation);
+        EXPECT_GE(psnr(*first, source), 30.0);
+
+        HistoryItem item;
+        item.kind = CaptureKind::recording;
+        item.filePath = path;
+        const std::optional<QImage> thumbnail = makeThumbnail(item, c.maxPixel);
+        ASSERT_TRUE(thumbnail);
+        EXPECT_EQ(thumbnail->size(), c.expected);
+    }
+    const QString notVideo = folder.filePath("not-video.mp4");
+    {
+        QFile file(notVideo);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    EXPECT_FALSE(VideoFrames::firstFrame(notVideo));
+    EXPECT_FALSE(VideoFrames::firstFrame(folder.filePath("absent.mp4")));
 }
