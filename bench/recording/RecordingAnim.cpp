@@ -3,7 +3,8 @@
 //
 //   bench_recording_anim show FPS          full-screen animation, step = time × FPS
 //   bench_recording_anim psnr VIDEO [N]    PSNR of every Nth decoded frame against
-//                                          the step it shows, rendered again here
+//                                          the step it shows, rendered again here, and
+//                                          how many distinct steps the video holds
 //
 // Every frame carries its step number as 16 black or white blocks along the top,
 // so a decoded frame is compared with exactly what was on the screen, whatever
@@ -145,19 +146,24 @@ int measure(const char *video, int every)
     if (std::sscanf(size, "%dx%d", &w, &h) != 2)
         return 2;
     const QByteArray decode =
-        QByteArray("ffmpeg -v error -i '") + video + "' -map 0:v:0 -f rawvideo -pix_fmt bgra -";
+        QByteArray("ffmpeg -v error -i '") + video +
+        "' -map 0:v:0 -fps_mode passthrough -f rawvideo -pix_fmt bgra - 2>/dev/null";
     FILE *in = popen(decode.constData(), "r");
     if (!in)
         return 2;
     QImage frame(w, h, QImage::Format_RGB32);
     QImage reference(w, h, QImage::Format_RGB32);
     std::vector<double> values;
-    int64_t index = 0, unreadable = 0;
+    int64_t index = 0, unreadable = 0, distinct = 0, previous = -1;
     while (std::fread(frame.bits(), 1, size_t(frame.sizeInBytes()), in) ==
            size_t(frame.sizeInBytes())) {
+        // A frame repeated by the recorder shows the step of the one before.
+        const int64_t step = readStep(frame);
+        if (step != previous)
+            ++distinct;
+        previous = step;
         if (index++ % every != 0)
             continue;
-        const int64_t step = readStep(frame);
         QPainter painter(&reference);
         paintStep(painter, reference.size(), step);
         painter.end();
@@ -174,9 +180,9 @@ int measure(const char *video, int every)
         return 1;
     }
     std::printf("psnr_db min %.2f median %.2f max %.2f frames_compared %zu decoded %lld "
-                "not_comparable %lld\n",
+                "distinct_steps %lld not_comparable %lld\n",
                 values.front(), values[values.size() / 2], values.back(), values.size(),
-                (long long)index, (long long)unreadable);
+                (long long)index, (long long)distinct, (long long)unreadable);
     return 0;
 }
 

@@ -44,8 +44,10 @@ class AudioTimeline
     // Frames of silence put in for missing audio, over all sources.
     int64_t paddedFrames() const { return m_padded; }
 
-    // How far a source may lag the clock before the mix goes on without it.
-    static constexpr int64_t holdNs = 4'000'000'000;
+    // How far a source may lag the clock before the mix goes on without it:
+    // under the second after which the video writer fills the track with
+    // silence itself, so the mix always arrives before that.
+    static constexpr int64_t holdNs = 900'000'000;
     // Drift between count and clock that is corrected.
     static constexpr int64_t driftToleranceFrames = rate / 100;
     // A jump this large is a gap (or an overlap), handled at once.

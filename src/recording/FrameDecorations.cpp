@@ -35,8 +35,8 @@ void ClickMarks::draw(QImage &frame, int64_t timeNs)
     }
 }
 
-FrameDecorations::FrameDecorations(std::unique_ptr<CursorSource> cursor,
-                                   std::unique_ptr<ClickSource> clicks, double scale)
+FrameDecorations::FrameDecorations(std::shared_ptr<CursorSource> cursor,
+                                   std::shared_ptr<ClickSource> clicks, double scale)
     : m_cursor(std::move(cursor)), m_clickSource(std::move(clicks)), m_marks(scale)
 {
 }

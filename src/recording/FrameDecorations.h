@@ -32,14 +32,14 @@ class ClickMarks
 class FrameDecorations
 {
   public:
-    FrameDecorations(std::unique_ptr<CursorSource> cursor, std::unique_ptr<ClickSource> clicks,
+    FrameDecorations(std::shared_ptr<CursorSource> cursor, std::shared_ptr<ClickSource> clicks,
                      double scale);
     // `visible` is the part of the frame that shows the area (the rest is padding).
     void draw(QImage &frame, const QSize &visible, int64_t timeNs);
 
   private:
-    std::unique_ptr<CursorSource> m_cursor;
-    std::unique_ptr<ClickSource> m_clickSource;
+    std::shared_ptr<CursorSource> m_cursor;
+    std::shared_ptr<ClickSource> m_clickSource;
     ClickMarks m_marks;
 };
 

@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/WhenReady.h"
+#include "platform/Platform.h"
 #include "recording/FrameDecorations.h"
 #include "recording/RecordingGeometry.h"
 #include "recording/RecordingSession.h"
@@ -51,34 +52,31 @@ template <typename Use> void onGuiThread(QPointer<RecordingEngine> engine, Use u
         Qt::QueuedConnection);
 }
 
+// What the GUI thread prepared for a start: the plan and the desktop sources,
+// which are made there because they map the area through the screens.
 struct StartInput {
     RecordingConfig config;
-    QList<DisplayInfo> displays;
+    RecordingGeometry::Plan plan;
     RecordingClock clock;
     RecordingEngine::WriterFactory writers;
     std::shared_ptr<std::atomic<bool>> abandon;
     QPointer<RecordingEngine> engine;
+    std::shared_ptr<FrameGrabber> grabber;
+    std::shared_ptr<CursorSource> cursor;
+    std::shared_ptr<ClickSource> clicks;
 };
 
-// Opens everything a recording needs, in an order that lets a failure undo
-// what was opened: audio first (its absence only changes the writer's
-// tracks), then the file, then the grabber.
+// Opens the rest of a recording off the GUI thread, in an order that lets a
+// failure undo what was opened: audio first (its absence only changes the
+// writer's tracks), then the file.
 template <typename Result> Result openRecording(RecordingSources &sources, const StartInput &in)
 {
     Result result;
     const RecordingConfig &config = in.config;
     result.path = config.outputPath;
-    const std::optional<DisplayInfo> display =
-        RecordingGeometry::chooseDisplay(in.displays, config.rect);
-    if (!display) {
-        result.error = RecordingEngine::noDisplayText();
-        return result;
-    }
-    const RecordingGeometry::Plan plan =
-        RecordingGeometry::plan(*display, config.rect, config.scale);
     const QPointer<RecordingEngine> engine = in.engine;
     auto session = std::make_shared<RecordingSession>(
-        in.clock, config.fps, plan,
+        in.clock, config.fps, in.plan,
         [engine](const QString &reason) {
             onGuiThread(engine, [reason](RecordingEngine *e) { Q_EMIT e->systemStopped(reason); });
         },
@@ -114,7 +112,7 @@ template <typename Result> Result openRecording(RecordingSources &sources, const
 
     VideoWriterConfig writerConfig;
     writerConfig.path = config.outputPath;
-    writerConfig.frameSize = plan.frameSize;
+    writerConfig.frameSize = in.plan.frameSize;
     writerConfig.fps = std::max(1, config.fps);
     writerConfig.codec = config.codec;
     writerConfig.audio = audioSources > 0;
@@ -123,34 +121,17 @@ template <typename Result> Result openRecording(RecordingSources &sources, const
         result.error = QStringLiteral("Recording failed: ") + writer.error();
         return result;
     }
-    // From here on a failure removes the file the writer began.
-    const auto abandonFile = [&](std::optional<QString> error) {
+    if (in.abandon->load()) {
         writer.value().reset();
         QFile::remove(config.outputPath);
-        result.error = std::move(error);
+        result.error = RecordingEngine::stoppedBeforeStartText();
         return result;
-    };
-    auto grabber = sources.frameGrabber(plan.area);
-    if (!grabber)
-        return abandonFile(QStringLiteral("Recording failed: ") + grabber.error());
-    std::unique_ptr<CursorSource> cursor;
-    std::unique_ptr<ClickSource> clicks;
-    if (config.showsCursor)
-        cursor = sources.cursor(plan.area);
-    if (config.showsClicks)
-        clicks = sources.clicks(plan.area);
-    if (config.showsClicks && !clicks)
-        result.notices.append(QStringLiteral("Clicks cannot be seen here; they are not marked."));
-    if (in.abandon->load())
-        return abandonFile(RecordingEngine::stoppedBeforeStartText());
-
-    std::unique_ptr<FrameDecorations> decorations;
-    if (cursor || clicks) {
-        decorations = std::make_unique<FrameDecorations>(std::move(cursor), std::move(clicks),
-                                                         plan.area.scale);
     }
-    session->begin(std::move(writer.value()), std::move(grabber.value()), std::move(decorations),
-                   audioSources);
+    std::unique_ptr<FrameDecorations> decorations;
+    if (in.cursor || in.clicks) {
+        decorations = std::make_unique<FrameDecorations>(in.cursor, in.clicks, in.plan.area.scale);
+    }
+    session->begin(std::move(writer.value()), in.grabber, std::move(decorations), audioSources);
     result.session = std::move(session);
     return result;
 }
@@ -164,6 +145,12 @@ RecordingEngine::RecordingEngine(RecordingSources &sources, Displays displays,
 {
 }
 
+RecordingEngine::RecordingEngine(RecordingSources &sources, ScreenBackend &screens, QObject *parent)
+    : RecordingEngine(
+          sources, [&screens] { return screens.displays(); }, &VideoWriter::open, {}, parent)
+{
+}
+
 RecordingEngine::~RecordingEngine()
 {
     if (m_abandonStart)
@@ -172,22 +159,52 @@ RecordingEngine::~RecordingEngine()
 
 void RecordingEngine::start(const RecordingConfig &config, Started started)
 {
-    if (m_state != State::idle) {
-        started(QStringLiteral("Recording failed: a recording is already running"));
-        return;
-    }
+    // Answers always come from the event loop, never from inside start().
+    const auto answer = [this, &started](const QString &error) {
+        QMetaObject::invokeMethod(
+            this, [started = std::move(started), error] { started(error); }, Qt::QueuedConnection);
+    };
+    if (m_state != State::idle)
+        return answer(QStringLiteral("Recording failed: a recording is already running"));
     const CaptureExpected<QList<DisplayInfo>> displays = m_displays();
-    if (!displays) {
-        started(displays.error().description());
-        return;
-    }
+    if (!displays)
+        return answer(displays.error().description());
+    const std::optional<DisplayInfo> display =
+        RecordingGeometry::chooseDisplay(displays.value(), config.rect);
+    if (!display)
+        return answer(noDisplayText());
+
+    StartInput input{config,
+                     RecordingGeometry::plan(*display, config.rect, config.scale),
+                     m_clock,
+                     m_writers,
+                     std::make_shared<std::atomic<bool>>(false),
+                     this,
+                     nullptr,
+                     nullptr,
+                     nullptr};
+    auto grabber = m_sources.frameGrabber(input.plan.area);
+    if (!grabber)
+        return answer(QStringLiteral("Recording failed: ") + grabber.error());
+    input.grabber = std::move(grabber.value());
+    if (config.showsCursor)
+        input.cursor = m_sources.cursor(input.plan.area);
+    if (config.showsClicks)
+        input.clicks = m_sources.clicks(input.plan.area);
+    QStringList notices;
+    if (config.showsClicks && !input.clicks)
+        notices.append(QStringLiteral("Clicks cannot be seen here; they are not marked."));
+
     m_state = State::starting;
-    m_abandonStart = std::make_shared<std::atomic<bool>>(false);
-    StartInput input{config, displays.value(), m_clock, m_writers, m_abandonStart, this};
+    m_abandonStart = input.abandon;
     RecordingSources *sources = &m_sources;
-    whenReady(QtConcurrent::run(
-                  &recordingPool(),
-                  [sources, input]() { return openRecording<StartResult>(*sources, input); }),
+    whenReady(QtConcurrent::run(&recordingPool(),
+                                [sources, input = std::move(input), notices]() {
+                                    StartResult result =
+                                        openRecording<StartResult>(*sources, input);
+                                    result.notices = notices + result.notices;
+                                    return result;
+                                }),
               this, [this, started = std::move(started)](StartResult result) mutable {
                   finishStart(std::move(result), std::move(started));
               });
@@ -258,13 +275,14 @@ void RecordingEngine::stop(Stopped stopped)
         m_waitingStops.push_back(std::move(stopped));
         return;
     case State::idle:
-    case State::stopping:
         stopped(m_lastPath);
         return;
     case State::recording:
         break;
     }
-    m_state = State::stopping;
+    // The session finishes on its own from here; the engine is free for the
+    // next recording at once.
+    m_state = State::idle;
     auto session = std::move(m_session);
     const RecordingClock clock = m_clock;
     whenReady(QtConcurrent::run(
@@ -286,10 +304,7 @@ void RecordingEngine::stop(Stopped stopped)
                           return std::nullopt;
                       return file;
                   }),
-              this, [this, stopped = std::move(stopped)](std::optional<QString> path) {
-                  m_state = State::idle;
-                  stopped(path);
-              });
+              this, [stopped = std::move(stopped)](std::optional<QString> path) { stopped(path); });
 }
 
 } // namespace zorv

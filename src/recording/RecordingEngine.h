@@ -16,6 +16,7 @@ namespace zorv
 {
 
 class RecordingSession;
+class ScreenBackend;
 
 // Records an area of one display into an MPEG-4 file: frames grabbed on a
 // fixed schedule with the pointer and click marks drawn in, system audio and
@@ -33,11 +34,14 @@ class RecordingEngine : public Recorder
 
     RecordingEngine(RecordingSources &sources, Displays displays, WriterFactory writers,
                     RecordingClock clock = {}, QObject *parent = nullptr);
+    // The desktop's displays and the video module's writer.
+    RecordingEngine(RecordingSources &sources, ScreenBackend &screens, QObject *parent = nullptr);
     ~RecordingEngine() override; // a running recording stops; its file stays playable
 
     void start(const RecordingConfig &config, Started started) override;
     // While starting, the start is abandoned: it answers with
-    // stoppedBeforeStartText, nothing is kept and this answers nullopt.
+    // stoppedBeforeStartText, nothing is kept and this answers nullopt. A
+    // recording being finished does not hold up the next start.
     void stop(Stopped stopped) override;
 
     static QString noDisplayText()
@@ -54,7 +58,7 @@ class RecordingEngine : public Recorder
     static constexpr int settleReadings = 50;
 
   private:
-    enum class State { idle, starting, recording, stopping };
+    enum class State { idle, starting, recording };
     struct StartResult;
 
     void finishStart(StartResult result, Started started);

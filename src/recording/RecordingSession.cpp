@@ -64,7 +64,7 @@ void RecordingSession::keepAudio(std::unique_ptr<AudioCapture> capture)
 }
 
 void RecordingSession::begin(std::unique_ptr<VideoWriter> writer,
-                             std::unique_ptr<FrameGrabber> grabber,
+                             std::shared_ptr<FrameGrabber> grabber,
                              std::unique_ptr<FrameDecorations> decorations, int audioSources)
 {
     m_writer = std::move(writer);

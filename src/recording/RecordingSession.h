@@ -47,7 +47,7 @@ class RecordingSession : public FrameSink
 
     // Starts the clock and the threads. `audioSources` is how many sources feed
     // the one audio track (0 for none).
-    void begin(std::unique_ptr<VideoWriter> writer, std::unique_ptr<FrameGrabber> grabber,
+    void begin(std::unique_ptr<VideoWriter> writer, std::shared_ptr<FrameGrabber> grabber,
                std::unique_ptr<FrameDecorations> decorations, int audioSources);
 
     struct Summary {
@@ -88,7 +88,7 @@ class RecordingSession : public FrameSink
 
     int64_t m_t0 = 0;
     std::unique_ptr<VideoWriter> m_writer;
-    std::unique_ptr<FrameGrabber> m_grabber;
+    std::shared_ptr<FrameGrabber> m_grabber;
     std::unique_ptr<FrameDecorations> m_decorations;
     std::unique_ptr<CaptureLoop> m_capture;
     std::vector<std::unique_ptr<AudioCapture>> m_audioCaptures;

@@ -74,11 +74,11 @@ TEST(AudioTimeline, OneSourceHoldsTheMixBackOnlyForAWhile)
     for (int s = 0; s < 6; ++s)
         timeline.add(0, a.data(), rate, s * second);
     // The second source has said nothing yet: the mix waits for it …
-    EXPECT_TRUE(timeline.take(3 * second).samples.empty());
+    EXPECT_TRUE(timeline.take(AudioTimeline::holdNs - 100 * ms).samples.empty());
     // … until it is further behind the clock than the hold.
-    const AudioTimeline::Chunk chunk = timeline.take(6 * second);
+    const AudioTimeline::Chunk chunk = timeline.take(3 * second);
     EXPECT_EQ(chunk.samples.size() / 2,
-              size_t(AudioTimeline::framesAt(0, 6 * second - AudioTimeline::holdNs)));
+              size_t(AudioTimeline::framesAt(0, 3 * second - AudioTimeline::holdNs)));
 }
 
 // A source whose clock runs apart from the monotonic clock, over ten minutes:

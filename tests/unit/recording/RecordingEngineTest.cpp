@@ -1,13 +1,19 @@
 #include "recording/RecordingEngine.h"
 
+#include "common/MonotonicClock.h"
+#include "output/encoding/VideoFrames.h"
 #include "support/Files.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 using namespace zorv;
@@ -73,15 +79,57 @@ class FakeWriter : public VideoWriter
 class FakeGrabber : public FrameGrabber
 {
   public:
+    explicit FakeGrabber(std::vector<int64_t> *grabs = nullptr) : m_grabs(grabs) {}
     bool grab(QImage &frame, QString &) override
     {
         frame.fill(Qt::darkCyan);
+        if (m_grabs)
+            m_grabs->push_back(monotonicNs());
         return true;
     }
+
+  private:
+    std::vector<int64_t> *m_grabs;
 };
 
 class FakeAudio : public AudioCapture
 {
+};
+
+// A sound server's source in real time: 10 ms buffers, silent until
+// `toneFromNs`, then a 1 kHz tone, each stamped with when it was heard.
+class TimedAudio : public AudioCapture
+{
+  public:
+    TimedAudio(Samples samples, const std::atomic<int64_t> &toneFromNs)
+        : m_thread([this, samples = std::move(samples), &toneFromNs] {
+              std::vector<float> buffer(480 * 2);
+              int64_t heard = monotonicNs();
+              while (!m_stop.load()) {
+                  const int64_t toneFrom = toneFromNs.load();
+                  for (int i = 0; i < 480; ++i) {
+                      const int64_t t = heard + int64_t(i) * 1'000'000'000 / 48000;
+                      const float v =
+                          t >= toneFrom ? 0.5f * float(std::sin(2 * M_PI * 1000 * t / 1e9)) : 0;
+                      buffer[size_t(2 * i)] = buffer[size_t(2 * i + 1)] = v;
+                  }
+                  samples(buffer.data(), 480, heard);
+                  heard += 10'000'000;
+                  std::this_thread::sleep_until(std::chrono::steady_clock::time_point(
+                      std::chrono::nanoseconds(heard + 10'000'000)));
+              }
+          })
+    {
+    }
+    ~TimedAudio() override
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+  private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 class FakeSources : public RecordingSources
@@ -90,21 +138,26 @@ class FakeSources : public RecordingSources
     Expected<std::unique_ptr<FrameGrabber>, QString>
     frameGrabber(const RecordingArea &area) override
     {
-        while (hold.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         areas.push_back(area);
         if (!grabberError.isEmpty())
             return grabberError;
-        return std::unique_ptr<FrameGrabber>(std::make_unique<FakeGrabber>());
+        return std::unique_ptr<FrameGrabber>(std::make_unique<FakeGrabber>(&grabs));
     }
     std::unique_ptr<CursorSource> cursor(const RecordingArea &) override { return nullptr; }
     std::unique_ptr<ClickSource> clicks(const RecordingArea &) override { return nullptr; }
     Expected<std::unique_ptr<AudioCapture>, QString> audio(AudioInput input, const QString &,
-                                                           AudioCapture::Samples,
+                                                           AudioCapture::Samples samples,
                                                            AudioCapture::Lost lost) override
     {
+        while (hold.load()) // the sound server takes its time
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         if (input == AudioInput::microphone && microphoneMissing)
             return QStringLiteral("no such microphone");
+        if (timedAudio) {
+            ++audioOpened;
+            return std::unique_ptr<AudioCapture>(
+                std::make_unique<TimedAudio>(std::move(samples), toneFromNs));
+        }
         if (input == AudioInput::microphone)
             microphoneLost = std::move(lost);
         ++audioOpened;
@@ -116,6 +169,9 @@ class FakeSources : public RecordingSources
     bool microphoneMissing = false;
     AudioCapture::Lost microphoneLost;
     std::vector<RecordingArea> areas;
+    std::vector<int64_t> grabs;                 // when each frame was grabbed
+    bool timedAudio = false;                    // real-time audio with a tone …
+    std::atomic<int64_t> toneFromNs{INT64_MAX}; // … from then
     int audioOpened = 0;
 };
 
@@ -123,6 +179,8 @@ struct Fixture {
     QTemporaryDir folder;
     FakeSources sources;
     std::shared_ptr<WriterLog> log = std::make_shared<WriterLog>();
+    // Logs of other files, made before their recording starts.
+    std::map<QString, std::shared_ptr<WriterLog>> logs;
     int failAfter = -1;
     QString openError;
     QList<DisplayInfo> displays = {{1, QRectF(0, 0, 1920, 1080)}, {2, QRectF(1920, 0, 1920, 1080)}};
@@ -131,8 +189,9 @@ struct Fixture {
         [this](const VideoWriterConfig &config) -> Expected<std::unique_ptr<VideoWriter>, QString> {
             if (!openError.isEmpty())
                 return openError;
-            return std::unique_ptr<VideoWriter>(
-                std::make_unique<FakeWriter>(config, log, failAfter));
+            const auto other = logs.find(config.path);
+            return std::unique_ptr<VideoWriter>(std::make_unique<FakeWriter>(
+                config, other == logs.end() ? log : other->second, failAfter));
         }};
 
     RecordingConfig config()
@@ -171,19 +230,29 @@ TEST(RecordingEngine, RecordsFromTheDisplayHoldingTheCentreAndStopsTwice)
     EXPECT_EQ(f.log->config.frameSize, QSize(34, 22));
     QTest::qWait(150);
 
-    const auto first = f.stop();
-    ASSERT_TRUE(first.has_value());
+    std::optional<std::optional<QString>> first, second;
+    f.engine.stop([&](std::optional<QString> path) { first = path; });
+    // A second stop answers at once with the same file, while the first still
+    // finishes it; and the next recording need not wait for that.
+    f.engine.stop([&](std::optional<QString> path) { second = path; });
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(*second, config.outputPath);
+    EXPECT_FALSE(first.has_value());
+    RecordingConfig next = config;
+    next.outputPath = f.folder.filePath(QStringLiteral("next.mp4"));
+    f.logs[next.outputPath] = std::make_shared<WriterLog>();
+    const auto nextStarted = f.start(next);
+    ASSERT_TRUE(nextStarted.has_value());
+    EXPECT_FALSE(nextStarted->has_value());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first.has_value(); }, 5000));
     EXPECT_EQ(*first, config.outputPath);
     EXPECT_TRUE(f.log->finished);
     EXPECT_GE(f.log->videoPts.size(), 5u);
     for (size_t i = 1; i < f.log->videoPts.size(); ++i)
         EXPECT_GT(f.log->videoPts[i], f.log->videoPts[i - 1]);
-
-    // The second stop answers at once, with the same file.
-    std::optional<std::optional<QString>> second;
-    f.engine.stop([&](std::optional<QString> path) { second = path; });
-    ASSERT_TRUE(second.has_value());
-    EXPECT_EQ(*second, config.outputPath);
+    EXPECT_EQ(f.stop(), std::optional<QString>(next.outputPath));
+    EXPECT_TRUE(f.logs[next.outputPath]->finished);
 }
 
 TEST(RecordingEngine, StartFailuresLeaveNoFile)
@@ -229,7 +298,8 @@ TEST(RecordingEngine, StopDuringStartEndsTheStart)
 {
     Fixture f;
     f.sources.hold = true;
-    const RecordingConfig config = f.config();
+    RecordingConfig config = f.config();
+    config.systemAudio = true;
     std::optional<std::optional<QString>> started;
     std::optional<std::optional<QString>> stopped;
     f.engine.start(config, [&](std::optional<QString> error) { started = error; });
@@ -296,6 +366,68 @@ TEST(RecordingEngine, AMissingOrLostMicrophoneIsANoticeNotAFailure)
     const auto stopped = g.stop();
     ASSERT_TRUE(stopped.has_value());
     EXPECT_EQ(*stopped, config.outputPath);
+}
+
+// The whole path with the video module: every grabbed frame is in the file at
+// its grab time, and a tone sounds in the audio track when it was heard.
+TEST(RecordingEngine, TheFileHoldsEveryFrameAndTheToneInTime)
+{
+    Fixture f;
+    f.sources.timedAudio = true;
+    RecordingEngine engine(
+        f.sources, [&]() -> CaptureExpected<QList<DisplayInfo>> { return f.displays; },
+        &VideoWriter::open);
+    RecordingConfig config = f.config();
+    config.fps = 30;
+    config.systemAudio = true;
+    std::optional<std::optional<QString>> started;
+    engine.start(config, [&](std::optional<QString> error) { started = error; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.has_value(); }, 10000));
+    ASSERT_FALSE(started->has_value()) << started->value().toStdString();
+    f.sources.toneFromNs = monotonicNs() + 500'000'000;
+    QTest::qWait(1500);
+    std::optional<std::optional<QString>> stopped;
+    engine.stop([&](std::optional<QString> path) { stopped = path; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.has_value(); }, 20000));
+    ASSERT_EQ(*stopped, config.outputPath);
+
+    QString error;
+    auto reader = VideoFrameReader::open(config.outputPath, {}, &error);
+    ASSERT_TRUE(reader) << error.toStdString();
+    EXPECT_EQ(reader->info().size, QSize(34, 22));
+    std::vector<int64_t> pts;
+    while (const auto frame = reader->next())
+        pts.push_back(frame->ptsUs);
+    ASSERT_EQ(pts.size(), f.sources.grabs.size());
+    ASSERT_GE(pts.size(), 40u);
+    // Where the file's time 0 lies on the clock: each frame is stamped just
+    // before its grab, so the typical difference of the two tells, even when
+    // a busy machine delays some grabs after their stamps.
+    std::vector<int64_t> offsets;
+    for (size_t i = 0; i < pts.size(); ++i)
+        offsets.push_back(f.sources.grabs[i] / 1000 - pts[i]);
+    std::vector<int64_t> sorted = offsets;
+    std::nth_element(sorted.begin(), sorted.begin() + std::ptrdiff_t(sorted.size() / 2),
+                     sorted.end());
+    const int64_t zeroUs = sorted[sorted.size() / 2];
+    for (size_t i = 0; i < pts.size(); ++i) // within half a frame of its grab
+        EXPECT_NEAR(double(offsets[i]), double(zeroUs), 16000) << i;
+
+    QProcess decode;
+    decode.start(QStringLiteral("ffmpeg"), {"-v", "error", "-i", config.outputPath, "-map", "0:a",
+                                            "-ac", "1", "-f", "f32le", "-"});
+    ASSERT_TRUE(decode.waitForFinished(30000));
+    const QByteArray pcm = decode.readAllStandardOutput();
+    const auto *samples = reinterpret_cast<const float *>(pcm.constData());
+    const qsizetype count = pcm.size() / qsizetype(sizeof(float));
+    qsizetype onset = 0;
+    while (onset < count && std::abs(samples[onset]) < 0.05f)
+        ++onset;
+    ASSERT_LT(onset, count) << "no tone in the audio track";
+    // The file's time 0 is the first frame's; the tone must sound where it
+    // was heard, well within a frame.
+    const double expected = double(f.sources.toneFromNs.load() / 1000 - zeroUs) / 1e6;
+    EXPECT_NEAR(double(onset) / 48000, expected, 0.005);
 }
 
 } // namespace
