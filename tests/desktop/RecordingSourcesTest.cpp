@@ -313,3 +313,39 @@ TEST(RecordingSources, MicrophonesRecordFailClearlyWhenMissingAndSayWhenTheyGo)
     const std::lock_guard lock(gone.mutex);
     EXPECT_EQ(gone.lost.size(), 1);
 }
+
+TEST(RecordingSources, FramesComeFromTheSecondDisplayAndStopWhenItIsUnplugged)
+{
+    REQUIRE_DESKTOP();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.size() < 2 || screens[1]->name() != QLatin1String("M2"))
+        GTEST_SKIP() << "needs two monitors (desktop.sh --monitors 1920x1080,1920x1080)";
+    const QRect onSecond = screens[1]->geometry();
+    HelperWindow other(QStringLiteral("zorv-second-display"),
+                       QRect(onSecond.x() + 100, 150, 400, 300));
+    ASSERT_TRUE(other.ready());
+    const QRect rect(other.clientGeometry().topLeft(), QSize(200, 120));
+    const RecordingArea area{geometry().displayID(screens[1]), QRectF(rect), 1.0, rect.size()};
+    auto made = sources().frameGrabber(area);
+    ASSERT_TRUE(made) << made.error().toStdString();
+    QImage frame;
+    QString error;
+    ASSERT_TRUE(made.value()->grab(frame, error)) << error.toStdString();
+    EXPECT_EQ(patternMismatches(frame, frame.rect()), 0);
+
+    const QSize size = onSecond.size();
+    const QString layout = QStringLiteral("%1/%2x%3/%4+%5+0")
+                               .arg(size.width())
+                               .arg(size.width() * 254 / 960)
+                               .arg(size.height())
+                               .arg(size.height() * 254 / 960)
+                               .arg(onSecond.x());
+    run(QStringLiteral("xrandr"), {QStringLiteral("--delmonitor"), QStringLiteral("M2")});
+    const bool stopped = QTest::qWaitFor([&] { return !made.value()->grab(frame, error); }, 3000);
+    run(QStringLiteral("xrandr"),
+        {QStringLiteral("--setmonitor"), QStringLiteral("M2"), layout, QStringLiteral("none")});
+    const bool back = QTest::qWaitFor([] { return QGuiApplication::screens().size() >= 2; }, 3000);
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(back);
+    EXPECT_EQ(error, QStringLiteral("the recorded display was disconnected"));
+}
