@@ -24,10 +24,10 @@
 #include "settings/HotKeyCenter.h"
 
 #include <QApplication>
-#include <QImageReader>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>

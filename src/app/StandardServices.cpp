@@ -19,16 +19,15 @@
 #include "platform/Platform.h"
 #include "recording/RecordingEngine.h"
 #include "recording/VideoThumbnail.h"
-#include "recording/VideoWriter.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QScreen>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPointer>
+#include <QScreen>
 #include <QUrl>
 #include <utility>
 
@@ -424,9 +423,8 @@ RecordingController &recording()
 {
     if (recordingController)
         return *recordingController;
-    auto *engine = new RecordingEngine(
-        Platform::shared().recordingSources(),
-        [] { return Platform::shared().screens().displays(); }, &VideoWriter::open, {}, qApp);
+    auto *engine = new RecordingEngine(Platform::shared().recordingSources(),
+                                       Platform::shared().screens(), qApp);
     RecordingServices services;
     services.recorder = engine;
     services.settings = &AppSettings::shared();

@@ -117,12 +117,14 @@ check("moov before mdat", "moov" in atoms and "mdat" in atoms and atoms.index("m
 
 # Every frame, grey, at the video's own size, with its time.
 w, h = int(v["width"]), int(v["height"])
-raw = subprocess.check_output(["ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "rawvideo",
-    "-pix_fmt", "gray", "-"])
+# Passthrough: ffmpeg would otherwise repeat frames to fill the gaps of dropped ones.
+raw = subprocess.check_output(["ffmpeg", "-v", "fatal", "-i", path, "-map", "0:v", "-fps_mode",
+    "passthrough", "-f", "rawvideo", "-pix_fmt", "gray", "-"])
 times = [float(t.strip(",")) for t in subprocess.check_output(["ffprobe", "-v", "error",
     "-select_streams", "v", "-show_entries", "frame=pts_time", "-of", "csv=p=0", path]).decode().split()
     if t.strip(",")]
 count = min(len(times), len(raw) // (w * h))
+check("one picture per frame", count == frames == len(raw) // (w * h), f"{count} of {frames}")
 def px(i, x, y):
     return raw[i * w * h + y * w + x]
 # The program sits 10 px inside the area; its 12 blocks are 40 × 90.
