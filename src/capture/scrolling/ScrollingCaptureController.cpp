@@ -58,13 +58,13 @@ std::optional<QString>
 ScrollingCaptureController::shortfallNotice(const ScrollStitcher::Result &result)
 {
     QStringList parts;
-    if (result.unjoinedCount == 1)
-        parts.append(QStringLiteral("1 grab could not be joined: the image ends where joining "
-                                    "stopped."));
-    else if (result.unjoinedCount > 1)
-        parts.append(QStringLiteral("%1 grabs could not be joined: the image ends where joining "
-                                    "stopped.")
-                         .arg(result.unjoinedCount));
+    if (result.lostAtEndCount == 1)
+        parts.append(QStringLiteral("1 grab could not be joined: the page goes on past the "
+                                    "image's end."));
+    else if (result.lostAtEndCount > 1)
+        parts.append(QStringLiteral("%1 grabs could not be joined: the page goes on past the "
+                                    "image's end.")
+                         .arg(result.lostAtEndCount));
     if (result.reachedHeightCap)
         parts.append(QStringLiteral("The page was cut at %1 rows.")
                          .arg(QLocale(QLocale::English).toString(heightCapRows)));

@@ -49,7 +49,7 @@ struct ScrollingTest : ::testing::Test {
                 return ScrollStitcher::stitch(frames);
             ScrollStitcher::Result result = stitchAnswer;
             result.image = frames.first();
-            result.frameCount = int(frames.size()) - result.unjoinedCount;
+            result.frameCount = int(frames.size()) - result.lostAtEndCount;
             return result;
         };
         services.startTimer = [this](int intervalMs, std::function<void()> onTick) {
@@ -265,7 +265,7 @@ TEST_F(ScrollingTest, OneCaptureAndOneGrabAtATimeAndLateGrabsAreDropped)
 
 TEST_F(ScrollingTest, AShortPageIsToldAfterTheStitchedCount)
 {
-    stitchAnswer.unjoinedCount = 3;
+    stitchAnswer.lostAtEndCount = 3;
     stitchAnswer.reachedHeightCap = true;
     start();
     for (int n = 1; n <= 5; ++n)
