@@ -82,10 +82,11 @@ Expected<Result, StitchError> stitch(const QList<QImage> &frames)
     int total = height;
     std::vector<Segment> segments;
     Result result;
+    int lostSinceJoined = 0; // lost only if no later frame joins
     for (qsizetype i = 1; i < frames.size(); ++i) {
         const QImage &frame = frames[i];
         if (frame.size() != first.size()) {
-            ++result.unjoinedCount;
+            ++lostSinceJoined;
             continue;
         }
         QImage pixels = copyable(frame);
@@ -94,18 +95,22 @@ Expected<Result, StitchError> stitch(const QList<QImage> &frames)
             grey ? stripMatching::findOverlap(*reference, stripRows, *grey) : std::nullopt;
         if (!offset) {
             // Later frames are compared with the last joined one again.
-            ++result.unjoinedCount;
+            if (!grey || !stripMatching::barelyMoved(*reference, stripRows, *grey))
+                ++lostSinceJoined;
             continue;
         }
         const int newRows = height - (*offset + stripRows);
         if (total + newRows > heightCap) {
             result.reachedHeightCap = true;
+            lostSinceJoined = 0; // this frame joins, so those before it lose nothing
             break;
         }
+        lostSinceJoined = 0;
         total += newRows;
         segments.push_back({std::move(pixels), newRows});
         reference = std::move(grey);
     }
+    result.lostAtEndCount = lostSinceJoined;
     if (segments.empty()) {
         result.image = first;
         result.frameCount = 1;

@@ -30,10 +30,12 @@ class StitchError
 struct Result {
     QImage image;
     int frameCount = 0; // frames that contributed, the first included
-    // Frames after the first that could not be joined (another size, or no
-    // overlap with the last joined frame). Frames dropped at the height cap
-    // are not counted here.
-    int unjoinedCount = 0;
+    // Frames after the last joined one that could not be joined (another
+    // size, or no overlap with it) although their content had moved on: the
+    // page went on past the image's end. A frame skipped between two joined
+    // ones loses nothing, nor does one whose content moved by only a few rows;
+    // neither is counted, nor are frames dropped at the height cap.
+    int lostAtEndCount = 0;
     bool reachedHeightCap = false;
 };
 

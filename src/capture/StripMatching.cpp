@@ -126,4 +126,20 @@ std::optional<int> findOverlap(const SampledGrey &reference, int stripRows,
     return std::nullopt;
 }
 
+bool barelyMoved(const SampledGrey &reference, int stripRows, const SampledGrey &frame)
+{
+    if (reference.columns != frame.columns || reference.rows != frame.rows)
+        return false;
+    const int range = frame.rows - stripRows;
+    if (range < 0)
+        return false; // the strip is taller than the frame: nothing to compare
+    const uint8_t *strip = reference.row(range);
+    for (int y = std::max(range - bottomMargin + 1, 0); y <= range; ++y) {
+        const std::optional<double> d = difference(strip, frame.row(y), frame.columns, stripRows);
+        if (d && *d < matchThreshold)
+            return true;
+    }
+    return false;
+}
+
 } // namespace zorv::stripMatching

@@ -53,6 +53,11 @@ int stripHeight(int height);
 std::optional<int> findOverlap(const SampledGrey &reference, int stripRows,
                                const SampledGrey &frame);
 
+// Whether the strip lies in `frame` below every offset findOverlap tries, at
+// most where it was: the content moved by fewer rows than a match must reveal,
+// so the frame shows next to nothing that the reference lacks.
+bool barelyMoved(const SampledGrey &reference, int stripRows, const SampledGrey &frame);
+
 } // namespace stripMatching
 
 } // namespace zorv

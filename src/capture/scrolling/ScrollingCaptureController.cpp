@@ -58,13 +58,13 @@ std::optional<QString>
 ScrollingCaptureController::shortfallNotice(const ScrollStitcher::Result &result)
 {
     QStringList parts;
-    if (result.unjoinedCount == 1)
-        parts.append(QStringLiteral("1 grab could not be joined: the image ends where joining "
-                                    "stopped."));
-    else if (result.unjoinedCount > 1)
-        parts.append(QStringLiteral("%1 grabs could not be joined: the image ends where joining "
-                                    "stopped.")
-                         .arg(result.unjoinedCount));
+    if (result.lostAtEndCount == 1)
+        parts.append(QStringLiteral("1 grab could not be joined: the page goes on past the "
+                                    "image's end."));
+    else if (result.lostAtEndCount > 1)
+        parts.append(QStringLiteral("%1 grabs could not be joined: the page goes on past the "
+                                    "image's end.")
+                         .arg(result.lostAtEndCount));
     if (result.reachedHeightCap)
         parts.append(QStringLiteral("The page was cut at %1 rows.")
                          .arg(QLocale(QLocale::English).toString(heightCapRows)));
@@ -173,20 +173,42 @@ void ScrollingCaptureController::finish()
 {
     if (!m_capturing)
         return;
+    const bool atLimit = m_frames.size() >= m_maxFrames;
     stop();
     QList<QImage> frames = std::exchange(m_frames, {});
-    m_lastFingerprint.reset();
+    std::optional<QByteArray> lastFingerprint = std::exchange(m_lastFingerprint, std::nullopt);
     Ended ended = std::exchange(m_ended, {});
+    if (atLimit || frames.isEmpty()) {
+        stitch(std::move(frames), ended);
+        return;
+    }
+    // Done pressed right after a scroll: what moved in since the last tick
+    // would be missing from the page's end, so the region is grabbed once more.
+    ++m_generation; // a tick's grab still out is dropped on arrival
+    QPointer<ScrollingCaptureController> self(this);
+    m_services.grab(m_rect,
+                    [self, frames = std::move(frames), lastFingerprint = std::move(lastFingerprint),
+                     ended](const CaptureResult &result) mutable {
+                        if (!self)
+                            return;
+                        if (result && ScrollFingerprint::of(result.value()) != lastFingerprint)
+                            frames.append(result.value());
+                        self->stitch(std::move(frames), ended);
+                    });
+}
+
+void ScrollingCaptureController::stitch(QList<QImage> frames, const Ended &ended)
+{
     if (frames.size() < 2) {
         const QString message = QStringLiteral("Scroll further to capture more than one screen");
         toast(message, scrollSymbol, noticeSeconds);
         end(ended, {ScrollingEnd::Status::failed, {}, message});
         return;
     }
-    auto stitch = m_services.stitch;
-    QtConcurrent::run([stitch, frames = std::move(frames)] {
+    auto stitcher = m_services.stitch;
+    QtConcurrent::run([stitcher, frames = std::move(frames)] {
         // Held as optional: the future's type must have a default value.
-        return std::optional<StitchOutcome>(stitch(frames));
+        return std::optional<StitchOutcome>(stitcher(frames));
     }).then(this, [this, ended](const std::optional<StitchOutcome> &outcome) {
         stitched(*outcome, ended);
     });

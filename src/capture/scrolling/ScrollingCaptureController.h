@@ -84,6 +84,7 @@ class ScrollingCaptureController : public QObject
     void grabFrame();
     void grabbed(const CaptureResult &result, quint64 generation);
     void stop();
+    void stitch(QList<QImage> frames, const Ended &ended);
     void stitched(const Expected<ScrollStitcher::Result, ScrollStitcher::StitchError> &outcome,
                   const Ended &ended);
     void end(const Ended &ended, ScrollingEnd how);

@@ -93,7 +93,7 @@ TEST(ScrollStitcher, JoinsFramesCutFromAPageBackIntoThatPage)
         std::vector<int> tops; // page row at the top of each frame
         int height;            // of the result, which is the page from the first top
         int frameCount;
-        int unjoined = 0;
+        int lostAtEnd = 0; // frames after the last joined one whose content moved on
         bool cap = false;
         QImage::Format format = QImage::Format_ARGB32_Premultiplied;
         int resized = -1;   // this frame is one column narrower
@@ -134,18 +134,42 @@ TEST(ScrollStitcher, JoinsFramesCutFromAPageBackIntoThatPage)
         {"one colour adds H - s per frame", Page::uniform, {40, 120}, {0, 0, 0}, 300, 3},
         {"height cap", Page::text, {16, 1600}, capTops, 23200, 19, 0, true},
         {"height cap met exactly", Page::text, {16, 1600}, fullTops, 24000, 20, 0, true},
-        {"another size is skipped",
+        {"another size between is skipped",
          Page::text,
          {96, 120},
          {0, 40, 60, 80},
          200,
          3,
-         1,
+         0,
          false,
          premultiplied,
          2},
+        {"another size at the end is lost",
+         Page::text,
+         {96, 120},
+         {0, 40, 60, 80},
+         180,
+         3,
+         1,
+         false,
+         premultiplied,
+         3},
         {"scrolled too far, then on", Page::text, {96, 120}, {0, 50, 150, 200, 250}, 170, 2, 3},
-        {"scrolled too far, then back", Page::text, {96, 120}, {0, 50, 150, 120, 190}, 310, 4, 1},
+        {"scrolled too far, then back", Page::text, {96, 120}, {0, 50, 150, 120, 190}, 310, 4, 0},
+        // Fewer than 8 rows: not joined, but nothing is missing below the image.
+        {"last frames barely moved", Page::text, {96, 120}, {0, 40, 80, 84, 80}, 200, 3, 0},
+        {"barely moved, then too far", Page::text, {96, 120}, {0, 40, 80, 83, 200}, 200, 3, 1},
+        {"noisy frames, the last moved 3 rows",
+         Page::text,
+         {96, 120},
+         {0, 15, 47, 50},
+         167,
+         3,
+         0,
+         false,
+         premultiplied,
+         -1,
+         4},
         {"scrolling up joins nothing", Page::text, {96, 120}, {200, 180, 150, 130}, 120, 1, 3},
         // The strip (rows 90..119) reappears at offsets 36 and 76; the smaller wins.
         {"repeated lines tie", Page::periodic, {96, 120}, {0, 14, 28, 42}, 282, 4},
@@ -181,7 +205,7 @@ TEST(ScrollStitcher, JoinsFramesCutFromAPageBackIntoThatPage)
         EXPECT_EQ(r.image.height(), c.height);
         EXPECT_EQ(r.image.width(), c.frame.width());
         EXPECT_EQ(r.frameCount, c.frameCount);
-        EXPECT_EQ(r.unjoinedCount, c.unjoined);
+        EXPECT_EQ(r.lostAtEndCount, c.lostAtEnd);
         EXPECT_EQ(r.reachedHeightCap, c.cap);
         if (r.frameCount > 1) {
             EXPECT_EQ(r.image.format(), QImage::Format_ARGB32_Premultiplied);
@@ -204,7 +228,7 @@ TEST(ScrollStitcher, FailsOrReturnsTheFrameWhenThereIsNothingToJoin)
         const char *name;
         QList<QImage> frames;
         bool fails;
-        int unjoined = 0;
+        int lostAtEnd = 0;
     } cases[] = {
         {"no frames", {}, true},
         {"one null frame", {QImage()}, true},
@@ -224,7 +248,7 @@ TEST(ScrollStitcher, FailsOrReturnsTheFrameWhenThereIsNothingToJoin)
         }
         EXPECT_EQ(result.value().image.cacheKey(), c.frames.front().cacheKey());
         EXPECT_EQ(result.value().frameCount, 1);
-        EXPECT_EQ(result.value().unjoinedCount, c.unjoined);
+        EXPECT_EQ(result.value().lostAtEndCount, c.lostAtEnd);
     }
 }
 

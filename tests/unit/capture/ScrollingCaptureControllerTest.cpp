@@ -49,7 +49,7 @@ struct ScrollingTest : ::testing::Test {
                 return ScrollStitcher::stitch(frames);
             ScrollStitcher::Result result = stitchAnswer;
             result.image = frames.first();
-            result.frameCount = int(frames.size()) - result.unjoinedCount;
+            result.frameCount = int(frames.size()) - result.lostAtEndCount;
             return result;
         };
         services.startTimer = [this](int intervalMs, std::function<void()> onTick) {
@@ -127,8 +127,9 @@ TEST(ScrollingCaptureLimits, TheFirstGrabsMemorySetsTheFrameLimit)
         EXPECT_EQ(ScrollingCaptureController::maxFramesFor(bytes), frames) << bytes;
 }
 
-// Steps: n = the content moves, then a tick; t = a tick on unchanged content;
-// f = a tick whose grab fails; D, C = Done and ✕ clicked; R, E = Return, Escape.
+// Steps: n = the content moves, then a tick; m = it moves with no tick after;
+// t = a tick on unchanged content; f = a tick whose grab fails; D, C = Done
+// and ✕ clicked; R, E = Return, Escape.
 TEST_F(ScrollingTest, GrabsUntilDoneOrCancelAndTellsTheUser)
 {
     struct Case {
@@ -143,6 +144,10 @@ TEST_F(ScrollingTest, GrabsUntilDoneOrCancelAndTellsTheUser)
         {"ntnttnD", 4, ScrollingEnd::Status::stitched, "Stitched 4 frames"},
         {"fnfD", 2, ScrollingEnd::Status::stitched, "Stitched 2 frames"},
         {"nR", 2, ScrollingEnd::Status::stitched, "Stitched 2 frames"},
+        // Done right after a scroll: the last movement is grabbed, not lost.
+        {"mD", 2, ScrollingEnd::Status::stitched, "Stitched 2 frames"},
+        {"nnmR", 4, ScrollingEnd::Status::stitched, "Stitched 4 frames"},
+        {"nmC", 0, ScrollingEnd::Status::cancelled, cancelled},
         {"nnC", 0, ScrollingEnd::Status::cancelled, cancelled},
         {"nE", 0, ScrollingEnd::Status::cancelled, cancelled},
     };
@@ -159,6 +164,9 @@ TEST_F(ScrollingTest, GrabsUntilDoneOrCancelAndTellsTheUser)
             switch (*step) {
             case 'n':
                 tickWith(frame(++content));
+                break;
+            case 'm':
+                screen = frame(++content);
                 break;
             case 't':
             case 'f':
@@ -233,6 +241,7 @@ TEST_F(ScrollingTest, TheLimitSetByTheFirstGrabFinishesTheCaptureByItself)
     EXPECT_FALSE(controller->isCapturing());
     waitForEnd();
     EXPECT_EQ(stitchedFrames.load(), 120);
+    EXPECT_EQ(grabbedRects.size(), 120); // no grab past the limit
     EXPECT_EQ(ends.value(0).status, ScrollingEnd::Status::stitched);
 }
 
@@ -265,7 +274,7 @@ TEST_F(ScrollingTest, OneCaptureAndOneGrabAtATimeAndLateGrabsAreDropped)
 
 TEST_F(ScrollingTest, AShortPageIsToldAfterTheStitchedCount)
 {
-    stitchAnswer.unjoinedCount = 3;
+    stitchAnswer.lostAtEndCount = 3;
     stitchAnswer.reachedHeightCap = true;
     start();
     for (int n = 1; n <= 5; ++n)
