@@ -41,7 +41,7 @@ check "every named file exists" \
   "$XDG_DATA_HOME/Zorv/history.json"
 
 # Actions that are not built yet are refused with one line, not faked.
-out=$("$ZORV_BINARY" scrolling 2>&1) && fail "scrolling refused" || pass "scrolling refused"
+out=$("$ZORV_BINARY" recordGIF 2>&1) && fail "GIF recording refused" || pass "GIF recording refused"
 check "refusal is one line" test "$(echo "$out" | wc -l)" = 1
 
 # Scriptable captures: the command waits for the file and says how it went.
@@ -53,8 +53,9 @@ check "the capture is in the history too" wait_output 10 4 history_count
 check "the extension picks the format" test "$(identify -format %m "$journey_dir/out.jpg")" = JPEG
 check "--output - writes the PNG to standard output" \
   sh -c "timeout 20 '$ZORV_BINARY' fullScreen --output - | head -c 8 | grep -q PNG"
-"$ZORV_BINARY" area --output "$journey_dir/cancelled.png" & area_cmd=$!
+timeout 30 "$ZORV_BINARY" area --output "$journey_dir/cancelled.png" & area_cmd=$!
 wait_until 5 xdotool search --onlyvisible --name '^Zorv Selection$'
+wait_until 5 overlay_focused
 xdotool key Escape
 wait "$area_cmd" && rc=0 || rc=$?
 check "a cancelled selection exits 3 and writes nothing" \

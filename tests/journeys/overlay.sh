@@ -67,7 +67,7 @@ for how in escape click tiny; do
   xdotool key ctrl+shift+4
   wait_until 5 overlay_up || fail "overlay for $how"
   case "$how" in
-    escape) xdotool key Escape ;;
+    escape) wait_until 5 overlay_focused; xdotool key Escape ;;
     click) xdotool mousemove 700 700 click 1 ;;
     tiny) drag 700 700 702 760 ;;
   esac

@@ -59,3 +59,7 @@ finish() {
   echo "all checks passed"
 }
 trap 'stop_zorv' EXIT
+
+# The overlay has the keyboard: a key sent before the window manager has
+# focused it would go to the window below.
+overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Zorv Selection" ]; }
