@@ -61,6 +61,7 @@ struct StartInput {
     RecordingEngine::WriterFactory writers;
     std::shared_ptr<std::atomic<bool>> abandon;
     QPointer<RecordingEngine> engine;
+    RecordingSession::Failed failed;
     std::shared_ptr<FrameGrabber> grabber;
     std::shared_ptr<CursorSource> cursor;
     std::shared_ptr<ClickSource> clicks;
@@ -76,11 +77,7 @@ template <typename Result> Result openRecording(RecordingSources &sources, const
     result.path = config.outputPath;
     const QPointer<RecordingEngine> engine = in.engine;
     auto session = std::make_shared<RecordingSession>(
-        in.clock, config.fps, in.plan,
-        [engine](const QString &reason) {
-            onGuiThread(engine, [reason](RecordingEngine *e) { Q_EMIT e->systemStopped(reason); });
-        },
-        [engine](const QString &text) {
+        in.clock, config.fps, in.plan, in.failed, [engine](const QString &text) {
             onGuiThread(engine, [text](RecordingEngine *e) { Q_EMIT e->notice(text); });
         });
 
@@ -180,9 +177,15 @@ void RecordingEngine::start(const RecordingConfig &config, Started started)
                      m_writers,
                      std::make_shared<std::atomic<bool>>(false),
                      this,
+                     {},
                      nullptr,
                      nullptr,
                      nullptr};
+    input.failed = [engine = QPointer(this), generation = ++m_generation](const QString &reason) {
+        onGuiThread(engine, [generation, reason](RecordingEngine *e) {
+            e->sessionFailed(generation, reason);
+        });
+    };
     auto grabber = m_sources.frameGrabber(input.plan.area);
     if (!grabber)
         return answer(QStringLiteral("Recording failed: ") + grabber.error());
@@ -237,9 +240,27 @@ void RecordingEngine::finishStart(StartResult result, Started started)
     m_state = State::recording;
     m_session = std::move(result.session);
     m_lastPath = result.path;
+    m_failureReported = false;
+    const uint64_t generation = m_generation;
     started(std::nullopt);
     for (const QString &text : std::as_const(result.notices))
         Q_EMIT notice(text);
+    // A failure in the first frames came while the start had not answered;
+    // the controller hears of it only now that it knows the recording runs.
+    if (m_generation == generation && m_session) {
+        if (const std::optional<QString> reason = m_session->failure())
+            sessionFailed(generation, *reason);
+    }
+}
+
+void RecordingEngine::sessionFailed(uint64_t generation, const QString &reason)
+{
+    // A session already stopped, or one still starting, says nothing here: the
+    // first has been let go, the second is asked by finishStart().
+    if (m_state != State::recording || generation != m_generation || m_failureReported)
+        return;
+    m_failureReported = true;
+    Q_EMIT systemStopped(reason);
 }
 
 void RecordingEngine::answerStops(std::optional<QString> path)
@@ -299,6 +320,12 @@ void RecordingEngine::stop(Stopped stopped)
                       if (summary.finishError)
                           logLine(QStringLiteral("recording: finishing the file failed: ") +
                                   *summary.finishError);
+                      if (summary.frames == 0) {
+                          // Failed before its first frame: a video without a picture
+                          // is no recording, and the half file is ours to remove.
+                          QFile::remove(file);
+                          return std::nullopt;
+                      }
                       waitForSettledFile(file, clock, settleIntervalNs, settleReadings);
                       if (!QFileInfo::exists(file))
                           return std::nullopt;

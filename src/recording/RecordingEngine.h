@@ -63,6 +63,9 @@ class RecordingEngine : public Recorder
 
     void finishStart(StartResult result, Started started);
     void answerStops(std::optional<QString> path);
+    // A session's failure, on the GUI thread: told only while that session is
+    // the running recording, and only once.
+    void sessionFailed(uint64_t generation, const QString &reason);
 
     RecordingSources &m_sources;
     Displays m_displays;
@@ -74,6 +77,8 @@ class RecordingEngine : public Recorder
     std::shared_ptr<std::atomic<bool>> m_abandonStart;
     std::vector<Stopped> m_waitingStops; // stops that came while starting
     std::optional<QString> m_lastPath;
+    uint64_t m_generation = 0; // counts starts; names the session being started or run
+    bool m_failureReported = false;
 };
 
 // Waits until the file at `path` has had the same non-zero size at three

@@ -128,8 +128,18 @@ void RecordingSession::fail(const QString &reason)
     if (m_hasFailed.exchange(true))
         return;
     m_captureStop.store(true);
+    {
+        const std::lock_guard lock(m_lock);
+        m_failure = reason;
+    }
     if (m_failed)
         m_failed(reason);
+}
+
+std::optional<QString> RecordingSession::failure()
+{
+    const std::lock_guard lock(m_lock);
+    return m_failure;
 }
 
 bool RecordingSession::writeAudio(const AudioTimeline::Chunk &chunk)

@@ -67,6 +67,9 @@ class RecordingSession : public FrameSink
 
     static QString writerFailureText(const QString &error);
 
+    // The reason given to Failed, once it has been called; any thread.
+    std::optional<QString> failure();
+
   private:
     void encodeLoop();
     void fail(const QString &reason);
@@ -85,6 +88,7 @@ class RecordingSession : public FrameSink
     std::optional<AudioTimeline> m_audio; // guarded by m_lock; set by begin()
     bool m_encodeStop = false;            // guarded by m_lock
     int64_t m_lastStampNs = -1;           // guarded by m_lock
+    std::optional<QString> m_failure;     // guarded by m_lock
 
     int64_t m_t0 = 0;
     std::unique_ptr<VideoWriter> m_writer;

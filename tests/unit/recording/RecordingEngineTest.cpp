@@ -27,6 +27,8 @@ struct WriterLog {
     std::vector<int64_t> videoPts;
     int64_t audioFrames = 0;
     bool finished = false;
+    std::atomic<bool> failing{false};     // a write has begun to fail …
+    std::atomic<bool> holdFailure{false}; // … and waits for this to clear
 };
 
 class FakeWriter : public VideoWriter
@@ -44,8 +46,12 @@ class FakeWriter : public VideoWriter
     {
         if (frame.size() != m_log->config.frameSize)
             return fail(QStringLiteral("wrong frame size"));
-        if (m_failAfter >= 0 && int(m_log->videoPts.size()) >= m_failAfter)
+        if (m_failAfter >= 0 && int(m_log->videoPts.size()) >= m_failAfter) {
+            m_log->failing = true;
+            while (m_log->holdFailure.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
             return fail(QStringLiteral("Could not write: No space left on device"));
+        }
         m_log->videoPts.push_back(ptsUs);
         m_file.write("frame");
         m_file.flush();
@@ -319,21 +325,59 @@ TEST(RecordingEngine, StopDuringStartEndsTheStart)
 
 TEST(RecordingEngine, AWriterFailureStopsTheRecordingOnce)
 {
+    // Failing at the first frame, the failure comes while the start is still
+    // answering; it must still be told, and only after the start.
+    for (const int failAfter : {0, 5}) {
+        Fixture f;
+        f.failAfter = failAfter;
+        bool answered = false;
+        std::vector<std::pair<QString, bool>> reports; // reason, start answered by then
+        QObject::connect(&f.engine, &Recorder::systemStopped,
+                         [&](const QString &reason) { reports.emplace_back(reason, answered); });
+        const RecordingConfig config = f.config();
+        f.engine.start(config, [&](std::optional<QString>) { answered = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 3000)) << failAfter;
+        QTest::qWait(200); // frames keep coming due; no second report
+        ASSERT_EQ(reports.size(), 1u) << failAfter;
+        EXPECT_EQ(reports[0].first, QStringLiteral("the disk is full")) << failAfter;
+        EXPECT_TRUE(reports[0].second) << failAfter;
+        const auto stopped = f.stop();
+        ASSERT_TRUE(stopped.has_value()) << failAfter;
+        // What was written is kept; a file without a frame is no recording.
+        EXPECT_EQ(stopped->has_value(), failAfter > 0) << failAfter;
+        EXPECT_EQ(QFile::exists(config.outputPath), failAfter > 0) << failAfter;
+        EXPECT_EQ(f.log->videoPts.size(), size_t(failAfter));
+        EXPECT_TRUE(f.log->finished) << failAfter;
+        EXPECT_EQ(reports.size(), 1u) << failAfter;
+    }
+}
+
+TEST(RecordingEngine, AStoppedRecordingsFailureLeavesTheNextRunning)
+{
     Fixture f;
-    f.failAfter = 5;
+    f.failAfter = 3;
+    f.log->holdFailure = true;
     QSignalSpy systemStopped(&f.engine, &Recorder::systemStopped);
-    const RecordingConfig config = f.config();
-    ASSERT_TRUE(f.start(config).has_value());
-    ASSERT_TRUE(systemStopped.wait(3000));
-    QTest::qWait(200); // frames keep coming due; no second report
-    ASSERT_EQ(systemStopped.size(), 1);
-    EXPECT_EQ(systemStopped.at(0).at(0).toString(), QStringLiteral("the disk is full"));
-    const auto stopped = f.stop();
-    ASSERT_TRUE(stopped.has_value());
-    EXPECT_EQ(*stopped, config.outputPath); // what was written is kept
-    EXPECT_EQ(f.log->videoPts.size(), 5u);
-    EXPECT_TRUE(f.log->finished);
-    EXPECT_EQ(systemStopped.size(), 1);
+    const RecordingConfig first = f.config();
+    ASSERT_TRUE(f.start(first).has_value());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.log->failing.load(); }, 3000));
+    // Stopped while its last write is failing; the next starts meanwhile.
+    std::optional<std::optional<QString>> firstStopped;
+    f.engine.stop([&](std::optional<QString> path) { firstStopped = path; });
+    f.failAfter = -1;
+    RecordingConfig next = first;
+    next.outputPath = f.folder.filePath(QStringLiteral("next.mp4"));
+    f.logs[next.outputPath] = std::make_shared<WriterLog>();
+    const auto started = f.start(next);
+    ASSERT_TRUE(started.has_value());
+    EXPECT_FALSE(started->has_value());
+    f.log->holdFailure = false;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firstStopped.has_value(); }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(systemStopped.size(), 0);
+    EXPECT_EQ(*firstStopped, first.outputPath);
+    EXPECT_EQ(f.stop(), std::optional<QString>(next.outputPath));
+    EXPECT_TRUE(f.logs[next.outputPath]->finished);
 }
 
 TEST(RecordingEngine, AMissingOrLostMicrophoneIsANoticeNotAFailure)
