@@ -115,7 +115,7 @@ int runResident(int argc, char **argv, const Command &command)
     Platform::install(std::move(platform.value()));
 
     SignalWatcher signals; // SIGTERM, SIGINT, SIGHUP end the instance cleanly
-    QObject::connect(&signals, &SignalWatcher::signalled, &app, &QCoreApplication::quit);
+    QObject::connect(&signals, &SignalWatcher::signalled, &app, &standardServices::quit);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] {
         HotKeyCenter::shared().unregisterAll();
         HotKeyCenter::shared().clearTables();
@@ -136,8 +136,7 @@ int runResident(int argc, char **argv, const Command &command)
     SettingsWindowController settingsWindow(standardServices::settingsWindow(shortcuts));
     standardServices::setSettingsWindow(&settingsWindow);
     CommandRequests commandRequests(
-        coordinator,
-        [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); },
+        coordinator, &standardServices::quit,
         [&settingsWindow] { settingsWindow.open(SettingsTab::general); },
         &standardServices::showHistoryWindow);
     requests = &commandRequests;

@@ -28,6 +28,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <utility>
 
@@ -336,9 +337,7 @@ GlassMenuActions glassMenuActions(CaptureCoordinator &coordinator)
     actions.showHistory = &showHistoryWindow;
     actions.openSettings = &showSettingsWindow;
     actions.requestScreenAccess = [] { Platform::shared().requestScreenCapture(); };
-    actions.quit = [] {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    };
+    actions.quit = &quit;
     return actions;
 }
 
@@ -439,9 +438,8 @@ RecordingController &recording()
     services.pointer = [] { return QPointF(QCursor::pos()); };
     services.toast = toast();
     services.recordFile = [](const QString &path, CaptureKind kind, const QString &fileName,
-                             QSizeF pixelSize) -> std::optional<HistoryItem> {
-        const auto entry = HistoryStore::shared().recordFile(path, kind, fileName, pixelSize);
-        return entry ? std::optional(entry.value()) : std::nullopt;
+                             QSizeF pixelSize) {
+        return HistoryStore::shared().recordFileAsync(path, kind, fileName, pixelSize);
     };
     services.showQuickAccess = [](QuickAccessPayload payload) {
         quickAccess().show(std::move(payload));
@@ -455,6 +453,19 @@ RecordingController &recording()
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
                      [] { delete std::exchange(recordingController, nullptr); });
     return *recordingController;
+}
+
+void quit()
+{
+    const auto now = [] {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    if (!recordingController)
+        return now();
+    // A delivery that never completes must not keep Zorv from ending; the
+    // file then stays in the temporary folder, adopted at the next start.
+    QTimer::singleShot(std::chrono::seconds(30), qApp, now);
+    recordingController->finishThen(now);
 }
 
 } // namespace zorv::standardServices

@@ -68,5 +68,7 @@ QuickAccessPanelController &quickAccess();
 
 // The one recording controller and its engine, made on first use.
 RecordingController &recording();
+// Ends the instance; a recording that runs or is finishing is filed first.
+void quit();
 
 } // namespace zorv::standardServices

@@ -114,6 +114,7 @@ void RecordingController::start(const QRectF &rect, CaptureKind kind)
                 self->toast(*error, warningSymbol);
                 removeQuietly(config.outputPath);
                 self->m_starting = false;
+                self->releaseWaiters();
                 return;
             }
             self->m_kind = kind;
@@ -126,6 +127,9 @@ void RecordingController::start(const QRectF &rect, CaptureKind kind)
             if (self->m_services.windows)
                 self->showControls(self->m_services.screens(), screen);
             self->m_starting = false;
+            // Quitting was asked for while it started: finish it at once.
+            if (!self->m_waiters.empty())
+                self->finish(false);
         });
 }
 
@@ -173,10 +177,10 @@ void RecordingController::systemStopped(const QString &reason)
         return;
     logLine(QStringLiteral("recording stopped: ") + reason);
     toast(QStringLiteral("Recording stopped: ") + reason, warningSymbol);
-    finish(false);
+    finish(false, reason);
 }
 
-void RecordingController::finish(bool discard)
+void RecordingController::finish(bool discard, const QString &stoppedBecause)
 {
     const QSizeF pixelSize = m_pixelSize;
     const QString expected = m_outputPath;
@@ -187,57 +191,73 @@ void RecordingController::finish(bool discard)
         hud->deleteLater(); // its own button may be calling
     }
     Q_EMIT recordingChanged(false);
+    ++m_finishing;
 
     QPointer<RecordingController> self(this);
     m_services.recorder->stop(
-        [self, discard, pixelSize, expected](const std::optional<QString> &path) {
-            if (discard) {
+        [self, discard, pixelSize, expected, stoppedBecause](const std::optional<QString> &path) {
+            const bool keep = !discard && path && QFileInfo(*path).isFile();
+            if (!keep) {
                 // Whatever the recorder reports, the file named for it goes too.
                 if (path)
                     removeQuietly(*path);
-                removeQuietly(expected);
-                return;
-            }
-            if (!path || !QFileInfo(*path).isFile()) {
-                if (path)
-                    removeQuietly(*path);
+                if (discard)
+                    removeQuietly(expected);
+                if (self)
+                    self->finished();
                 return;
             }
             if (self)
-                self->deliverFile(*path, CaptureKind::recording, pixelSize);
+                self->deliverFile(*path, CaptureKind::recording, pixelSize, stoppedBecause);
         });
 }
 
-void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize)
+void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize,
+                                      const QString &stoppedBecause)
 {
     const QString ext = kind == CaptureKind::gif ? QStringLiteral("gif") : QStringLiteral("mp4");
     const QString fileName =
         Naming::fileName(m_services.settings->nameTemplate(), m_services.now(), ext);
-    const std::optional<HistoryItem> entry = m_services.recordFile(path, kind, fileName, pixelSize);
-    if (!entry)
-        removeQuietly(path);
-    const QString stored = entry ? entry->filePath : path;
+    whenReady(
+        m_services.recordFile(path, kind, fileName, pixelSize), this,
+        [this, path, kind, pixelSize, stoppedBecause](const std::optional<HistoryItem> &entry) {
+            if (!entry)
+                removeQuietly(path);
+            showDelivered(entry, entry ? entry->filePath : path, kind, pixelSize, stoppedBecause);
+        });
+}
+
+void RecordingController::showDelivered(const std::optional<HistoryItem> &entry,
+                                        const QString &stored, CaptureKind kind, QSizeF pixelSize,
+                                        const QString &stoppedBecause)
+{
     if (!m_services.thumbnail) {
-        present(entry, std::nullopt, kind, pixelSize);
+        present(entry, std::nullopt, kind, pixelSize, stoppedBecause);
         return;
     }
     // A file that yields no picture still gets its toast and panel.
     auto future = m_services.thumbnail(stored).onFailed([] { return std::optional<QImage>(); });
-    whenReady(future, this, [this, entry, kind, pixelSize](const std::optional<QImage> &thumbnail) {
-        present(entry, thumbnail, kind, pixelSize);
-    });
+    whenReady(
+        future, this,
+        [this, entry, kind, pixelSize, stoppedBecause](const std::optional<QImage> &thumbnail) {
+            present(entry, thumbnail, kind, pixelSize, stoppedBecause);
+        });
 }
 
 void RecordingController::present(const std::optional<HistoryItem> &entry,
                                   const std::optional<QImage> &thumbnail, CaptureKind kind,
-                                  QSizeF pixelSize)
+                                  QSizeF pixelSize, const QString &stoppedBecause)
 {
     const AppSettings &settings = *m_services.settings;
     if (settings.playSound() && !(m_services.playSound && m_services.playSound()) &&
         m_services.beep)
         m_services.beep();
     const bool gif = kind == CaptureKind::gif;
-    toast(gif ? QStringLiteral("GIF ready") : QStringLiteral("Recording saved"),
+    const QString done = gif ? QStringLiteral("GIF ready") : QStringLiteral("Recording saved");
+    // This toast takes the place of the one that said why the recording
+    // stopped, usually before it could be read: it carries the reason on.
+    toast(stoppedBecause.isEmpty() ? done
+                                   : done + QStringLiteral(" — stopped early: ") + stoppedBecause,
           QStringLiteral("checkmark.circle.fill"));
     if (settings.showQuickAccess() && m_services.showQuickAccess) {
         QuickAccessPayload payload;
@@ -251,6 +271,29 @@ void RecordingController::present(const std::optional<HistoryItem> &entry,
         m_services.showQuickAccess(std::move(payload));
     }
     Q_EMIT delivered(entry ? entry->filePath : QString());
+    finished();
+}
+
+void RecordingController::finishThen(std::function<void()> done)
+{
+    m_waiters.push_back(std::move(done));
+    if (m_recording)
+        finish(false);
+    releaseWaiters();
+}
+
+void RecordingController::finished()
+{
+    --m_finishing;
+    releaseWaiters();
+}
+
+void RecordingController::releaseWaiters()
+{
+    if (m_recording || m_starting || m_finishing > 0)
+        return;
+    for (const auto &done : std::exchange(m_waiters, {}))
+        done();
 }
 
 void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe,
@@ -262,39 +305,61 @@ void RecordingController::adoptLeftovers(recordingLeftovers::Probe probe,
         return recordingLeftovers::find(folder, before, probe);
     });
     whenReady(future, this, [this, done](const QList<RecordingLeftover> &leftovers) {
-        int kept = 0;
-        int removed = 0;
+        struct Tally {
+            int pending = 0;
+            int kept = 0;
+            int removed = 0;
+        };
+        auto tally = std::make_shared<Tally>();
+        const auto report = [this, tally, done] {
+            if (tally->pending > 0)
+                return;
+            if (tally->kept + tally->removed > 0)
+                logLine(QStringLiteral("recordings left by a crash: %1 kept in the history, %2 "
+                                       "removed")
+                            .arg(tally->kept)
+                            .arg(tally->removed));
+            if (tally->kept > 0)
+                toast(tally->kept == 1
+                          ? QStringLiteral("A recording cut short was kept in the history")
+                          : QStringLiteral("%1 recordings cut short were kept in the history")
+                                .arg(tally->kept),
+                      QStringLiteral("checkmark.circle.fill"));
+            if (done)
+                done();
+        };
+        const auto settle = [tally](const QString &path, bool kept) {
+            if (kept) {
+                ++tally->kept;
+            } else {
+                removeQuietly(path);
+                ++tally->removed;
+            }
+        };
+        ++tally->pending; // until every file is on its way
         for (const RecordingLeftover &leftover : leftovers) {
             // Another start of ours may have made this name its recording's file.
             if (leftover.path == m_outputPath && (m_recording || m_starting))
                 continue;
-            std::optional<HistoryItem> entry;
-            if (leftover.frameSize) {
-                const QString name = Naming::fileName(m_services.settings->nameTemplate(),
-                                                      leftover.modified, QStringLiteral("mp4"));
-                entry = m_services.recordFile(leftover.path, CaptureKind::recording, name,
-                                              QSizeF(*leftover.frameSize));
+            if (!leftover.frameSize) {
+                settle(leftover.path, false);
+                continue;
             }
-            if (entry) {
-                ++kept;
-            } else {
-                removeQuietly(leftover.path);
-                ++removed;
-            }
+            ++tally->pending;
+            const QString name = Naming::fileName(m_services.settings->nameTemplate(),
+                                                  leftover.modified, QStringLiteral("mp4"));
+            whenReady(m_services.recordFile(leftover.path, CaptureKind::recording, name,
+                                            QSizeF(*leftover.frameSize)),
+                      this,
+                      [tally, settle, report,
+                       path = leftover.path](const std::optional<HistoryItem> &entry) {
+                          settle(path, entry.has_value());
+                          --tally->pending;
+                          report();
+                      });
         }
-        if (kept + removed > 0)
-            logLine(QStringLiteral("recordings left by a crash: %1 kept in the history, %2 "
-                                   "removed")
-                        .arg(kept)
-                        .arg(removed));
-        if (kept > 0)
-            toast(
-                kept == 1
-                    ? QStringLiteral("A recording cut short was kept in the history")
-                    : QStringLiteral("%1 recordings cut short were kept in the history").arg(kept),
-                QStringLiteral("checkmark.circle.fill"));
-        if (done)
-            done();
+        --tally->pending;
+        report();
     });
 }
 

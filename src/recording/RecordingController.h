@@ -17,6 +17,7 @@
 #include <QSizeF>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace zorv
 {
@@ -35,9 +36,11 @@ struct RecordingServices {
     std::function<QList<RecordingScreen>()> screens;
     std::function<QPointF()> pointer;
     std::function<void(const QString &message, const QString &symbol, double seconds)> toast;
-    // Moves a finished file into the history; nothing when that failed.
-    std::function<std::optional<HistoryItem>(const QString &path, CaptureKind kind,
-                                             const QString &fileName, QSizeF pixelSize)>
+    // Moves a finished file into the history off the GUI thread (a copy of the
+    // whole recording when the temporary folder is on another file system);
+    // resolves on the GUI thread, with nothing when that failed.
+    std::function<QFuture<std::optional<HistoryItem>>(const QString &path, CaptureKind kind,
+                                                      const QString &fileName, QSizeF pixelSize)>
         recordFile;
     std::function<void(QuickAccessPayload)> showQuickAccess;
     // The capture sound; false when it cannot be played (then the beep).
@@ -70,6 +73,10 @@ class RecordingController : public QObject
     void cancel();
     // The recorder ended the recording by itself.
     void systemStopped(const QString &reason);
+    // Stops a running (or starting) recording and calls `done` once it and any
+    // recording still finishing are filed in the history; at once when none
+    // is. For quitting without losing the recording.
+    void finishThen(std::function<void()> done);
     // Recording files a crash left in the temporary folder go into the
     // history when their first frame decodes, else they are removed. Checked
     // off the GUI thread; `done` (for tests) runs when all are dealt with.
@@ -97,11 +104,18 @@ class RecordingController : public QObject
     void delivered(const QString &historyPath);
 
   private:
-    void finish(bool discard);
-    void deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize);
+    // `stoppedBecause`: why the system ended the recording, empty when the user did.
+    void finish(bool discard, const QString &stoppedBecause = {});
+    void deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize,
+                     const QString &stoppedBecause);
+    void showDelivered(const std::optional<HistoryItem> &entry, const QString &stored,
+                       CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause);
     void present(const std::optional<HistoryItem> &entry, const std::optional<QImage> &thumbnail,
-                 CaptureKind kind, QSizeF pixelSize);
+                 CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause);
     void toast(const QString &message, const QString &symbol) const;
+    // One finishing recording is filed (or thrown away).
+    void finished();
+    void releaseWaiters();
     QString temporaryDirectory() const;
     std::optional<RecordingScreen> screenFor(const QRectF &rect) const;
     void showControls(const QList<RecordingScreen> &screens, const RecordingScreen &screen);
@@ -111,6 +125,8 @@ class RecordingController : public QObject
     bool m_recording = false;
     bool m_starting = false;
     bool m_systemAudio = false;
+    int m_finishing = 0; // recordings stopped and not yet filed
+    std::vector<std::function<void()>> m_waiters;
     CaptureKind m_kind = CaptureKind::recording;
     QElapsedTimer m_startedAt;
     QSizeF m_pixelSize;

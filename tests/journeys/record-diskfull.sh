@@ -36,6 +36,9 @@ check "the user is told why" \
 import -window root "$journey_dir/desktop-diskfull.png"
 [ -z "${ZORV_SHOTS:-}" ] || cp "$journey_dir/desktop-diskfull.png" "$ZORV_SHOTS/"
 check "what was recorded reaches the history" wait_output 20 1 history_count
+# The saved toast replaces the one that said why: it must say it again.
+check "the saved toast still says why" \
+  wait_until 5 xdotool search --name '^Recording saved .* stopped early: the disk is full$'
 file=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[0]["filePath"])' \
   "$XDG_DATA_HOME/Zorv/history.json" 2>/dev/null || true)
 frames=$(ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames \

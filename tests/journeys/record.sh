@@ -67,12 +67,23 @@ report=$(grep -o 'recording: [0-9]* frames, [0-9]* dropped' "$journey_dir/zorv.l
 echo "log: $report"
 
 python3 - "$file" "$journey_dir" "$fps" "$steps" "$released" "$hud_seen" "$moved" "$clicked" "$stopped" "$report" \
-  "$(grep -o 'tone-latency-us [0-9]*' "$journey_dir/anim.log" || true)" \
-  "$(grep -o 'band-step [0-9]*' "$journey_dir/anim.log" | grep -o '[0-9]*' || echo -1)" <<'EOF' || failures=$((failures + 1))
+  "$journey_dir/anim.log" <<'EOF' || failures=$((failures + 1))
 import json, re, struct, subprocess, sys
 path, folder, fps, steps = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
 released, hud_seen, moved, clicked, stopped = map(float, sys.argv[5:10])
-report, tone_note, band_step = sys.argv[10], sys.argv[11], int(sys.argv[12])
+report = sys.argv[10]
+# What the animation program put on screen, on its own clock: the first paint
+# of each step, and the moment its tone starts to sound.
+paints, tone_at, tone_note = {}, None, ""
+for line in open(sys.argv[11]):
+    f = line.split()
+    if len(f) == 3 and f[0] == "paint":
+        paints.setdefault(int(f[1]), int(f[2]) / 1e9)
+    elif len(f) == 2 and f[0] == "tone-at-ns":
+        tone_at = int(f[1]) / 1e9
+    elif len(f) == 2 and f[0] == "tone-latency-us":
+        tone_note = line.strip()
+painted = sorted(paints)
 failed = 0
 def check(what, ok, detail=""):
     global failed
@@ -131,28 +142,39 @@ def px(i, x, y):
 def counter(i):
     return sum((px(i, 10 + b * 40 + 20, 10 + 45) > 128) << (11 - b) for b in range(12))
 values = [counter(i) for i in range(count)]
-# Each frame shows the step of the moment it was grabbed: video time minus
-# animation time stays put, within a frame and a step.
-lag = sorted(t - c / steps for t, c in zip(times, values))
-middle = lag[len(lag) // 2]
-worst = max(abs(x - middle) for x in lag)
-check("known frames at their times", worst <= 1 / fps + 1 / steps, f"worst {worst * 1000:.0f} ms over {count} frames")
+# A frame showing step c was grabbed while c was on screen: from c's first
+# paint until the program painted a later step. A loaded machine can starve
+# the program, which then shows an older step for a while; that is its own
+# lag, not the recording's, and its paint log says so. The video's time line
+# sits at a fixed offset from the program's clock: the median over frames.
+def shown_until(c):
+    later = next((s for s in painted if s > c), None)
+    return paints[later] - 1 / steps if later is not None else float("inf")
+offsets = sorted(t - paints[c] for t, c in zip(times, values) if c in paints)
+middle = offsets[len(offsets) // 2] if offsets else 0.0
+tol = 1 / fps + 1 / steps
+misplaced = [(round(t, 3), c) for t, c in zip(times, values)
+             if c not in paints or not paints[c] - tol <= t - middle <= shown_until(c) + tol]
+stale = sum(1 for s, n in zip(painted, painted[1:]) if n - s > 2)
+check("known frames at their times", count > 0 and not misplaced,
+      f"{len(misplaced)} of {count} frames off, first {misplaced[:3]}; the program skipped steps {stale} times")
+check("frames never go back in time", all(a <= b for a, b in zip(values, values[1:])))
 
 # The band shows from the step at which the tone began to sound: the tone
-# belongs at that step's place on the video's time line.
+# belongs at that moment's place on the video's time line.
 band = next((times[i] for i in range(count) if px(i, 10 + 240, 10 + 270 - 20) > 200), None)
 samples = subprocess.check_output(["ffmpeg", "-v", "error", "-i", path, "-map", "0:a", "-ac", "1",
     "-ar", "48000", "-f", "f32le", "-"])
 pcm = struct.unpack(f"<{len(samples) // 4}f", samples)
 onset = next((i / 48000 for i, s in enumerate(pcm) if abs(s) > 0.1), None)
-check("the tone and its band are both recorded", band is not None and onset is not None and band_step >= 0,
-      f"band {band}, tone {onset}, {tone_note}, band step {band_step}")
-if band is not None and onset is not None and band_step >= 0:
+check("the tone and its band are both recorded", band is not None and onset is not None and tone_at is not None,
+      f"band {band}, tone {onset}, {tone_note}, tone at {tone_at}")
+if band is not None and onset is not None and tone_at is not None:
     # A frame shows what was painted during the interval before it: on
     # average half a frame before its time stamp.
-    expected = band_step / steps + middle - 0.5 / fps
+    expected = tone_at + middle - 0.5 / fps
     check("tone within one frame of its place in the video", abs(onset - expected) <= 1 / fps,
-          f"tone {onset:.3f} s, its step at {expected:.3f} s, band first seen {band:.3f} s")
+          f"tone {onset:.3f} s, its moment at {expected:.3f} s, band first seen {band:.3f} s")
 
 # The pointer at (430, 380) is (240, 190) in the video; the program's grey is 40.
 near = lambda i, r0, r1: [px(i, 240 + dx, 190 + dy) for dx in range(-r1, r1 + 1) for dy in range(-r1, r1 + 1)

@@ -1,6 +1,7 @@
 #include "output/history/HistoryStore.h"
 
 #include "common/Log.h"
+#include "common/WhenReady.h"
 #include "output/FileWriter.h"
 #include "output/encoding/ImageEncoder.h"
 #include "output/history/Thumbnailer.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPromise>
 #include <QSet>
 #include <QStandardPaths>
 #include <QThreadPool>
@@ -341,6 +343,39 @@ FileResult<HistoryItem> HistoryStore::recordFile(const QString &path, CaptureKin
         makeItem(moved.value(), kind, int(pixelSize.width()), int(pixelSize.height()));
     insert(item);
     return item;
+}
+
+QFuture<std::optional<HistoryItem>> HistoryStore::recordFileAsync(const QString &path,
+                                                                  CaptureKind kind,
+                                                                  const QString &fileName,
+                                                                  QSizeF pixelSize)
+{
+    struct Moved {
+        QString path;
+        QString error;
+    };
+    auto promise = std::make_shared<QPromise<std::optional<HistoryItem>>>();
+    QFuture<std::optional<HistoryItem>> result = promise->future();
+    promise->start();
+    auto moved = QtConcurrent::run([path, media = mediaDirectory(), fileName] {
+        const FileResult<QString> done = FileWriter::moveNewFile(path, media, fileName);
+        return done ? Moved{done.value(), {}} : Moved{{}, done.error().description()};
+    });
+    // A store gone meanwhile leaves the future without a result; the moved
+    // file is taken up from the media folder at the next start.
+    whenReady(moved, this, [this, promise, kind, pixelSize](const Moved &moved) {
+        if (moved.path.isEmpty()) {
+            logLine(QStringLiteral("history move failed: ") + moved.error);
+            promise->addResult(std::optional<HistoryItem>());
+        } else {
+            const HistoryItem item =
+                makeItem(moved.path, kind, int(pixelSize.width()), int(pixelSize.height()));
+            insert(item);
+            promise->addResult(item);
+        }
+        promise->finish();
+    });
+    return result;
 }
 
 FileResult<HistoryItem> HistoryStore::recordImage(const QImage &image,

@@ -38,6 +38,11 @@ class HistoryStore : public QObject
     // Moves a finished capture file into the media directory.
     FileResult<HistoryItem> recordFile(const QString &path, CaptureKind kind,
                                        const QString &fileName, QSizeF pixelSize);
+    // The same with the move off the main thread: between file systems it is a
+    // copy of a whole recording. The entry is inserted on the main thread and
+    // then resolves the future; nothing on failure (logged, source untouched).
+    QFuture<std::optional<HistoryItem>> recordFileAsync(const QString &path, CaptureKind kind,
+                                                        const QString &fileName, QSizeF pixelSize);
     // Stores an image capture: `data` when given, else the image as PNG (under
     // a .png name).
     FileResult<HistoryItem> recordImage(const QImage &image, const std::optional<QByteArray> &data,

@@ -7,9 +7,12 @@
 //   zorv-record-anim X Y W H STEPS_PER_SECOND TONE_STEP
 //
 // With ZORV_ANIM_NOISE set, the lower half shows noise that does not compress.
-// Prints "tone-latency-us N" once the tone was queued (the sound server's
-// playback delay, which the band waits for) and "band-step N", the step from
-// which the band shows, when the tone starts to sound.
+// Prints "paint STEP NS" the first time it paints each step (NS on its own
+// clock), so a check can tell which step was on screen when, even while the
+// program was starved; "tone-latency-us N" once the tone was queued (the sound
+// server's playback delay) and "tone-at-ns N", the moment on its own clock
+// the tone starts to sound, worked out on the sound thread so a busy GUI
+// thread cannot shift it; the band shows from the step of that moment.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -39,13 +42,21 @@ class Anim : public QWidget
         connect(timer, &QTimer::timeout, this, [this] { update(); });
         timer->start(4);
     }
-    qint64 step() const { return m_clock.nsecsElapsed() * m_rate / 1'000'000'000; }
+    qint64 nsecs() const { return m_clock.nsecsElapsed(); }
+    qint64 stepAt(qint64 ns) const { return ns * m_rate / 1'000'000'000; }
+    qint64 step() const { return stepAt(nsecs()); }
     void setBandFrom(qint64 step) { m_bandFrom = step; }
 
   protected:
     void paintEvent(QPaintEvent *) override
     {
-        const qint64 n = step();
+        const qint64 ns = nsecs();
+        const qint64 n = stepAt(ns);
+        if (n != m_painted) {
+            m_painted = n;
+            std::printf("paint %lld %lld\n", n, ns);
+            std::fflush(stdout);
+        }
         QPainter p(this);
         p.fillRect(rect(), QColor(40, 40, 40));
         const int block = width() / 12;
@@ -71,6 +82,7 @@ class Anim : public QWidget
     int m_rate;
     int m_toneStep;
     qint64 m_bandFrom = -1;
+    qint64 m_painted = -1;
     bool m_noise = qEnvironmentVariableIsSet("ZORV_ANIM_NOISE");
     QRandomGenerator m_random{7};
 };
@@ -117,16 +129,17 @@ int main(int argc, char **argv)
             if (pa_simple_write(s, samples.data(), samples.size() * sizeof(float), &error) < 0)
                 return;
             if (toneSample == piece) {
+                // The piece just written holds the tone's start: it sounds
+                // once what is buffered ahead of it has played.
                 const pa_usec_t latency = pa_simple_get_latency(s, &error);
-                const qint64 startsInMs = (qint64(latency) - 10'000) / 1000;
-                std::printf("tone-latency-us %llu\n", (unsigned long long)latency);
+                const qint64 at = anim.nsecs() + (qint64(latency) - 10'000) * 1000;
+                std::printf("tone-latency-us %llu\ntone-at-ns %lld\n", (unsigned long long)latency,
+                            at);
                 std::fflush(stdout);
-                QMetaObject::invokeMethod(&anim, [&anim, startsInMs] {
-                    QTimer::singleShot(int(std::max<qint64>(0, startsInMs)), &anim, [&anim] {
-                        anim.setBandFrom(anim.step());
-                        std::printf("band-step %lld\n", anim.step());
-                        std::fflush(stdout);
-                    });
+                QMetaObject::invokeMethod(&anim, [&anim, at] {
+                    anim.setBandFrom(anim.stepAt(at));
+                    std::printf("band-step %lld\n", anim.stepAt(at));
+                    std::fflush(stdout);
                 });
             }
         }

@@ -278,16 +278,26 @@ TEST_F(HistoryStoreTest, FilesAreNamedAfterWhatIsWrittenAndMoveInUnderUniqueName
     EXPECT_EQ(given.fileName, "c.jpg");
     EXPECT_EQ(test::readFile(given.filePath), "jpeg");
 
-    // From another file system, where one is at hand, the move becomes a copy.
+    // From another file system, where one is at hand, the move becomes a copy;
+    // the asynchronous path (odd rounds) gives the same entries.
     QStringList sources = {temp.dir.filePath("zorv-0.mp4"), temp.dir.filePath("zorv-1.mp4")};
     const QTemporaryDir other("/dev/shm/zorv-test-XXXXXX");
     if (other.isValid())
-        sources.append(other.filePath("zorv-2.mp4"));
+        sources << other.filePath("zorv-2.mp4") << other.filePath("zorv-3.mp4");
     for (qsizetype i = 0; i < sources.size(); ++i) {
         ASSERT_TRUE(test::writeFile(sources[i], QByteArray::number(i)));
-        const HistoryItem item =
-            store->recordFile(sources[i], CaptureKind::recording, "clip.mp4", {1280.9, 720.2})
-                .value();
+        const auto recordFile = [&] {
+            if (i % 2 == 0)
+                return store
+                    ->recordFile(sources[i], CaptureKind::recording, "clip.mp4", {1280.9, 720.2})
+                    .value();
+            auto future = store->recordFileAsync(sources[i], CaptureKind::recording, "clip.mp4",
+                                                 {1280.9, 720.2});
+            EXPECT_TRUE(QTest::qWaitFor([&] { return future.isFinished(); }));
+            EXPECT_EQ(store->items().first(), future.result().value());
+            return future.result().value();
+        };
+        const HistoryItem item = recordFile();
         EXPECT_FALSE(QFile::exists(sources[i]));
         EXPECT_EQ(test::readFile(item.filePath), QByteArray::number(i));
         EXPECT_EQ(QSize(item.pixelWidth, item.pixelHeight), QSize(1280, 720));
@@ -306,6 +316,14 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
         EXPECT_EQ(
             store->recordFile(missing, CaptureKind::recording, "m.mp4", {1, 1}).error().reason(),
             Reason::sourceUnreadable);
+        // Asynchronously: no entry, and the source stays where it was.
+        const QString source = temp.dir.filePath("zorv-a.mp4");
+        ASSERT_TRUE(test::writeFile(source, "video"));
+        auto failed = store->recordFileAsync(source, CaptureKind::recording,
+                                             QString(300, 'v') + ".mp4", {1, 1});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return failed.isFinished(); }));
+        EXPECT_EQ(failed.result(), std::nullopt);
+        EXPECT_EQ(test::readFile(source), "video");
         EXPECT_EQ(record(*store, "n", QSize()).error().reason(), Reason::encodingFailed);
         EXPECT_EQ(record(*store, QString(300, 'w') + ".png").error().reason(), Reason::nameTooLong);
         // An index that cannot be replaced keeps the change in memory.
@@ -315,8 +333,8 @@ TEST_F(HistoryStoreTest, FailuresAreLoggedAndAddNothing)
     QStringList causes;
     for (const QString &line : log.split('\n', Qt::SkipEmptyParts))
         causes.append(line.section(':', 0, 1));
-    EXPECT_EQ(causes, QStringList({"Zorv: history move failed", "Zorv: history write failed",
-                                   "Zorv: history persist failed"}));
+    EXPECT_EQ(causes, QStringList({"Zorv: history move failed", "Zorv: history move failed",
+                                   "Zorv: history write failed", "Zorv: history persist failed"}));
     EXPECT_TRUE(log.contains(missing) && log.contains("too long"));
     EXPECT_EQ(store->items().size(), 1);
     EXPECT_EQ(test::folderEntries(media()), QStringList({"p.png"}));

@@ -42,9 +42,8 @@ struct RecordingWorld : ::testing::Test {
             toasts.append(message);
         };
         services.recordFile = [this](const QString &path, CaptureKind kind, const QString &name,
-                                     QSizeF size) -> std::optional<HistoryItem> {
-            const auto entry = history->recordFile(path, kind, name, size);
-            return entry ? std::optional(entry.value()) : std::nullopt;
+                                     QSizeF size) {
+            return history->recordFileAsync(path, kind, name, size);
         };
         services.showQuickAccess = [this](QuickAccessPayload payload) {
             panels.append(std::move(payload));
@@ -197,8 +196,52 @@ TEST_F(RecordingWorld, TheSystemsStopKeepsWhatWasRecordedAndSaysWhy)
     Q_EMIT recorder.systemStopped(QStringLiteral("the disk is full"));
     settle();
     EXPECT_EQ(history->items().size(), 1);
-    EXPECT_EQ(toasts, (QStringList{QStringLiteral("Recording stopped: the disk is full"),
-                                   QStringLiteral("Recording saved")}));
+    // The second toast replaces the first at once: it must still say why.
+    EXPECT_EQ(toasts,
+              (QStringList{QStringLiteral("Recording stopped: the disk is full"),
+                           QStringLiteral("Recording saved — stopped early: the disk is full")}));
+}
+
+// Quitting waits until the recording is in the history, whatever state it is in.
+TEST_F(RecordingWorld, FinishingBeforeQuittingFilesTheRecordingFirst)
+{
+    enum class State { idle, starting, failingStart, recording, finishing };
+    const struct {
+        const char *name;
+        State state;
+        int filed;
+    } cases[] = {
+        {"no recording", State::idle, 0},
+        {"starting", State::starting, 1},
+        {"a start that fails", State::failingStart, 0},
+        {"recording", State::recording, 1},
+        {"stopped, not yet filed", State::finishing, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        if (c.state != State::idle)
+            controller->start(QRectF(100, 100, 640, 360), CaptureKind::recording);
+        if (c.state == State::recording || c.state == State::finishing)
+            recorder.answerStart();
+        if (c.state == State::finishing)
+            controller->stop();
+        int done = 0;
+        controller->finishThen([&] {
+            EXPECT_EQ(history->items().size(), c.filed);
+            ++done;
+        });
+        if (c.state == State::starting || c.state == State::failingStart)
+            recorder.answerStart(c.state == State::failingStart
+                                     ? std::optional(QStringLiteral("Recording failed: no"))
+                                     : std::nullopt);
+        EXPECT_EQ(done, c.filed ? 0 : 1);
+        EXPECT_FALSE(controller->isRecording());
+        if (c.state != State::idle)
+            settle();
+        EXPECT_EQ(done, 1);
+        EXPECT_EQ(history->items().size(), c.filed);
+    }
 }
 
 TEST_F(RecordingWorld, ASecondStartIsIgnoredAndAFailedStartLeavesNothing)
@@ -236,6 +279,22 @@ TEST_F(RecordingWorld, WithoutThePanelOnlyTheToastFollowsAndTheEntryStays)
     EXPECT_TRUE(panels.isEmpty());
     EXPECT_EQ(toasts, QStringList{QStringLiteral("Recording saved")});
     EXPECT_EQ(sounds + beeps, 0);
+}
+
+TEST_F(RecordingWorld, AFileTheHistoryCannotTakeIsRemovedAndStillAnnounced)
+{
+    QDir(history->mediaDirectory()).removeRecursively();
+    ASSERT_TRUE(writeFile(history->mediaDirectory(), "in the way"));
+    startRecording();
+    const QString output = outputPath();
+    controller->stop();
+    settle();
+    EXPECT_TRUE(history->items().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(output));
+    EXPECT_EQ(toasts, QStringList{QStringLiteral("Recording saved")});
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_EQ(panels[0].filePath, std::nullopt);
+    EXPECT_EQ(panels[0].historyID, std::nullopt);
 }
 
 TEST_F(RecordingWorld, TheScaleIsThatOfTheScreenHoldingTheAreasCentre)
