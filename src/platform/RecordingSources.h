@@ -103,9 +103,10 @@ class RecordingSources
     virtual std::unique_ptr<ClickSource> clicks(const RecordingArea &area) = 0;
     // `deviceID` chooses a microphone; empty means the server's default. For
     // systemOutput it is ignored: the monitor of the default output is used.
-    virtual Expected<std::unique_ptr<AudioCapture>, QString>
-    audio(AudioInput input, const QString &deviceID, AudioCapture::Samples samples,
-          AudioCapture::Lost lost) = 0;
+    virtual Expected<std::unique_ptr<AudioCapture>, QString> audio(AudioInput input,
+                                                                   const QString &deviceID,
+                                                                   AudioCapture::Samples samples,
+                                                                   AudioCapture::Lost lost) = 0;
 };
 
 } // namespace zorv

@@ -14,9 +14,9 @@ namespace zorv
 enum class VideoCodec { h264, hevc };
 
 struct VideoWriterConfig {
-    QString path;     // the MPEG-4 file to create; must not exist yet
-    QSize frameSize;  // of every frame passed in; both sides even
-    int fps = 30;     // the nominal rate written in the file
+    QString path;    // the MPEG-4 file to create; must not exist yet
+    QSize frameSize; // of every frame passed in; both sides even
+    int fps = 30;    // the nominal rate written in the file
     VideoCodec codec = VideoCodec::h264;
     bool audio = false; // one AAC track, 48 kHz stereo
 };
