@@ -77,25 +77,12 @@ bool X11FrameGrabber::attachSegment()
     const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_x.get(), &xcb_shm_id);
     if (!shm || !shm->present)
         return false;
-    const size_t bytes = size_t(m_readable.width()) * m_readable.height() * 4;
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0)
+    const std::optional<SharedSegment> segment =
+        attachSharedSegment(m_x.get(), size_t(m_readable.width()) * m_readable.height() * 4);
+    if (!segment)
         return false;
-    void *address = shmat(id, nullptr, 0);
-    if (address == reinterpret_cast<void *>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
-        return false;
-    }
-    const xcb_shm_seg_t segment = xcb_generate_id(m_x.get());
-    XcbReply<xcb_generic_error_t> error(
-        xcb_request_check(m_x.get(), xcb_shm_attach_checked(m_x.get(), segment, id, 0)));
-    shmctl(id, IPC_RMID, nullptr); // gone with the last detach
-    if (error) {
-        shmdt(address);
-        return false;
-    }
-    m_segment = segment;
-    m_shm = address;
+    m_segment = segment->id;
+    m_shm = segment->address;
     return true;
 }
 

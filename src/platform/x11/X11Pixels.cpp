@@ -78,6 +78,28 @@ QImage imageFromPixels(const uchar *data, int width, int height, int stride, int
     return image;
 }
 
+std::optional<SharedSegment> attachSharedSegment(xcb_connection_t *connection, size_t bytes)
+{
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0)
+        return std::nullopt;
+    void *address = shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void *>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return std::nullopt;
+    }
+    const xcb_shm_seg_t segment = xcb_generate_id(connection);
+    XcbReply<xcb_generic_error_t> error(
+        xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, id, 0)));
+    // Marked for removal now, so the segment goes away with the last detach.
+    shmctl(id, IPC_RMID, nullptr);
+    if (error) {
+        shmdt(address);
+        return std::nullopt;
+    }
+    return SharedSegment{segment, address};
+}
+
 X11Pixels::X11Pixels(xcb_connection_t *connection, xcb_screen_t *screen, const X11Atoms &atoms,
                      bool releaseWhenIdle)
     : m_connection(connection), m_root(screen->root), m_atoms(atoms),
@@ -138,26 +160,13 @@ bool X11Pixels::reserveSegment()
 {
     if (m_shmAddress)
         return true;
-    const int id = shmget(IPC_PRIVATE, segmentBytes, IPC_CREAT | 0600);
-    if (id < 0)
-        return false;
-    void *address = shmat(id, nullptr, 0);
-    if (address == reinterpret_cast<void *>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
+    const std::optional<SharedSegment> segment = attachSharedSegment(m_connection, segmentBytes);
+    if (!segment) {
+        m_shmAvailable = false;
         return false;
     }
-    const xcb_shm_seg_t segment = xcb_generate_id(m_connection);
-    XcbReply<xcb_generic_error_t> error(
-        xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, segment, id, 0)));
-    // Marked for removal now, so the segment goes away with the last detach.
-    shmctl(id, IPC_RMID, nullptr);
-    if (error) {
-        shmdt(address);
-        m_shmAvailable = false; // a remote server, most likely
-        return false;
-    }
-    m_segment = segment;
-    m_shmAddress = address;
+    m_segment = segment->id;
+    m_shmAddress = segment->address;
     return true;
 }
 

@@ -8,11 +8,21 @@
 #include <QRect>
 #include <QSet>
 #include <QTimer>
+#include <optional>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
 namespace zorv
 {
+
+// A private shared-memory segment attached to the X server.
+struct SharedSegment {
+    xcb_shm_seg_t id = 0;
+    void *address = nullptr;
+};
+// Creates one of `bytes` and attaches it; nullopt when either fails (a remote
+// server, most likely). The segment goes away with the last detach.
+std::optional<SharedSegment> attachSharedSegment(xcb_connection_t *connection, size_t bytes);
 
 // Reads pixels from the X server: the screen as shown, the screen composed
 // without some top-level windows, and one top-level's own pixels. Images come
