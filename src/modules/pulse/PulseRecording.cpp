@@ -199,10 +199,10 @@ zorv_pulse_start_recording(int monitor, const char *source, int timeoutMs, ZorvP
             break;
         }
         if (state == PA_CONTEXT_READY && !r->stream) {
-            const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, sampleRate, channels};
+            const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, sampleRate, channels};
             pa_channel_map map;
             pa_channel_map_init_stereo(&map);
-            r->stream = pa_stream_new(r->context, "Zorv recording", &spec, &map);
+            r->stream = pa_stream_new(r->context, "Zorv recording", &sampleFormat, &map);
             if (!r->stream) {
                 say(problem, problemSize, "the sound server refused the recording");
                 break;
@@ -211,7 +211,7 @@ zorv_pulse_start_recording(int monitor, const char *source, int timeoutMs, ZorvP
             pa_stream_set_read_callback(r->stream, &readable, r);
             pa_buffer_attr attr;
             memset(&attr, 0xFF, sizeof attr); // the server's choice for all but the fragment
-            attr.fragsize = uint32_t(pa_usec_to_bytes(fragmentUsec, &spec));
+            attr.fragsize = uint32_t(pa_usec_to_bytes(fragmentUsec, &sampleFormat));
             // A chosen microphone that goes away ends the stream instead of
             // silently recording another one.
             const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY |

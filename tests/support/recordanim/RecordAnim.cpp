@@ -106,12 +106,12 @@ int main(int argc, char **argv)
     // in 10 ms pieces with little buffered, so the tone's start is known to
     // within a few milliseconds; the band appears when it starts to sound.
     std::thread([&anim, toneStep] {
-        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, rate, 1};
+        pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32LE, rate, 1};
         const uint32_t piece = rate / 100;
         pa_buffer_attr attr{uint32_t(-1), piece * 4 * 2, uint32_t(-1), uint32_t(-1), uint32_t(-1)};
         int error = 0;
         pa_simple *s = pa_simple_new(nullptr, "zorv-record-anim", PA_STREAM_PLAYBACK, nullptr,
-                                     "tone", &spec, nullptr, &attr, &error);
+                                     "tone", &sampleFormat, nullptr, &attr, &error);
         if (!s) {
             std::fprintf(stderr, "no sound server: %d\n", error);
             return;
