@@ -13,6 +13,7 @@ build_pkgs=(
   libspng-dev zlib1g-dev libheif-dev libcanberra-dev libpulse-dev
   libtesseract-dev tesseract-ocr-eng tesseract-ocr
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  libimagequant-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev
   dpkg-dev desktop-file-utils appstream
