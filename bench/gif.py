@@ -41,7 +41,7 @@ def make_source(path):
     with open(text, "w") as f:
         f.write(lines.replace("\\n", "\n"))
     graph = (
-        f"gradients=s=1920x1080:r=30:d={seconds}:speed=0.02:n=4[bg];"
+        f"gradients=s=1920x1080:r=30:d={seconds}:speed=0.02:n=4:seed=7[bg];"
         f"testsrc2=s=640x400:r=30:d={seconds}[w1];"
         f"color=c=white:s=700x500:r=30:d={seconds},"
         f"drawtext=fontfile={font}:textfile={text}:fontsize=18:x=10:y=10-t*60[w2];"
