@@ -4,7 +4,7 @@
 // After the first frame only the rectangle that changed is written, and its
 // pixels that still look as shown are transparent: a still background stays
 // exactly as it is (no dither crawl) and costs almost nothing.
-//     bench_gif_liq WIDTH HEIGHT FPS OUT.gif [SPEED] [THRESHOLD]
+//     bench_gif_liq WIDTH HEIGHT FPS OUT.gif [SPEED] [THRESHOLD] [DITHER]
 #include "recording/GIFSchedule.h"
 
 #include <algorithm>
@@ -36,9 +36,10 @@ int main(int argc, char **argv)
         return 2;
     }
     const int width = std::atoi(argv[1]), height = std::atoi(argv[2]), fps = std::atoi(argv[3]);
-    const int speed = argc > 5 ? std::atoi(argv[5]) : 4;
+    const int speed = argc > 5 ? std::atoi(argv[5]) : 6;
     // Largest channel difference still taken as unchanged.
-    const int threshold = argc > 6 ? std::atoi(argv[6]) : 4;
+    const int threshold = argc > 6 ? std::atoi(argv[6]) : 2;
+    const float dither = argc > 7 ? float(std::atof(argv[7])) : 1.0f;
     int error = 0;
     GifFileType *gif = EGifOpenFileName(argv[4], false, &error);
     if (!gif) {
@@ -89,7 +90,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "quantize failed\n");
             return 1;
         }
-        liq_set_dithering_level(result, 1.0f);
+        liq_set_dithering_level(result, dither);
         liq_write_remapped_image(result, image, indices.data(), indices.size());
         const liq_palette *palette = liq_get_palette(result);
         ColorMapObject *map = GifMakeMapObject(256, nullptr);
