@@ -5,7 +5,7 @@
 // pixels that still look as shown are transparent: a still background stays
 // exactly as it is (no dither crawl) and costs almost nothing.
 //     bench_gif_liq WIDTH HEIGHT FPS OUT.gif [SPEED] [THRESHOLD] [DITHER]
-#include "recording/GIFSchedule.h"
+#include "recording/gif/GIFSchedule.h"
 
 #include <algorithm>
 #include <cstdio>

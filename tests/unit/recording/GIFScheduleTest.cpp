@@ -1,4 +1,4 @@
-#include "recording/GIFSchedule.h"
+#include "recording/gif/GIFSchedule.h"
 
 #include <gtest/gtest.h>
 #include <vector>
