@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTransform>
 #include <cmath>
 #include <cstring>
 #include <gif_lib.h>
@@ -127,7 +128,7 @@ DecodedGIF decodeGIF(const QString &path)
     return decoded;
 }
 
-enum class Form { finished, cutShort, withoutLength };
+enum class Form { finished, cutShort, withoutLength, turned };
 
 // The GIF shows the source frame of its time, at the fitted size, with whole
 // hundredths that add up to the time played; it loops forever.
@@ -155,6 +156,8 @@ TEST(GIFEncoder, ConvertsKnownFrames)
          {0, 3, 6, 9, 12, 15, 18, 21, 24, 27}, -1},
         {"length told by the frames", Form::withoutLength, {320, 180}, 30, 45, 10, 160,
          {160, 90}, everyThird, 150},
+        // Players turn it a quarter counter-clockwise, and so does the GIF.
+        {"turned", Form::turned, {320, 180}, 30, 45, 10, 160, {90, 160}, everyThird, 150},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -168,6 +171,10 @@ TEST(GIFEncoder, ConvertsKnownFrames)
         } else if (c.form == Form::withoutLength) {
             ASSERT_TRUE(remux(video, folder.filePath("live.mkv"), {"-live", "1"}));
             video = folder.filePath("live.mkv");
+        } else if (c.form == Form::turned) {
+            ASSERT_TRUE(
+                remux(video, folder.filePath("turned.mp4"), {"-metadata:s:v:0", "rotate=90"}));
+            video = folder.filePath("turned.mp4");
         }
         std::vector<std::pair<int, int>> reported;
         const Expected<QString, GIFFailure> made =
@@ -196,9 +203,10 @@ TEST(GIFEncoder, ConvertsKnownFrames)
             total += delay;
             if (i >= int(c.sources.size()))
                 continue;
-            const QImage source =
-                sourceFrame(c.videoSize, c.sources[std::size_t(i)])
-                    .scaled(c.canvas, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            QImage source = sourceFrame(c.videoSize, c.sources[std::size_t(i)]);
+            if (c.form == Form::turned)
+                source = source.transformed(QTransform().rotate(-90));
+            source = source.scaled(c.canvas, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             EXPECT_GE(psnr(gif.pictures[std::size_t(i)], source), 30.0);
         }
         if (c.totalCs >= 0) {
