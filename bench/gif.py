@@ -20,7 +20,9 @@ build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
 seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
 work = tempfile.mkdtemp(prefix="zorv-gif-bench.")
 FPS, WIDTH, HEIGHT = 12, 900, 506  # 1920x1080 fitted into 900x900
-SAMPLE = f"fps={FPS},scale={WIDTH}:{HEIGHT}:flags=lanczos"
+# Frame i is the last source frame at or before i / FPS, as Zorv picks them
+# (round=up; the default rounds to the nearest and so takes a later frame).
+SAMPLE = f"fps={FPS}:round=up,scale={WIDTH}:{HEIGHT}:flags=lanczos"
 gifski = os.path.join(build, "bench", "node", "node_modules", "gifski", "bin", "debian", "gifski")
 zorv = os.path.join(build, "bench", "bench_gif_convert")
 font = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
