@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <libimagequant.h>
 #include <omp.h>
 
@@ -122,8 +123,13 @@ struct GIFFrameCoder::State {
     QSize canvas;
     bool first = true;
     Attr attr;
-    std::vector<uint8_t> rgba;              // the frame being coded, RGBA rows of the canvas
-    std::vector<uint8_t> shown;             // RGBA: what a viewer shows after the frames so far
+    std::vector<uint8_t> rgba;  // the frame being coded, RGBA rows of the canvas
+    std::vector<uint8_t> shown; // RGBA: what a viewer shows after the frames so far
+    // RGBA: the source each shown pixel was coded from. A pixel counts as
+    // unchanged against this, not against what is shown (which is off by the
+    // palette's error), so a still picture stays transparent and does not
+    // crawl, and a slow drift is caught once it adds up.
+    std::vector<uint8_t> basis;
     std::vector<unsigned char *> rows;      // rows of the changed rectangle in `rgba`
     std::vector<unsigned char *> shownRows; // the same rows in `shown`
     LZWFriendlyIndices lzw;
@@ -136,6 +142,7 @@ GIFFrameCoder::GIFFrameCoder(QSize canvas) : m_state(std::make_unique<State>())
     const std::size_t pixels = std::size_t(canvas.width()) * canvas.height();
     s.rgba.resize(pixels * 4);
     s.shown.resize(pixels * 4);
+    s.basis.resize(pixels * 4);
 }
 
 GIFFrameCoder::~GIFFrameCoder() = default;
@@ -148,13 +155,13 @@ bool GIFFrameCoder::code(const QImage &image, const GIFPalette &chosen, GIFFrame
         return false;
     singleThreadedQuantizer();
 
-    // Pixels that still look as shown become transparent: a still background
-    // stays exactly as it is, without dither crawling over it.
+    // Pixels whose source has not changed since they were coded become
+    // transparent: a still background stays exactly as it is.
     int x0 = width, y0 = height, x1 = -1, y1 = -1;
     for (int y = 0; y < height; ++y) {
         const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         uint8_t *px = &s.rgba[std::size_t(y) * width * 4];
-        const uint8_t *was = &s.shown[std::size_t(y) * width * 4];
+        const uint8_t *was = &s.basis[std::size_t(y) * width * 4];
         for (int x = 0; x < width; ++x, px += 4, was += 4) {
             toRgba(in[x], px);
             if (!s.first && largestDifference(px, was) <= unchangedThreshold) {
@@ -241,13 +248,16 @@ bool GIFFrameCoder::code(const QImage &image, const GIFPalette &chosen, GIFFrame
 
     for (int y = 0; y < h; ++y) {
         const uint8_t *index = &out.indices[std::size_t(y) * w];
+        const uint8_t *source = s.rows[y];
         uint8_t *shown = s.shownRows[y];
+        uint8_t *basis = &s.basis[(std::size_t(y0 + y) * width + x0) * 4];
         for (int x = 0; x < w; ++x) {
             if (int(index[x]) == transparent)
                 continue;
             const uint8_t *c = &paletteRgb[std::size_t(index[x]) * 3];
             uint8_t *to = shown + std::size_t(x) * 4;
             to[0] = c[0], to[1] = c[1], to[2] = c[2], to[3] = 255;
+            std::memcpy(basis + std::size_t(x) * 4, source + std::size_t(x) * 4, 4);
         }
     }
     s.first = false;
