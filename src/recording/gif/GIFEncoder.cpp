@@ -7,10 +7,12 @@
 #include "recording/gif/GIFWriter.h"
 
 #include <QDir>
+#include <QThread>
 #include <QTransform>
 #include <QUuid>
 #include <condition_variable>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -223,26 +225,77 @@ Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int max
     if (!writer)
         return destinationFailed(why);
 
+    // Four stages run at once: decoding (the picker's thread), choosing each
+    // frame's colours (threads of their own, a few frames ahead), coding
+    // against the canvas (this thread, in order) and writing (one frame
+    // behind). Each holds a bounded number of frames, so memory stays flat.
+    struct Pending {
+        QImage image;
+        std::future<GIFPalette> palette;
+    };
+    const std::size_t ahead = std::size_t(std::max(2, QThread::idealThreadCount()));
+    std::deque<Pending> pending;
     GIFFrameCoder coder(canvas);
-    GIFFrame frame;
+    GIFFrame frames[2]; // one being coded, one being written
+    int slot = 0;
+    int coded = 0;
+    int written = 0;
+    std::future<bool> writing;
+    const auto waitForWriting = [&]() -> std::optional<GIFFailure> {
+        if (!writing.valid())
+            return std::nullopt;
+        if (!writing.get())
+            return destinationFailed(writer->error());
+        ++written;
+        if (progress)
+            progress(written, plan->count);
+        return std::nullopt;
+    };
+    const auto codeOldest = [&]() -> std::optional<GIFFailure> {
+        if (cancelled())
+            return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
+        Pending next = std::move(pending.front());
+        pending.pop_front();
+        GIFFrame &frame = frames[slot];
+        if (!coder.code(next.image, next.palette.get(), frame))
+            return failure(
+                GIFError::unreadable,
+                QStringLiteral("The colours of frame %1 could not be reduced.").arg(coded + 1));
+        if (const std::optional<GIFFailure> failed = waitForWriting())
+            return failed;
+        writing = std::async(std::launch::async, [&writer = *writer, &frame,
+                                                  delay = GIFSchedule::delayCs(coded, plan->rate)] {
+            return writer.add(frame, delay);
+        });
+        slot = 1 - slot;
+        ++coded;
+        return std::nullopt;
+    };
     FramePicker picker(std::move(reader), *plan, canvas, info.rotation);
+    QImage previous;
     for (int i = 0; i < plan->count; ++i) {
         if (cancelled())
             return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
-        const std::optional<FramePicker::Picked> picked = picker.take();
+        std::optional<FramePicker::Picked> picked = picker.take();
         if (!picked)
             return unreadable(picker.error());
-        if (!coder.code(picked->image, frame))
-            return failure(
-                GIFError::unreadable,
-                QStringLiteral("The colours of frame %1 could not be reduced.").arg(i + 1));
-        if (!writer->add(frame, GIFSchedule::delayCs(i, plan->rate)))
-            return destinationFailed(writer->error());
-        if (progress)
-            progress(i + 1, plan->count);
+        const QImage image = std::move(picked->image);
+        pending.push_back(Pending{image, std::async(std::launch::async, [image, previous] {
+                                      return GIFFrameCoder::choosePalette(
+                                          image, previous.isNull() ? nullptr : &previous);
+                                  })});
+        previous = image;
+        if (pending.size() >= ahead) {
+            if (const std::optional<GIFFailure> failed = codeOldest())
+                return *failed;
+        }
     }
-    if (cancelled())
-        return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
+    while (!pending.empty()) {
+        if (const std::optional<GIFFailure> failed = codeOldest())
+            return *failed;
+    }
+    if (const std::optional<GIFFailure> failed = waitForWriting())
+        return *failed;
     if (!writer->finish())
         return destinationFailed(writer->error());
     return path;
