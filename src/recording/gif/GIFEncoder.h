@@ -33,11 +33,10 @@ using Progress = std::function<void(int done, int total)>;
 // `temporaryDirectory` and returns that file's path. Frame i shows the video's
 // last frame at or before i/f seconds (f = `fps` clamped to 5…30; past the end
 // its last frame), at most 900 of them, turned as players turn the video and
-// scaled to fit `maxWidth` × `maxWidth`. A video that does not say how long it
-// is (a recording cut short) is measured by its frames. Blocks, using a few
-// threads of its own: run it off the GUI thread. `cancel` is read between
-// frames. The video is never touched; on failure or cancel no GIF file is left
-// behind.
+// scaled to fit `maxWidth` × `maxWidth`. When the file does not state its
+// length, its frames tell it. Blocks, with a few threads of its own: run it
+// off the GUI thread. `cancel` is read between frames. The video is never
+// touched; on failure or cancel no GIF file is left behind.
 Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int maxWidth,
                                       const QString &temporaryDirectory,
                                       const Progress &progress = {},
