@@ -48,7 +48,6 @@ class FramePicker
   public:
     struct Picked {
         QImage image;
-        int index = -1;
     };
 
     FramePicker(std::unique_ptr<VideoFrameReader> reader, GIFSchedule::Plan plan, QSize canvas,
@@ -131,7 +130,7 @@ class FramePicker
             m_changed.wait(lock, [this] { return m_queue.size() < kWaiting || m_stopped; });
             if (m_stopped)
                 return {};
-            m_queue.push_back(Picked{shown, i});
+            m_queue.push_back(Picked{shown});
             lock.unlock();
             m_changed.notify_all();
         }
