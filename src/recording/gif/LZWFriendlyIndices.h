@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -13,16 +12,16 @@ namespace zorv
 // cleared when full, as giflib does) and, where the string being extended
 // cannot continue with the pixel's own index, lets the pixel take the index of
 // an existing continuation when that shows nearly as well: its error
-// `cost(pixel, index)` is at most `loss` above the own index's error. Longer
+// `cost(pixel, index)` is at most `loss(pixel)` above the own index's error. Longer
 // matches mean fewer codes; dithered areas shrink the most.
 class LZWFriendlyIndices
 {
   public:
     // `colourBits`: bits of the frame's colour table (the writer's code size).
-    template <typename Cost>
-    void apply(std::vector<uint8_t> &indices, int colourBits, int loss, Cost cost)
+    template <typename Cost, typename Loss>
+    void apply(std::vector<uint8_t> &indices, int colourBits, Loss loss, Cost cost)
     {
-        if (indices.empty() || loss <= 0)
+        if (indices.empty())
             return;
         m_roots = 1 << std::max(2, colourBits);
         reset();
@@ -36,7 +35,7 @@ class LZWFriendlyIndices
                     break;
                 }
             if (match < 0 && m_firstChild[prefix] >= 0) {
-                int bestCost = cost(i, own) + loss + 1;
+                int bestCost = cost(i, own) + loss(i) + 1;
                 for (int c = m_firstChild[prefix]; c >= 0; c = m_nextSibling[c]) {
                     const int e = cost(i, m_key[c]);
                     if (e < bestCost)

@@ -75,7 +75,8 @@ TEST(LZWFriendlyIndices, ShrinksNoiseWithinTheAllowedLossOnly)
     };
     for (int loss : {0, 48, 200, 2000}) {
         std::vector<uint8_t> indices = own;
-        LZWFriendlyIndices().apply(indices, 4, loss, cost);
+        LZWFriendlyIndices().apply(
+            indices, 4, [loss](std::size_t) { return loss; }, cost);
         std::size_t changed = 0;
         for (std::size_t i = 0; i < indices.size(); ++i) {
             changed += indices[i] != own[i];
