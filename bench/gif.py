@@ -3,9 +3,11 @@
 
     bench/gif.py build [seconds]        (default 10 s)
 
-Makes a 1920x1080 30 fps H.264 recording of known animated content (ffmpeg's
-own sources: a moving gradient as the desktop, two "windows" sliding over it,
-scrolling text), then converts it to a GIF at 12 fps fitting 900x900 with:
+Makes a 1920x1080 30 fps H.264 recording of known animated content, then
+converts it to a GIF at 12 fps fitting 900x900. The recording comes from
+bench_gif_source (a drawn desktop recorded with Zorv's own video writer) when it
+is built, else from ffmpeg's own sources (a moving gradient as the desktop, two
+"windows" sliding over it, scrolling text). The converters:
   ffmpeg   Debian's ffmpeg, palettegen + paletteuse (two passes)
   gifski   gifski from the npm package (npm install --prefix BUILD/bench/node
            gifski), fed PNG frames that ffmpeg extracts; time includes that
@@ -37,6 +39,11 @@ def ff(*args):
 
 
 def make_source(path):
+    source = os.path.join(build, "bench", "bench_gif_source")
+    if os.access(source, os.X_OK):
+        run([source, path, str(seconds), "1920", "1080", "30"],
+            env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        return
     lines = "\\n".join(f"{i:04d} the quick brown fox jumps over the lazy dog {i * 7919 % 10007}"
                        for i in range(200))
     text = os.path.join(work, "text.txt")
