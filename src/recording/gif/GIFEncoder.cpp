@@ -12,6 +12,7 @@
 #include <QUuid>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -32,6 +33,11 @@ GIFFailure unreadable(const QString &reason)
     return failure(GIFError::unreadable,
                    QStringLiteral("The video could not be read: %1.")
                        .arg(reason.isEmpty() ? QStringLiteral("it holds no frames") : reason));
+}
+
+GIFFailure stopped()
+{
+    return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
 }
 
 GIFFailure destinationFailed(const QString &reason)
@@ -161,15 +167,19 @@ class FramePicker
     std::thread m_thread; // last: starts once everything else is built
 };
 
-// A file that lost its index (the disk filled while recording) may not say
-// how long it is; its frames do: the last one's time plus one frame.
-int64_t measuredDurationUs(const QString &videoPath, double fps)
+// A stream that does not state its length (live Matroska, raw H.264) tells
+// it by its frames: the last one's time plus one frame. Decodes them all, so
+// it stops at a cancel (then -1).
+int64_t measuredDurationUs(const QString &videoPath, double fps,
+                           const std::function<bool()> &cancelled)
 {
     std::unique_ptr<VideoFrameReader> reader = VideoFrameReader::open(videoPath, QSize(1, 1));
     if (!reader)
         return -1;
     int64_t last = -1, previous = -1, step = 0;
     while (const std::optional<int64_t> ptsUs = reader->skip()) {
+        if (cancelled())
+            return -1;
         previous = last;
         last = std::max(last, *ptsUs);
     }
@@ -198,7 +208,9 @@ Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int max
         info = probe->info();
     }
     if (info.durationUs < 0)
-        info.durationUs = measuredDurationUs(videoPath, info.fps);
+        info.durationUs = measuredDurationUs(videoPath, info.fps, cancelled);
+    if (cancelled())
+        return stopped();
     if (info.durationUs < 0)
         return unreadable(QStringLiteral("its length cannot be told"));
     const std::optional<GIFSchedule::Plan> plan = GIFSchedule::plan(info.durationUs, fps);
@@ -252,7 +264,7 @@ Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int max
     };
     const auto codeOldest = [&]() -> std::optional<GIFFailure> {
         if (cancelled())
-            return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
+            return stopped();
         Pending next = std::move(pending.front());
         pending.pop_front();
         GIFFrame &frame = frames[slot];
@@ -274,7 +286,7 @@ Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int max
     QImage previous;
     for (int i = 0; i < plan->count; ++i) {
         if (cancelled())
-            return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
+            return stopped();
         std::optional<FramePicker::Picked> picked = picker.take();
         if (!picked)
             return unreadable(picker.error());
