@@ -86,14 +86,16 @@ GIFPalette GIFFrameCoder::choosePalette(const QImage &image, const QImage *previ
         (previous && (previous->size() != image.size() || previous->depth() != 32)))
         return palette;
     singleThreadedQuantizer();
-    const int width = image.width(), height = image.height();
+    // Every other row tells the colours as well as all of them (measured),
+    // for half the work.
+    const int width = image.width(), height = (image.height() + 1) / 2;
     // Pixels that stay as they were in the source will be left to the
     // canvas: they are transparent here and take no colours.
     std::vector<uint8_t> rgba(std::size_t(width) * height * 4);
     for (int y = 0; y < height; ++y) {
-        const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(2 * y));
         const QRgb *was =
-            previous ? reinterpret_cast<const QRgb *>(previous->constScanLine(y)) : nullptr;
+            previous ? reinterpret_cast<const QRgb *>(previous->constScanLine(2 * y)) : nullptr;
         uint8_t *px = &rgba[std::size_t(y) * width * 4];
         for (int x = 0; x < width; ++x, px += 4) {
             toRgba(in[x], px);
@@ -228,13 +230,37 @@ bool GIFFrameCoder::code(const QImage &image, const GIFPalette &chosen, GIFFrame
     if (s.first && transparent >= 0)
         return false; // nothing under the first frame to show through
 
+    // Where a cluster mixed unchanged pixels with changed ones, the palette
+    // may hold an entry between transparent and opaque, which a GIF cannot
+    // show: pixels dithered onto one take the nearest opaque entry instead.
+    bool translucent[256] = {};
+    bool anyTranslucent = false;
+    for (unsigned i = 0; i < palette->count; ++i) {
+        translucent[i] = palette->entries[i].a < 255 && int(i) != transparent;
+        anyTranslucent = anyTranslucent || translucent[i];
+    }
+    const auto nearestOpaque = [&](const uint8_t *px) {
+        int best = 0, bestDistance = 1 << 30;
+        for (unsigned i = 0; i < palette->count; ++i) {
+            if (translucent[i] || int(i) == transparent)
+                continue;
+            const int dr = paletteRgb[i * 3] - px[0], dg = paletteRgb[i * 3 + 1] - px[1],
+                      db = paletteRgb[i * 3 + 2] - px[2];
+            if (dr * dr + dg * dg + db * db < bestDistance)
+                best = int(i), bestDistance = dr * dr + dg * dg + db * db;
+        }
+        return uint8_t(best);
+    };
     // Unchanged pixels stay transparent whatever dithering made of them.
-    for (int y = 0; y < h && transparent >= 0; ++y) {
+    for (int y = 0; y < h && (transparent >= 0 || anyTranslucent); ++y) {
         const uint8_t *px = s.rows[y];
         uint8_t *index = &out.indices[std::size_t(y) * w];
-        for (int x = 0; x < w; ++x, px += 4)
-            if (px[3] == 0)
+        for (int x = 0; x < w; ++x, px += 4) {
+            if (transparent >= 0 && px[3] == 0)
                 index[x] = uint8_t(transparent);
+            else if (translucent[index[x]])
+                index[x] = nearestOpaque(px);
+        }
     }
 
     int bits = 1;
