@@ -9,8 +9,8 @@ scrolling text), then converts it to a GIF at 12 fps fitting 900x900 with:
   ffmpeg   Debian's ffmpeg, palettegen + paletteuse (two passes)
   gifski   gifski from the npm package (npm install --prefix BUILD/bench/node
            gifski), fed PNG frames that ffmpeg extracts; time includes that
-  zorv     bench_gif_liq (libimagequant + giflib, a palette per frame), fed
-           raw frames by ffmpeg; time includes decoding and scaling
+  zorv     bench_gif_convert: Zorv's whole conversion from the video file
+           (decoding, scaling, colour reduction, writing)
 Quality: PSNR and SSIM (ffmpeg's filters, RGB) of every decoded GIF frame
 against the source frames sampled and scaled the same way (lossless).
 Time is wall-clock of the whole conversion; size is the GIF's bytes."""
@@ -22,7 +22,7 @@ work = tempfile.mkdtemp(prefix="zorv-gif-bench.")
 FPS, WIDTH, HEIGHT = 12, 900, 506  # 1920x1080 fitted into 900x900
 SAMPLE = f"fps={FPS},scale={WIDTH}:{HEIGHT}:flags=lanczos"
 gifski = os.path.join(build, "bench", "node", "node_modules", "gifski", "bin", "debian", "gifski")
-zorv = os.path.join(build, "bench", "bench_gif_liq")
+zorv = os.path.join(build, "bench", "bench_gif_convert")
 font = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
 
 
@@ -88,10 +88,7 @@ def gifski_run(src, out):
 
 
 def zorv_run(src, out):
-    dec = subprocess.Popen(["ffmpeg", "-v", "error", "-i", src, "-vf", SAMPLE, "-pix_fmt", "rgba",
-                            "-f", "rawvideo", "-"], stdout=subprocess.PIPE)
-    run([zorv, str(WIDTH), str(HEIGHT), str(FPS), out], stdin=dec.stdout)
-    dec.wait()
+    run([zorv, src, out, str(FPS), str(max(WIDTH, HEIGHT))])
 
 
 def main():

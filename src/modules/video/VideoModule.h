@@ -68,6 +68,15 @@ using ZorvVideoReaderNext = int (*)(ZorvVideoReader *reader, ZorvVideoAllocate a
 // The stream's coded size, nominal rate (num/den, 0/1 when unknown), duration in
 // microseconds (-1 when unknown) and the clockwise rotation players apply (0, 90,
 // 180 or 270).
+// Frames one by one without converting those nobody looks at (decoding is
+// cheap next to scaling). Peek: the time of the next frame, decoding it but
+// leaving it next. Advance: moves to the next frame without converting it.
+// Convert: the frame last advanced to, into a buffer from `allocate`. Each
+// returns 1, 0 at the end (peek, advance) or -1 on failure.
+using ZorvVideoReaderPeek = int (*)(ZorvVideoReader *reader, int64_t *ptsUs);
+using ZorvVideoReaderAdvance = int (*)(ZorvVideoReader *reader, int64_t *ptsUs);
+using ZorvVideoReaderConvert = int (*)(ZorvVideoReader *reader, ZorvVideoAllocate allocate,
+                                       void *userdata);
 using ZorvVideoReaderInfo = void (*)(const ZorvVideoReader *reader, int *width, int *height,
                                      int *fpsNum, int *fpsDen, int64_t *durationUs, int *rotation);
 using ZorvVideoReaderError = const char *(*)(const ZorvVideoReader *reader);

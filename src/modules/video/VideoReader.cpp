@@ -25,7 +25,13 @@ struct ZorvVideoReader {
     int maxWidth = 0;
     int maxHeight = 0;
     SwsContext *scaler = nullptr;
+    // The frame last moved to, decoded but converted only when asked: frames
+    // nobody looks at skip the costly scaling.
     AVFrame *frame = nullptr;
+    bool hasFrame = false;
+    // The frame after it, decoded early when its time was asked.
+    AVFrame *ahead = nullptr;
+    bool hasAhead = false;
     AVPacket *packet = nullptr;
     bool draining = false;
 
@@ -33,6 +39,7 @@ struct ZorvVideoReader {
     {
         sws_freeContext(scaler);
         av_frame_free(&frame);
+        av_frame_free(&ahead);
         av_packet_free(&packet);
         avcodec_free_context(&decoder);
         avformat_close_input(&format);
@@ -109,8 +116,9 @@ zorv_video_reader_open(const char *path, int maxWidth, int maxHeight, char *erro
     }
     reader->decoder = avcodec_alloc_context3(codec);
     reader->frame = av_frame_alloc();
+    reader->ahead = av_frame_alloc();
     reader->packet = av_packet_alloc();
-    if (!reader->decoder || !reader->frame || !reader->packet)
+    if (!reader->decoder || !reader->frame || !reader->ahead || !reader->packet)
         return reject("out of memory");
     avcodec_parameters_to_context(reader->decoder,
                                   reader->format->streams[reader->stream]->codecpar);
@@ -122,16 +130,19 @@ zorv_video_reader_open(const char *path, int maxWidth, int maxHeight, char *erro
     return reader.release();
 }
 
-extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_next(ZorvVideoReader *reader,
-                                                        ZorvVideoAllocate allocate, void *userdata,
-                                                        int64_t *ptsUs)
+namespace
+{
+
+// Decodes the next frame in presentation order into `to`: 1, 0 at the end, -1
+// on failure.
+int decode(ZorvVideoReader *reader, AVFrame *to)
 {
     for (;;) {
-        const int received = avcodec_receive_frame(reader->decoder, reader->frame);
+        const int received = avcodec_receive_frame(reader->decoder, to);
         if (received == AVERROR_EOF)
             return 0;
         if (received >= 0)
-            break;
+            return 1;
         if (received != AVERROR(EAGAIN))
             return reader->fail("the video could not be decoded (" + avError(received) + ")");
         if (reader->draining)
@@ -150,8 +161,54 @@ extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_next(ZorvVideoReader *reader,
         }
         av_packet_unref(reader->packet);
     }
+}
 
-    AVFrame *frame = reader->frame;
+int64_t timeUs(const ZorvVideoReader *reader, const AVFrame *frame)
+{
+    const int64_t pts = frame->best_effort_timestamp;
+    return pts == AV_NOPTS_VALUE
+               ? -1
+               : av_rescale_q(pts, reader->format->streams[reader->stream]->time_base,
+                              microseconds);
+}
+
+} // namespace
+
+extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_peek(ZorvVideoReader *reader, int64_t *ptsUs)
+{
+    if (!reader->hasAhead) {
+        const int decoded = decode(reader, reader->ahead);
+        if (decoded <= 0)
+            return decoded;
+        reader->hasAhead = true;
+    }
+    if (ptsUs)
+        *ptsUs = timeUs(reader, reader->ahead);
+    return 1;
+}
+
+extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_advance(ZorvVideoReader *reader, int64_t *ptsUs)
+{
+    av_frame_unref(reader->frame);
+    reader->hasFrame = false;
+    if (reader->hasAhead) {
+        av_frame_move_ref(reader->frame, reader->ahead);
+        reader->hasAhead = false;
+    } else if (const int decoded = decode(reader, reader->frame); decoded <= 0) {
+        return decoded;
+    }
+    reader->hasFrame = true;
+    if (ptsUs)
+        *ptsUs = timeUs(reader, reader->frame);
+    return 1;
+}
+
+extern "C" ZORV_VIDEO_EXPORT int
+zorv_video_reader_convert(ZorvVideoReader *reader, ZorvVideoAllocate allocate, void *userdata)
+{
+    if (!reader->hasFrame)
+        return reader->fail("there is no frame to convert");
+    const AVFrame *frame = reader->frame;
     int width = 0;
     int height = 0;
     fitted(frame->width, frame->height, reader->maxWidth, reader->maxHeight, &width, &height);
@@ -159,31 +216,33 @@ extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_next(ZorvVideoReader *reader,
     reader->scaler = sws_getCachedContext(
         reader->scaler, frame->width, frame->height, AVPixelFormat(frame->format), width, height,
         AV_PIX_FMT_RGB32, shrinking ? SWS_AREA : SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!reader->scaler) {
-        av_frame_unref(frame);
+    if (!reader->scaler)
         return reader->fail("the picture could not be converted");
-    }
     const int *coefficients = sws_getCoefficients(colourStandard(frame->colorspace));
     sws_setColorspaceDetails(reader->scaler, coefficients, frame->color_range == AVCOL_RANGE_JPEG,
                              coefficients, 1, 0, 1 << 16, 1 << 16);
     int stride = 0;
     uint8_t *pixels = allocate(userdata, width, height, &stride);
-    if (!pixels) {
-        av_frame_unref(frame);
+    if (!pixels)
         return reader->fail("no memory for the picture");
-    }
     uint8_t *const planes[] = {pixels};
     const int strides[] = {stride};
     sws_scale(reader->scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-    const int64_t pts = frame->best_effort_timestamp;
-    if (ptsUs) {
-        *ptsUs = pts == AV_NOPTS_VALUE
-                     ? -1
-                     : av_rescale_q(pts, reader->format->streams[reader->stream]->time_base,
-                                    microseconds);
-    }
-    av_frame_unref(frame);
     return 1;
+}
+
+extern "C" ZORV_VIDEO_EXPORT int zorv_video_reader_next(ZorvVideoReader *reader,
+                                                        ZorvVideoAllocate allocate, void *userdata,
+                                                        int64_t *ptsUs)
+{
+    const int advanced = zorv_video_reader_advance(reader, ptsUs);
+    if (advanced <= 0)
+        return advanced;
+    const int converted = zorv_video_reader_convert(reader, allocate, userdata);
+    // The picture is handed over; the decoded frame need not wait for the next call.
+    av_frame_unref(reader->frame);
+    reader->hasFrame = false;
+    return converted;
 }
 
 extern "C" ZORV_VIDEO_EXPORT void zorv_video_reader_info(const ZorvVideoReader *reader, int *width,

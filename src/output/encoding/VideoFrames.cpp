@@ -18,6 +18,9 @@ struct Module {
     ZorvVideoReaderInfo info = nullptr;
     ZorvVideoReaderError error = nullptr;
     ZorvVideoReaderClose close = nullptr;
+    ZorvVideoReaderPeek peek = nullptr;
+    ZorvVideoReaderAdvance advance = nullptr;
+    ZorvVideoReaderConvert convert = nullptr;
 };
 
 // Loaded at the first video picture, from whichever thread asks first.
@@ -28,7 +31,9 @@ const Module &module()
             QStringLiteral("libzorv-video"),
             {QStringLiteral("zorv_video_reader_open"), QStringLiteral("zorv_video_reader_next"),
              QStringLiteral("zorv_video_reader_info"), QStringLiteral("zorv_video_reader_error"),
-             QStringLiteral("zorv_video_reader_close")},
+             QStringLiteral("zorv_video_reader_close"), QStringLiteral("zorv_video_reader_peek"),
+             QStringLiteral("zorv_video_reader_advance"),
+             QStringLiteral("zorv_video_reader_convert")},
             QStringLiteral("Video pictures"));
         if (found.isEmpty())
             return Module{};
@@ -36,7 +41,10 @@ const Module &module()
                       reinterpret_cast<ZorvVideoReaderNext>(found[1]),
                       reinterpret_cast<ZorvVideoReaderInfo>(found[2]),
                       reinterpret_cast<ZorvVideoReaderError>(found[3]),
-                      reinterpret_cast<ZorvVideoReaderClose>(found[4])};
+                      reinterpret_cast<ZorvVideoReaderClose>(found[4]),
+                      reinterpret_cast<ZorvVideoReaderPeek>(found[5]),
+                      reinterpret_cast<ZorvVideoReaderAdvance>(found[6]),
+                      reinterpret_cast<ZorvVideoReaderConvert>(found[7])};
     }();
     return loaded;
 }
@@ -96,6 +104,38 @@ std::optional<VideoFrameReader::Frame> VideoFrameReader::next()
     if (got <= 0)
         return std::nullopt;
     return frame;
+}
+
+std::optional<int64_t> VideoFrameReader::peekTime()
+{
+    int64_t ptsUs = -1;
+    const int got = module().peek(m_reader, &ptsUs);
+    if (got < 0)
+        m_error = QString::fromUtf8(module().error(m_reader));
+    if (got <= 0)
+        return std::nullopt;
+    return ptsUs;
+}
+
+std::optional<int64_t> VideoFrameReader::skip()
+{
+    int64_t ptsUs = -1;
+    const int got = module().advance(m_reader, &ptsUs);
+    if (got < 0)
+        m_error = QString::fromUtf8(module().error(m_reader));
+    if (got <= 0)
+        return std::nullopt;
+    return ptsUs;
+}
+
+std::optional<QImage> VideoFrameReader::picture()
+{
+    QImage image;
+    if (module().convert(m_reader, &allocateImage, &image) <= 0) {
+        m_error = QString::fromUtf8(module().error(m_reader));
+        return std::nullopt;
+    }
+    return image;
 }
 
 namespace VideoFrames

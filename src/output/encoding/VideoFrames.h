@@ -48,6 +48,13 @@ class VideoFrameReader
     // The next frame in presentation order; nothing at the end or on failure
     // (then error() says why).
     std::optional<Frame> next();
+    // For taking some frames only: the time of the next frame without moving
+    // to it; moving to it without converting its picture (most of the cost);
+    // and the picture of the frame last moved to. Nothing at the end or on
+    // failure (then error() says why).
+    std::optional<int64_t> peekTime();
+    std::optional<int64_t> skip();
+    std::optional<QImage> picture();
     QString error() const { return m_error; }
 
   private:

@@ -9,7 +9,8 @@
 namespace zorv
 {
 
-// Writes an endlessly looping animated GIF frame by frame (giflib).
+// Writes an endlessly looping animated GIF frame by frame (giflib). A writer
+// dropped before a successful finish() removes its file: only whole GIFs stay.
 class GIFWriter
 {
   public:
@@ -19,7 +20,7 @@ class GIFWriter
                                              QString *error = nullptr);
     // `delayCs`: how long the frame shows, in hundredths of a second.
     bool add(const GIFFrame &frame, int delayCs);
-    // Ends the file; false when it could not be completed.
+    // Ends the file; false when it could not be completed (the disk is full).
     bool finish();
     QString error() const;
 
