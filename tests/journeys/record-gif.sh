@@ -24,11 +24,14 @@ xsetroot -solid '#3d6b8f'
 "$ZORV_RECORD_ANIM" 200 200 480 270 "$steps" 100000 >"$journey_dir/anim.log" 2>&1 &
 anim_pid=$!
 # The toasts' texts, as their windows are titled, while the journey runs.
-( while sleep 0.05; do
+watch_toasts() {
+  while sleep 0.05; do
     for id in $(xdotool search --onlyvisible --name 'GIF' 2>/dev/null); do
       xdotool getwindowname "$id" 2>/dev/null || true
     done
-  done | awk '!seen[$0]++ { print; fflush() }' >"$journey_dir/toasts.log" ) &
+  done >>"$journey_dir/toasts.log"
+}
+watch_toasts &
 watch_pid=$!
 trap 'kill "$anim_pid" "$watch_pid" 2>/dev/null || true; stop_zorv' EXIT
 wait_until 10 xdotool search --onlyvisible --name '^zorv-record-anim$'
@@ -59,7 +62,7 @@ check "the entry is a GIF of the area's pixel size ($entry)" \
   test "$kind $pw $ph" = "gif 700 300" -a "${file##*.}" = gif -a -f "$file"
 [ -f "${file:-}" ] || finish
 cp "$file" "$journey_dir/recording.gif"
-check "the progress and the result were announced ($(paste -sd '|' "$journey_dir/toasts.log"))" \
+check "the progress and the result were announced ($(sort -u "$journey_dir/toasts.log" | paste -sd '|'))" \
   sh -c "grep -q '^Building GIF…' '$journey_dir/toasts.log' && grep -qx 'GIF ready' '$journey_dir/toasts.log'"
 check "no video or GIF is left in the temporary folder" \
   test -z "$(find "$TMPDIR" -name 'zorv-*.mp4' -o -name 'zorv-*.gif')"
