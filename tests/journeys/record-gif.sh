@@ -67,11 +67,12 @@ check "the progress and the result were announced ($(sort -u "$journey_dir/toast
 check "no video or GIF is left in the temporary folder" \
   test -z "$(find "$TMPDIR" -name 'zorv-*.mp4' -o -name 'zorv-*.gif')"
 
-python3 - "$file" "$gif_fps" "$max_width" "$steps" "$released" "$hud_seen" "$stopped" "$journey_dir" <<'EOF' || failures=$((failures + 1))
-import json, subprocess, sys
+report=$(grep -o 'recording: [0-9]* frames, [0-9]* dropped' "$journey_dir/zorv.log" | tail -1 || true)
+python3 - "$file" "$gif_fps" "$max_width" "$steps" "$released" "$hud_seen" "$stopped" "$journey_dir" "$report" <<'EOF' || failures=$((failures + 1))
+import json, re, subprocess, sys
 path, fps, max_width, steps = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 released, hud_seen, stopped = map(float, sys.argv[5:8])
-folder = sys.argv[8]
+folder, report = sys.argv[8], sys.argv[9]
 failed = 0
 def check(what, ok, detail=""):
     global failed
@@ -111,6 +112,14 @@ check("it loops forever (NETSCAPE2.0 loop count 0)", loops == 0, loops)
 shortest, longest = stopped - hud_seen - 0.3, stopped - released + 0.3
 lo, hi = int(shortest * fps) - 1, int(longest * fps) + 1
 check("frame count fits the duration at the GIF's rate", lo <= frames <= hi, f"{frames} frames, {lo}…{hi}")
+# The video's own length, from the engine's report of its 30 fps frames.
+m = re.search(r"(\d+) frames, (\d+) dropped", report)
+check("the log reports the video's frames", m is not None, report)
+if m:
+    video = (int(m.group(1)) + int(m.group(2))) / 30
+    expected = int(video * fps)
+    check("frame count is the video's length at the GIF's rate", abs(frames - expected) <= 1,
+          f"{frames} frames for {video:.2f} s at {fps} fps")
 check("a delay per frame", len(delays) == frames, f"{len(delays)} delays")
 total = sum(delays) / 100
 check("the delays add up to the duration", shortest - 0.1 <= total <= longest + 0.1,
