@@ -267,6 +267,11 @@ Toast &Toast::shared()
 
 Toast::Toast(WindowSystem &windowSystem) : m_windowSystem(windowSystem) {}
 
+Toast::~Toast()
+{
+    delete m_slot.data();
+}
+
 void Toast::show(const QString &message, const QString &symbol, double seconds)
 {
     auto *view = new ToastView(message, symbol, m_windowSystem.compositingActive());

@@ -80,6 +80,10 @@ class Toast
     // The application's toasts, on the platform's window system.
     static Toast &shared();
     explicit Toast(WindowSystem &windowSystem);
+    // The toast on screen goes too: its timers call back into this object.
+    ~Toast();
+    Toast(const Toast &) = delete;
+    Toast &operator=(const Toast &) = delete;
 
     void show(const QString &message, const QString &symbol, double seconds);
     // A toast that stays until closed, with a bar at `fraction` and a Cancel
