@@ -3,9 +3,11 @@
 
     bench/gif.py build [seconds]        (default 10 s)
 
-Makes a 1920x1080 30 fps H.264 recording of known animated content (ffmpeg's
-own sources: a moving gradient as the desktop, two "windows" sliding over it,
-scrolling text), then converts it to a GIF at 12 fps fitting 900x900 with:
+Makes a 1920x1080 30 fps H.264 recording of known animated content, then
+converts it to a GIF at 12 fps fitting 900x900. The recording comes from
+bench_gif_source (a drawn desktop recorded with Zorv's own video writer) when it
+is built, else from ffmpeg's own sources (a moving gradient as the desktop, two
+"windows" sliding over it, scrolling text). The converters:
   ffmpeg   Debian's ffmpeg, palettegen + paletteuse (two passes)
   gifski   gifski from the npm package (npm install --prefix BUILD/bench/node
            gifski), fed PNG frames that ffmpeg extracts; time includes that
@@ -20,7 +22,9 @@ build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
 seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
 work = tempfile.mkdtemp(prefix="zorv-gif-bench.")
 FPS, WIDTH, HEIGHT = 12, 900, 506  # 1920x1080 fitted into 900x900
-SAMPLE = f"fps={FPS},scale={WIDTH}:{HEIGHT}:flags=lanczos"
+# Frame i is the last source frame at or before i / FPS, as Zorv picks them
+# (round=up; the default rounds to the nearest and so takes a later frame).
+SAMPLE = f"fps={FPS}:round=up,scale={WIDTH}:{HEIGHT}:flags=lanczos"
 gifski = os.path.join(build, "bench", "node", "node_modules", "gifski", "bin", "debian", "gifski")
 zorv = os.path.join(build, "bench", "bench_gif_convert")
 font = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
@@ -35,6 +39,11 @@ def ff(*args):
 
 
 def make_source(path):
+    source = os.path.join(build, "bench", "bench_gif_source")
+    if os.access(source, os.X_OK):
+        run([source, path, str(seconds), "1920", "1080", "30"],
+            env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        return
     lines = "\\n".join(f"{i:04d} the quick brown fox jumps over the lazy dog {i * 7919 % 10007}"
                        for i in range(200))
     text = os.path.join(work, "text.txt")

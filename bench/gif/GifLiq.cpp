@@ -46,10 +46,14 @@ int main(int argc, char **argv)
     std::vector<unsigned char> rgba(std::size_t(width) * height * 4);
     zorv::GIFFrameCoder coder(QSize(width, height));
     zorv::GIFFrame frame;
+    QImage previous;
     for (int i = 0; std::fread(rgba.data(), 1, rgba.size(), stdin) == rgba.size(); ++i) {
         const QImage image = QImage(rgba.data(), width, height, QImage::Format_RGBA8888)
                                  .convertToFormat(QImage::Format_RGB32);
-        if (!coder.code(image, frame)) {
+        const zorv::GIFPalette palette =
+            zorv::GIFFrameCoder::choosePalette(image, i > 0 ? &previous : nullptr);
+        previous = image;
+        if (!coder.code(image, palette, frame)) {
             std::fprintf(stderr, "coding failed\n");
             return 1;
         }

@@ -7,10 +7,13 @@
 #include "recording/gif/GIFWriter.h"
 
 #include <QDir>
+#include <QThread>
 #include <QTransform>
 #include <QUuid>
 #include <condition_variable>
 #include <deque>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -32,6 +35,11 @@ GIFFailure unreadable(const QString &reason)
                        .arg(reason.isEmpty() ? QStringLiteral("it holds no frames") : reason));
 }
 
+GIFFailure stopped()
+{
+    return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
+}
+
 GIFFailure destinationFailed(const QString &reason)
 {
     logLine(QStringLiteral("GIF: %1").arg(reason));
@@ -46,7 +54,6 @@ class FramePicker
   public:
     struct Picked {
         QImage image;
-        int index = -1;
     };
 
     FramePicker(std::unique_ptr<VideoFrameReader> reader, GIFSchedule::Plan plan, QSize canvas,
@@ -129,7 +136,7 @@ class FramePicker
             m_changed.wait(lock, [this] { return m_queue.size() < kWaiting || m_stopped; });
             if (m_stopped)
                 return {};
-            m_queue.push_back(Picked{shown, i});
+            m_queue.push_back(Picked{shown});
             lock.unlock();
             m_changed.notify_all();
         }
@@ -160,15 +167,19 @@ class FramePicker
     std::thread m_thread; // last: starts once everything else is built
 };
 
-// A file that lost its index (the disk filled while recording) may not say
-// how long it is; its frames do: the last one's time plus one frame.
-int64_t measuredDurationUs(const QString &videoPath, double fps)
+// A stream that does not state its length (live Matroska, raw H.264) tells
+// it by its frames: the last one's time plus one frame. Decodes them all, so
+// it stops at a cancel (then -1).
+int64_t measuredDurationUs(const QString &videoPath, double fps,
+                           const std::function<bool()> &cancelled)
 {
     std::unique_ptr<VideoFrameReader> reader = VideoFrameReader::open(videoPath, QSize(1, 1));
     if (!reader)
         return -1;
     int64_t last = -1, previous = -1, step = 0;
     while (const std::optional<int64_t> ptsUs = reader->skip()) {
+        if (cancelled())
+            return -1;
         previous = last;
         last = std::max(last, *ptsUs);
     }
@@ -197,7 +208,9 @@ Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int max
         info = probe->info();
     }
     if (info.durationUs < 0)
-        info.durationUs = measuredDurationUs(videoPath, info.fps);
+        info.durationUs = measuredDurationUs(videoPath, info.fps, cancelled);
+    if (cancelled())
+        return stopped();
     if (info.durationUs < 0)
         return unreadable(QStringLiteral("its length cannot be told"));
     const std::optional<GIFSchedule::Plan> plan = GIFSchedule::plan(info.durationUs, fps);
@@ -223,26 +236,77 @@ Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int max
     if (!writer)
         return destinationFailed(why);
 
+    // Four stages run at once: decoding (the picker's thread), choosing each
+    // frame's colours (threads of their own, a few frames ahead), coding
+    // against the canvas (this thread, in order) and writing (one frame
+    // behind). Each holds a bounded number of frames, so memory stays flat.
+    struct Pending {
+        QImage image;
+        std::future<GIFPalette> palette;
+    };
+    const std::size_t ahead = std::size_t(std::max(2, QThread::idealThreadCount()));
+    std::deque<Pending> pending;
     GIFFrameCoder coder(canvas);
-    GIFFrame frame;
-    FramePicker picker(std::move(reader), *plan, canvas, info.rotation);
-    for (int i = 0; i < plan->count; ++i) {
+    GIFFrame frames[2]; // one being coded, one being written
+    int slot = 0;
+    int coded = 0;
+    int written = 0;
+    std::future<bool> writing;
+    const auto waitForWriting = [&]() -> std::optional<GIFFailure> {
+        if (!writing.valid())
+            return std::nullopt;
+        if (!writing.get())
+            return destinationFailed(writer->error());
+        ++written;
+        if (progress)
+            progress(written, plan->count);
+        return std::nullopt;
+    };
+    const auto codeOldest = [&]() -> std::optional<GIFFailure> {
         if (cancelled())
-            return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
-        const std::optional<FramePicker::Picked> picked = picker.take();
-        if (!picked)
-            return unreadable(picker.error());
-        if (!coder.code(picked->image, frame))
+            return stopped();
+        Pending next = std::move(pending.front());
+        pending.pop_front();
+        GIFFrame &frame = frames[slot];
+        if (!coder.code(next.image, next.palette.get(), frame))
             return failure(
                 GIFError::unreadable,
-                QStringLiteral("The colours of frame %1 could not be reduced.").arg(i + 1));
-        if (!writer->add(frame, GIFSchedule::delayCs(i, plan->rate)))
-            return destinationFailed(writer->error());
-        if (progress)
-            progress(i + 1, plan->count);
+                QStringLiteral("The colours of frame %1 could not be reduced.").arg(coded + 1));
+        if (const std::optional<GIFFailure> failed = waitForWriting())
+            return failed;
+        writing = std::async(std::launch::async, [&writer = *writer, &frame,
+                                                  delay = GIFSchedule::delayCs(coded, plan->rate)] {
+            return writer.add(frame, delay);
+        });
+        slot = 1 - slot;
+        ++coded;
+        return std::nullopt;
+    };
+    FramePicker picker(std::move(reader), *plan, canvas, info.rotation);
+    QImage previous;
+    for (int i = 0; i < plan->count; ++i) {
+        if (cancelled())
+            return stopped();
+        std::optional<FramePicker::Picked> picked = picker.take();
+        if (!picked)
+            return unreadable(picker.error());
+        const QImage image = std::move(picked->image);
+        pending.push_back(Pending{image, std::async(std::launch::async, [image, previous] {
+                                      return GIFFrameCoder::choosePalette(
+                                          image, previous.isNull() ? nullptr : &previous);
+                                  })});
+        previous = image;
+        if (pending.size() >= ahead) {
+            if (const std::optional<GIFFailure> failed = codeOldest())
+                return *failed;
+        }
     }
-    if (cancelled())
-        return failure(GIFError::cancelled, QStringLiteral("The GIF was cancelled."));
+    while (!pending.empty()) {
+        if (const std::optional<GIFFailure> failed = codeOldest())
+            return *failed;
+    }
+    if (const std::optional<GIFFailure> failed = waitForWriting())
+        return *failed;
     if (!writer->finish())
         return destinationFailed(writer->error());
     return path;

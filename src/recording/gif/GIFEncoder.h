@@ -30,10 +30,13 @@ namespace GIFEncoder
 using Progress = std::function<void(int done, int total)>;
 
 // Converts the video at `videoPath` into a new "zorv-<UUID>.gif" in
-// `temporaryDirectory` and returns that file's path. Frames are taken at i/f
-// seconds (f = `fps` clamped to 5…30), at most 900 of them, scaled to fit
-// `maxWidth` × `maxWidth`. Blocks: run it off the GUI thread. The video is
-// never touched; on failure or cancel no GIF file is left behind.
+// `temporaryDirectory` and returns that file's path. Frame i shows the video's
+// last frame at or before i/f seconds (f = `fps` clamped to 5…30; past the end
+// its last frame), at most 900 of them, turned as players turn the video and
+// scaled to fit `maxWidth` × `maxWidth`. When the file does not state its
+// length, its frames tell it. Blocks, with a few threads of its own: run it
+// off the GUI thread. `cancel` is read between frames. The video is never
+// touched; on failure or cancel no GIF file is left behind.
 Expected<QString, GIFFailure> makeGIF(const QString &videoPath, int fps, int maxWidth,
                                       const QString &temporaryDirectory,
                                       const Progress &progress = {},

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+struct liq_result;
+
 namespace zorv
 {
 
@@ -19,9 +21,27 @@ struct GIFFrame {
     std::vector<uint8_t> indices; // rect.width() × rect.height(), row after row
 };
 
+// The colours chosen for one frame (at most 256, and the transparent entry
+// after the first frame). Move-only.
+class GIFPalette
+{
+  public:
+    GIFPalette() = default;
+    ~GIFPalette();
+    GIFPalette(GIFPalette &&other) noexcept;
+    GIFPalette &operator=(GIFPalette &&other) noexcept;
+    bool isValid() const { return m_result != nullptr; }
+
+  private:
+    friend class GIFFrameCoder;
+    ::liq_result *m_result = nullptr;
+};
+
 // Reduces the frames of one animation to GIF frames, one after another: each
 // is coded against what the viewer already shows, so the coder keeps that
-// canvas between calls.
+// canvas between calls. Choosing a frame's colours, the costly half, depends
+// only on that frame and the one before it, so it may run ahead on other
+// threads.
 class GIFFrameCoder
 {
   public:
@@ -30,9 +50,15 @@ class GIFFrameCoder
     GIFFrameCoder(const GIFFrameCoder &) = delete;
     GIFFrameCoder &operator=(const GIFFrameCoder &) = delete;
 
-    // `image` has the canvas size; any 32-bit RGB format. False when the
-    // colour reduction failed.
-    bool code(const QImage &image, GIFFrame &out);
+    // Colours for `image`, taken from the pixels that differ from `previous`
+    // (the animation's frame before it; null for the first frame). Both are
+    // 32-bit RGB of one size. Thread-safe. Invalid when the reduction failed.
+    static GIFPalette choosePalette(const QImage &image, const QImage *previous);
+
+    // Codes the next frame of the animation with the palette chosen for it.
+    // `image` has the canvas size, 32-bit RGB. False when the palette is
+    // invalid or remapping failed.
+    bool code(const QImage &image, const GIFPalette &palette, GIFFrame &out);
 
   private:
     struct State;
