@@ -312,8 +312,7 @@ void RecordingController::converted(const std::shared_ptr<Conversion> &conversio
     if (conversion->shown && m_services.closeProgressToast)
         m_services.closeProgressToast();
     if (result) {
-        removeQuietly(video);
-        deliverFile(result.value(), CaptureKind::gif, pixelSize, stoppedBecause);
+        deliverFile(result.value(), CaptureKind::gif, pixelSize, stoppedBecause, {}, video);
         return;
     }
     // Cancelled: the user chose the video, which the usual toast announces.
@@ -328,16 +327,26 @@ void RecordingController::converted(const std::shared_ptr<Conversion> &conversio
 }
 
 void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize,
-                                      const QString &stoppedBecause, const QString &headline)
+                                      const QString &stoppedBecause, const QString &headline,
+                                      const QString &video)
 {
     const QString ext = kind == CaptureKind::gif ? QStringLiteral("gif") : QStringLiteral("mp4");
     const QString fileName =
         Naming::fileName(m_services.settings->nameTemplate(), m_services.now(), ext);
     whenReady(m_services.recordFile(path, kind, fileName, pixelSize), this,
-              [this, path, kind, pixelSize, stoppedBecause,
-               headline](const std::optional<HistoryItem> &entry) {
+              [this, path, kind, pixelSize, stoppedBecause, headline,
+               video](const std::optional<HistoryItem> &entry) {
                   if (!entry)
                       removeQuietly(path);
+                  if (!video.isEmpty()) {
+                      // Until the GIF is in the history, its video is the recording.
+                      if (!entry) {
+                          deliverFile(video, CaptureKind::recording, pixelSize, stoppedBecause,
+                                      headline);
+                          return;
+                      }
+                      removeQuietly(video);
+                  }
                   showDelivered(entry, entry ? entry->filePath : path, kind, pixelSize,
                                 stoppedBecause, headline);
               });

@@ -132,8 +132,11 @@ class RecordingController : public QObject
                    const Expected<QString, GIFFailure> &result, const QString &video,
                    QSizeF pixelSize, const QString &stoppedBecause);
     // `headline`: what the last toast says instead of the usual success text.
+    // `video`: the one a GIF was made from, removed once the history holds the
+    // GIF and filed instead when it cannot.
     void deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize,
-                     const QString &stoppedBecause, const QString &headline = {});
+                     const QString &stoppedBecause, const QString &headline = {},
+                     const QString &video = {});
     void showDelivered(const std::optional<HistoryItem> &entry, const QString &stored,
                        CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause,
                        const QString &headline);

@@ -42,8 +42,11 @@ struct RecordingWorld : ::testing::Test {
         services.toast = [this](const QString &message, const QString &, double) {
             toasts.append(message);
         };
+        refuseGIFs = false;
         services.recordFile = [this](const QString &path, CaptureKind kind, const QString &name,
                                      QSizeF size) {
+            if (refuseGIFs && kind == CaptureKind::gif)
+                return QtFuture::makeReadyFuture(std::optional<HistoryItem>());
             return history->recordFileAsync(path, kind, name, size);
         };
         services.showQuickAccess = [this](QuickAccessPayload payload) {
@@ -150,6 +153,7 @@ struct RecordingWorld : ::testing::Test {
     int round = 0;
     std::function<GIFResult(const GIFRequest &)> makeGIF;
     std::atomic<int> gifCalls = 0;
+    bool refuseGIFs = false;
     struct ProgressShown {
         QString message;
         double fraction;
@@ -291,10 +295,14 @@ TEST_F(RecordingWorld, AGIFRecordingIsConvertedOrKeptAsAVideo)
              return GIFFailure{GIFError::cancelled, QStringLiteral("Cancelled.")};
          },
          CaptureKind::recording, "mp4 bytes", QStringLiteral("Recording saved")},
+        // Until the GIF is in the history its video is not thrown away.
+        {"converted, the history refuses GIFs", &writeGIF, CaptureKind::recording, "mp4 bytes",
+         QStringLiteral("Recording saved")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
+        refuseGIFs = QByteArray(c.name).contains("refuses");
         settings().gifFPS.set(15);
         settings().gifMaxWidth.set(600);
         QString video;
@@ -558,10 +566,13 @@ TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
     const QString playable = tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mp4");
     const QString broken = tmp.filePath("zorv-7C9E6679-7425-40DE-944B-E07FC1F90AE7.mp4");
     const QString running = tmp.filePath("zorv-9A6B1C3E-0000-4000-8000-000000000001.mp4");
+    // A GIF cut short by the crash goes; its video is what is kept.
+    const QString gif = tmp.filePath("zorv-3D1F2C4B-0000-4000-8000-000000000002.gif");
     const QStringList others{tmp.filePath("zorv-lowercase-0f8fad5b.mp4"), tmp.filePath("clip.mp4"),
-                             tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mov")};
+                             tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mov"),
+                             tmp.filePath("zorv-lowercase-0f8fad5b.gif")};
     const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-    for (const QString &path : QStringList{playable, broken, running} + others) {
+    for (const QString &path : QStringList{playable, broken, running, gif} + others) {
         ASSERT_TRUE(writeFile(path, path == broken ? "junk" : "video"));
         QFile file(path);
         if (path != running) { // that one is still being written
@@ -586,6 +597,7 @@ TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
     EXPECT_EQ(readFile(entry.filePath), QByteArray("video"));
     EXPECT_FALSE(QFileInfo::exists(playable));
     EXPECT_FALSE(QFileInfo::exists(broken));
+    EXPECT_FALSE(QFileInfo::exists(gif));
     EXPECT_TRUE(QFileInfo::exists(running));
     for (const QString &path : others)
         EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
