@@ -97,7 +97,8 @@ void CaptureCoordinator::start(CaptureAction action, CommandFinished finished)
         record(CaptureKind::recording, std::move(finished));
         return;
     case CaptureAction::recordGIF:
-        break; // not built: refused above
+        record(CaptureKind::gif, std::move(finished));
+        return;
     }
 }
 

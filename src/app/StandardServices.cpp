@@ -19,6 +19,7 @@
 #include "platform/Platform.h"
 #include "recording/RecordingEngine.h"
 #include "recording/VideoThumbnail.h"
+#include "recording/gif/GIFEncoder.h"
 #include "settings/AppSettings.h"
 
 #include <QApplication>
@@ -448,6 +449,12 @@ RecordingController &recording()
     services.beep = &QApplication::beep;
     services.thumbnail = &VideoThumbnail::make;
     services.now = &QDateTime::currentDateTime;
+    services.makeGIF = &GIFEncoder::makeGIF;
+    services.progressToast = [](const QString &message, const QString &symbol, double fraction,
+                                std::function<void()> cancel) {
+        Toast::shared().showProgress(message, symbol, fraction, std::move(cancel));
+    };
+    services.closeProgressToast = [] { Toast::shared().closeProgress(); };
     recordingController = new RecordingController(std::move(services), qApp);
     // The controller goes first: its control window and pending answers name the engine.
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,

@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUuid>
 #include <QtConcurrent>
+#include <algorithm>
 
 namespace zorv
 {
@@ -19,6 +21,7 @@ namespace zorv
 namespace
 {
 const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
+const QString gifSymbol = QStringLiteral("square.stack.3d.down.right");
 
 // Right and bottom edges belong to the next screen, as everywhere else.
 bool holds(const QRectF &frame, const QPointF &point)
@@ -34,6 +37,22 @@ void removeQuietly(const QString &path)
 }
 } // namespace
 
+// One GIF being built. The converting thread writes the atomics; everything
+// else is read and written on the GUI thread only.
+struct RecordingController::Conversion {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> done{0};
+    std::atomic<int> total{0};
+    // A progress call is on its way to the GUI thread: later frames only
+    // update the figures it will read.
+    std::atomic<bool> posted{false};
+    std::atomic<int> percent{-1}; // last sent
+    QPointer<RecordingController> owner;
+    QElapsedTimer clock;
+    bool shown = false; // the progress toast is up
+    bool over = false;
+};
+
 RecordingController::RecordingController(RecordingServices services, QObject *parent)
     : QObject(parent), m_services(std::move(services))
 {
@@ -45,6 +64,8 @@ RecordingController::RecordingController(RecordingServices services, QObject *pa
 
 RecordingController::~RecordingController()
 {
+    for (const auto &conversion : m_conversions)
+        conversion->cancel = true;
     if (m_hud)
         delete m_hud.data();
 }
@@ -183,6 +204,7 @@ void RecordingController::systemStopped(const QString &reason)
 void RecordingController::finish(bool discard, const QString &stoppedBecause)
 {
     const QSizeF pixelSize = m_pixelSize;
+    const CaptureKind kind = m_kind;
     const QString expected = m_outputPath;
     m_recording = false;
     if (RecordingHUD *hud = m_hud.data()) {
@@ -194,71 +216,177 @@ void RecordingController::finish(bool discard, const QString &stoppedBecause)
     ++m_finishing;
 
     QPointer<RecordingController> self(this);
-    m_services.recorder->stop(
-        [self, discard, pixelSize, expected, stoppedBecause](const std::optional<QString> &path) {
-            const bool keep = !discard && path && QFileInfo(*path).isFile();
-            if (!keep) {
-                // Whatever the recorder reports, the file named for it goes too.
-                if (path)
-                    removeQuietly(*path);
-                if (discard)
-                    removeQuietly(expected);
-                if (self)
-                    self->finished();
-                return;
-            }
+    m_services.recorder->stop([self, discard, pixelSize, kind, expected,
+                               stoppedBecause](const std::optional<QString> &path) {
+        const bool keep = !discard && path && QFileInfo(*path).isFile();
+        if (!keep) {
+            // Whatever the recorder reports, the file named for it goes too.
+            if (path)
+                removeQuietly(*path);
+            if (discard)
+                removeQuietly(expected);
             if (self)
-                self->deliverFile(*path, CaptureKind::recording, pixelSize, stoppedBecause);
-        });
+                self->finished();
+            return;
+        }
+        if (!self)
+            return;
+        if (kind == CaptureKind::gif)
+            self->convert(*path, pixelSize, stoppedBecause);
+        else
+            self->deliverFile(*path, CaptureKind::recording, pixelSize, stoppedBecause);
+    });
+}
+
+void RecordingController::convert(const QString &video, QSizeF pixelSize,
+                                  const QString &stoppedBecause)
+{
+    // Quitting leaves no time for a GIF: the video is kept as a recording.
+    if (!m_services.makeGIF || !m_waiters.empty()) {
+        deliverFile(video, CaptureKind::recording, pixelSize, stoppedBecause);
+        return;
+    }
+    toast(QStringLiteral("Building GIF…"), gifSymbol);
+    auto conversion = std::make_shared<Conversion>();
+    conversion->owner = this;
+    conversion->clock.start();
+    m_conversions.push_back(conversion);
+
+    const AppSettings &settings = *m_services.settings;
+    auto future = QtConcurrent::run([makeGIF = m_services.makeGIF, video, fps = settings.gifFPS(),
+                                     maxWidth = settings.gifMaxWidth(),
+                                     folder = temporaryDirectory(), conversion] {
+        const GIFEncoder::Progress progress = [conversion](int done, int total) {
+            conversion->done = done;
+            conversion->total = total;
+            // The toast shows whole percents: a frame that changes none is not sent.
+            const int percent = total > 0 ? int(qint64(done) * 100 / total) : 0;
+            if (conversion->percent.exchange(percent) == percent ||
+                conversion->posted.exchange(true))
+                return;
+            // The application outlives every conversion; the controller may not.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [conversion] {
+                    conversion->posted = false;
+                    if (RecordingController *owner = conversion->owner.data())
+                        owner->showProgress(conversion, false);
+                },
+                Qt::QueuedConnection);
+        };
+        return makeGIF(video, fps, maxWidth, folder, progress, &conversion->cancel);
+    });
+    QTimer::singleShot(progressAfterMs, this,
+                       [this, conversion] { showProgress(conversion, true); });
+    whenReady(future, this,
+              [this, conversion, video, pixelSize,
+               stoppedBecause](const Expected<QString, GIFFailure> &result) {
+                  converted(conversion, result, video, pixelSize, stoppedBecause);
+              });
+}
+
+void RecordingController::showProgress(const std::shared_ptr<Conversion> &conversion, bool due)
+{
+    if (conversion->over || conversion->cancel || !m_services.progressToast)
+        return;
+    if (!due && !conversion->shown && conversion->clock.elapsed() < progressAfterMs)
+        return;
+    conversion->shown = true;
+    const int total = conversion->total;
+    const double fraction = total > 0 ? std::clamp(double(conversion->done) / total, 0.0, 1.0) : 0;
+    std::weak_ptr<Conversion> weak = conversion;
+    m_services.progressToast(QStringLiteral("Building GIF… %1 %").arg(int(fraction * 100)),
+                             gifSymbol, fraction, [weak] {
+                                 if (const auto conversion = weak.lock())
+                                     conversion->cancel = true;
+                             });
+}
+
+void RecordingController::converted(const std::shared_ptr<Conversion> &conversion,
+                                    const Expected<QString, GIFFailure> &result,
+                                    const QString &video, QSizeF pixelSize,
+                                    const QString &stoppedBecause)
+{
+    conversion->over = true;
+    std::erase(m_conversions, conversion);
+    if (conversion->shown && m_services.closeProgressToast)
+        m_services.closeProgressToast();
+    if (result) {
+        deliverFile(result.value(), CaptureKind::gif, pixelSize, stoppedBecause, {}, video);
+        return;
+    }
+    // Cancelled: the user chose the video, which the usual toast announces.
+    QString headline;
+    if (result.error().error != GIFError::cancelled) {
+        logLine(QStringLiteral("GIF failed: ") + result.error().description);
+        // Said when the video is filed: a toast shown now would be replaced
+        // by the next one at once.
+        headline = QStringLiteral("GIF failed, kept the video: ") + result.error().description;
+    }
+    deliverFile(video, CaptureKind::recording, pixelSize, stoppedBecause, headline);
 }
 
 void RecordingController::deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize,
-                                      const QString &stoppedBecause)
+                                      const QString &stoppedBecause, const QString &headline,
+                                      const QString &video)
 {
     const QString ext = kind == CaptureKind::gif ? QStringLiteral("gif") : QStringLiteral("mp4");
     const QString fileName =
         Naming::fileName(m_services.settings->nameTemplate(), m_services.now(), ext);
-    whenReady(
-        m_services.recordFile(path, kind, fileName, pixelSize), this,
-        [this, path, kind, pixelSize, stoppedBecause](const std::optional<HistoryItem> &entry) {
-            if (!entry)
-                removeQuietly(path);
-            showDelivered(entry, entry ? entry->filePath : path, kind, pixelSize, stoppedBecause);
-        });
+    whenReady(m_services.recordFile(path, kind, fileName, pixelSize), this,
+              [this, path, kind, pixelSize, stoppedBecause, headline,
+               video](const std::optional<HistoryItem> &entry) {
+                  if (!entry)
+                      removeQuietly(path);
+                  if (!video.isEmpty()) {
+                      // Until the GIF is in the history, its video is the recording.
+                      if (!entry) {
+                          deliverFile(video, CaptureKind::recording, pixelSize, stoppedBecause,
+                                      headline);
+                          return;
+                      }
+                      removeQuietly(video);
+                  }
+                  showDelivered(entry, entry ? entry->filePath : path, kind, pixelSize,
+                                stoppedBecause, headline);
+              });
 }
 
 void RecordingController::showDelivered(const std::optional<HistoryItem> &entry,
                                         const QString &stored, CaptureKind kind, QSizeF pixelSize,
-                                        const QString &stoppedBecause)
+                                        const QString &stoppedBecause, const QString &headline)
 {
     if (!m_services.thumbnail) {
-        present(entry, std::nullopt, kind, pixelSize, stoppedBecause);
+        present(entry, std::nullopt, kind, pixelSize, stoppedBecause, headline);
         return;
     }
     // A file that yields no picture still gets its toast and panel.
     auto future = m_services.thumbnail(stored).onFailed([] { return std::optional<QImage>(); });
-    whenReady(
-        future, this,
-        [this, entry, kind, pixelSize, stoppedBecause](const std::optional<QImage> &thumbnail) {
-            present(entry, thumbnail, kind, pixelSize, stoppedBecause);
-        });
+    whenReady(future, this,
+              [this, entry, kind, pixelSize, stoppedBecause,
+               headline](const std::optional<QImage> &thumbnail) {
+                  present(entry, thumbnail, kind, pixelSize, stoppedBecause, headline);
+              });
 }
 
 void RecordingController::present(const std::optional<HistoryItem> &entry,
                                   const std::optional<QImage> &thumbnail, CaptureKind kind,
-                                  QSizeF pixelSize, const QString &stoppedBecause)
+                                  QSizeF pixelSize, const QString &stoppedBecause,
+                                  const QString &headline)
 {
     const AppSettings &settings = *m_services.settings;
     if (settings.playSound() && !(m_services.playSound && m_services.playSound()) &&
         m_services.beep)
         m_services.beep();
     const bool gif = kind == CaptureKind::gif;
-    const QString done = gif ? QStringLiteral("GIF ready") : QStringLiteral("Recording saved");
+    const QString done = !headline.isEmpty() ? headline
+                         : gif               ? QStringLiteral("GIF ready")
+                                             : QStringLiteral("Recording saved");
     // This toast takes the place of the one that said why the recording
     // stopped, usually before it could be read: it carries the reason on.
     toast(stoppedBecause.isEmpty() ? done
                                    : done + QStringLiteral(" — stopped early: ") + stoppedBecause,
-          QStringLiteral("checkmark.circle.fill"));
+          headline.isEmpty() ? QStringLiteral("checkmark.circle.fill") : warningSymbol);
     if (settings.showQuickAccess() && m_services.showQuickAccess) {
         QuickAccessPayload payload;
         payload.image = thumbnail;
@@ -279,6 +407,8 @@ void RecordingController::finishThen(std::function<void()> done)
     m_waiters.push_back(std::move(done));
     if (m_recording)
         finish(false);
+    for (const auto &conversion : m_conversions)
+        conversion->cancel = true;
     releaseWaiters();
 }
 

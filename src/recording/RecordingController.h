@@ -6,6 +6,7 @@
 #include "recording/Recorder.h"
 #include "recording/RecordingHUD.h"
 #include "recording/RecordingLeftovers.h"
+#include "recording/gif/GIFEncoder.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,6 +52,18 @@ struct RecordingServices {
     std::function<QFuture<std::optional<QImage>>(const QString &path)> thumbnail;
     std::function<QDateTime()> now;
     QString temporaryDirectory; // empty: the system's
+    // Turns a finished video into a GIF (GIFEncoder::makeGIF); blocks, so it
+    // runs off the GUI thread. None: GIF recordings are kept as videos.
+    std::function<Expected<QString, GIFFailure>(
+        const QString &videoPath, int fps, int maxWidth, const QString &temporaryDirectory,
+        const GIFEncoder::Progress &progress, const std::atomic<bool> *cancel)>
+        makeGIF;
+    // The toast that follows a long conversion: shown again with each new
+    // `fraction` (0…1), its Cancel calls `cancel`; closed when the work ends.
+    std::function<void(const QString &message, const QString &symbol, double fraction,
+                       std::function<void()> cancel)>
+        progressToast;
+    std::function<void()> closeProgressToast;
 };
 
 // Runs one screen recording from the chosen area to the finished file in the
@@ -60,6 +74,8 @@ class RecordingController : public QObject
     Q_OBJECT
   public:
     static constexpr double toastSeconds = 1.9;
+    // A conversion shows its progress only once it has taken this long.
+    static constexpr int progressAfterMs = 1000;
 
     explicit RecordingController(RecordingServices services, QObject *parent = nullptr);
     ~RecordingController() override;
@@ -75,7 +91,8 @@ class RecordingController : public QObject
     void systemStopped(const QString &reason);
     // Stops a running (or starting) recording and calls `done` once it and any
     // recording still finishing are filed in the history; at once when none
-    // is. For quitting without losing the recording.
+    // is. For quitting without losing the recording: a GIF being built is
+    // given up and its video filed as a recording.
     void finishThen(std::function<void()> done);
     // Recording files a crash left in the temporary folder go into the
     // history when their first frame decodes, else they are removed. Checked
@@ -84,6 +101,8 @@ class RecordingController : public QObject
 
     bool isRecording() const { return m_recording; }
     bool isStarting() const { return m_starting; }
+    // GIFs being built from stopped recordings.
+    int conversions() const { return int(m_conversions.size()); }
     // A recording whose sound would pick up Zorv's own event sounds runs (or
     // is about to).
     bool isCapturingSystemAudio() const { return (m_recording || m_starting) && m_systemAudio; }
@@ -104,14 +123,26 @@ class RecordingController : public QObject
     void delivered(const QString &historyPath);
 
   private:
+    struct Conversion;
     // `stoppedBecause`: why the system ended the recording, empty when the user did.
     void finish(bool discard, const QString &stoppedBecause = {});
+    void convert(const QString &video, QSizeF pixelSize, const QString &stoppedBecause);
+    void showProgress(const std::shared_ptr<Conversion> &conversion, bool due);
+    void converted(const std::shared_ptr<Conversion> &conversion,
+                   const Expected<QString, GIFFailure> &result, const QString &video,
+                   QSizeF pixelSize, const QString &stoppedBecause);
+    // `headline`: what the last toast says instead of the usual success text.
+    // `video`: the one a GIF was made from, removed once the history holds the
+    // GIF and filed instead when it cannot.
     void deliverFile(const QString &path, CaptureKind kind, QSizeF pixelSize,
-                     const QString &stoppedBecause);
+                     const QString &stoppedBecause, const QString &headline = {},
+                     const QString &video = {});
     void showDelivered(const std::optional<HistoryItem> &entry, const QString &stored,
-                       CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause);
+                       CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause,
+                       const QString &headline);
     void present(const std::optional<HistoryItem> &entry, const std::optional<QImage> &thumbnail,
-                 CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause);
+                 CaptureKind kind, QSizeF pixelSize, const QString &stoppedBecause,
+                 const QString &headline);
     void toast(const QString &message, const QString &symbol) const;
     // One finishing recording is filed (or thrown away).
     void finished();
@@ -127,6 +158,7 @@ class RecordingController : public QObject
     bool m_systemAudio = false;
     int m_finishing = 0; // recordings stopped and not yet filed
     std::vector<std::function<void()>> m_waiters;
+    std::vector<std::shared_ptr<Conversion>> m_conversions;
     CaptureKind m_kind = CaptureKind::recording;
     QElapsedTimer m_startedAt;
     QSizeF m_pixelSize;

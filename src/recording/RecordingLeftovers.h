@@ -23,9 +23,10 @@ namespace recordingLeftovers
 // The frame size of a video whose first frame decodes; nothing otherwise.
 using Probe = std::function<std::optional<QSize>(const QString &path)>;
 
-// This user's files in `folder` named as running recordings are, last
-// changed before `before` (a recording running now keeps changing its file),
-// each probed. Runs off the GUI thread.
+// This user's files in `folder` named as running recordings and GIFs being
+// built are, last changed before `before` (a recording running now keeps
+// changing its file), each video probed; a GIF is never playable here. Runs
+// off the GUI thread.
 QList<RecordingLeftover> find(const QString &folder, const QDateTime &before, const Probe &probe);
 
 } // namespace recordingLeftovers

@@ -40,8 +40,8 @@ check "every named file exists" \
   python3 -c 'import json,os,sys; sys.exit(not all(os.path.isfile(i["filePath"]) for i in json.load(open(sys.argv[1]))))' \
   "$XDG_DATA_HOME/Zorv/history.json"
 
-# Actions that are not built yet are refused with one line, not faked.
-out=$("$ZORV_BINARY" recordGIF 2>&1) && fail "GIF recording refused" || pass "GIF recording refused"
+# An action Zorv does not know is refused with one line.
+out=$("$ZORV_BINARY" recordGif 2>&1) && fail "unknown action refused" || pass "unknown action refused"
 check "refusal is one line" test "$(echo "$out" | wc -l)" = 1
 
 # Scriptable captures: the command waits for the file and says how it went.

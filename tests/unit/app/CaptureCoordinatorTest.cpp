@@ -259,4 +259,22 @@ TEST_F(CaptureCoordinatorTest, TheRecordCommandStartsFromTheRecordingOverlayAndS
     EXPECT_EQ(recorder.stops.size(), 1);
     EXPECT_EQ(requests.size(), 2);
     EXPECT_TRUE(toasts.isEmpty());
+
+    // The GIF command records the same way, and either command stops what runs.
+    for (const CaptureAction stop : {CaptureAction::recordVideo, CaptureAction::recordGIF}) {
+        SCOPED_TRACE(captureAction::rawValue(stop).toStdString());
+        platform.granted = true;
+        coordinator->perform(CaptureAction::recordGIF);
+        ASSERT_EQ(requests.last().mode, SelectionMode::recording);
+        requests.last().completion(SelectionOutcome::area(QRectF(30, 40, 200, 100)));
+        settle();
+        recorder.answerStart();
+        EXPECT_TRUE(recording->isRecording());
+        EXPECT_EQ(recording->kind(), CaptureKind::gif);
+        const qsizetype stops = recorder.stops.size();
+        coordinator->perform(stop);
+        settle();
+        EXPECT_FALSE(recording->isRecording());
+        EXPECT_EQ(recorder.stops.size(), stops + 1);
+    }
 }

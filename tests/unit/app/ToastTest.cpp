@@ -2,6 +2,7 @@
 #include "support/fake/FakeWindowSystem.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -62,4 +63,37 @@ TEST_F(ToastTest, LongMessagesWrapAndLoseTheirMiddleNeverTheirCause)
         EXPECT_EQ(shown.contains(QChar(0x2026)), cut);
         EXPECT_FALSE(shown.contains('\n'));
     }
+}
+
+TEST_F(ToastTest, AProgressToastUpdatesInPlaceAndCancelsOnce)
+{
+    int cancels = 0;
+    toast.showProgress("Working… 5 %", "checkmark", 0.05, [&cancels] { ++cancels; });
+    ToastView *view = toast.current();
+    ASSERT_TRUE(view && view->showsProgress() && view->cancelButton());
+    // It takes the clicks a plain toast lets through.
+    EXPECT_FALSE(view->windowFlags().testFlag(Qt::WindowTransparentForInput));
+    const int width = view->width();
+    toast.showProgress("Working… 100 %", "checkmark", 1.5, [] { FAIL() << "a second callback"; });
+    EXPECT_EQ(toast.current(), view);
+    EXPECT_EQ(view->message(), "Working… 100 %");
+    EXPECT_EQ(view->windowTitle(), "Working… 100 %");
+    EXPECT_EQ(view->fraction(), 1.0);
+    toast.showProgress("Working… 9 %", "checkmark", 0.09, {});
+    EXPECT_GE(view->width(), width); // never shrinks under the pointer
+    EXPECT_TRUE(view->rect().contains(view->cancelButton()->geometry()));
+
+    QTest::keyClick(view, Qt::Key_Escape);
+    view->cancelButton()->click();
+    EXPECT_EQ(cancels, 1);
+
+    // Closing it leaves a plain toast alone, and a plain toast replaces it.
+    toast.show("Done", "checkmark", 5);
+    toast.closeProgress();
+    QApplication::processEvents();
+    ASSERT_TRUE(toast.current());
+    EXPECT_EQ(toast.current()->message(), "Done");
+    toast.showProgress("Again", "checkmark", 0, [] {});
+    toast.closeProgress();
+    QTRY_COMPARE_WITH_TIMEOUT(visibleToasts(), 0, 2000);
 }

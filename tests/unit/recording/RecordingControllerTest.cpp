@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QtConcurrent>
 #include <gtest/gtest.h>
 
@@ -41,8 +42,11 @@ struct RecordingWorld : ::testing::Test {
         services.toast = [this](const QString &message, const QString &, double) {
             toasts.append(message);
         };
+        refuseGIFs = false;
         services.recordFile = [this](const QString &path, CaptureKind kind, const QString &name,
                                      QSizeF size) {
+            if (refuseGIFs && kind == CaptureKind::gif)
+                return QtFuture::makeReadyFuture(std::optional<HistoryItem>());
             return history->recordFileAsync(path, kind, name, size);
         };
         services.showQuickAccess = [this](QuickAccessPayload payload) {
@@ -65,6 +69,22 @@ struct RecordingWorld : ::testing::Test {
         services.now = [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); };
         services.temporaryDirectory = temp.dir.filePath("tmp");
         QDir().mkpath(services.temporaryDirectory);
+        gifCalls = 0;
+        makeGIF = writeGIF;
+        services.makeGIF = [this](const QString &video, int fps, int maxWidth,
+                                  const QString &folder, const GIFEncoder::Progress &progress,
+                                  const std::atomic<bool> *cancel) {
+            ++gifCalls;
+            return makeGIF({video, fps, maxWidth, folder, progress, cancel});
+        };
+        progressToasts.clear();
+        closedProgress = 0;
+        services.progressToast = [this](const QString &message, const QString &, double fraction,
+                                        std::function<void()> cancel) {
+            progressToasts.append({message, fraction, sinceStop.elapsed()});
+            cancelConversion = std::move(cancel);
+        };
+        services.closeProgressToast = [this] { ++closedProgress; };
         controller = std::make_unique<RecordingController>(services);
     }
 
@@ -83,6 +103,44 @@ struct RecordingWorld : ::testing::Test {
         QCoreApplication::processEvents();
     }
 
+    // What the converter was asked, on the converting thread.
+    struct GIFRequest {
+        QString video;
+        int fps;
+        int maxWidth;
+        QString folder;
+        const GIFEncoder::Progress &progress;
+        const std::atomic<bool> *cancel;
+    };
+    using GIFResult = Expected<QString, GIFFailure>;
+    static GIFResult writeGIF(const GIFRequest &request)
+    {
+        const QString path = QDir(request.folder).filePath(QStringLiteral("zorv-1.gif"));
+        writeFile(path, "gif bytes");
+        return path;
+    }
+    // Reports frames every 10 ms until cancelled (or 10 s).
+    static GIFResult slowGIF(const GIFRequest &request)
+    {
+        for (int i = 0; i < 1000; ++i) {
+            if (*request.cancel)
+                return GIFFailure{GIFError::cancelled, QStringLiteral("cancelled")};
+            request.progress(i, 1000);
+            QThread::msleep(10);
+        }
+        return writeGIF(request);
+    }
+    // A GIF recording of `rect`, stopped, its video handed to the converter.
+    void recordGIF(const QRectF &rect = QRectF(1800, 100, 400, 200))
+    {
+        controller->start(rect, CaptureKind::gif);
+        recorder.answerStart();
+        controller->stop();
+        sinceStop.start();
+        recorder.answerStops();
+    }
+    bool waitFor(const std::function<bool()> &done) { return QTest::qWaitFor(done, 10000); }
+
     TemporarySettings temp;
     FakeWindowSystem windows;
     FakeRecorder recorder;
@@ -93,6 +151,18 @@ struct RecordingWorld : ::testing::Test {
     int sounds = 0;
     int beeps = 0;
     int round = 0;
+    std::function<GIFResult(const GIFRequest &)> makeGIF;
+    std::atomic<int> gifCalls = 0;
+    bool refuseGIFs = false;
+    struct ProgressShown {
+        QString message;
+        double fraction;
+        qint64 ms; // since the stop
+    };
+    QList<ProgressShown> progressToasts;
+    std::function<void()> cancelConversion;
+    int closedProgress = 0;
+    QElapsedTimer sinceStop;
 };
 
 TEST_F(RecordingWorld, StartRecordsTheAreaWithTheSettingsAndFinishesIntoTheHistory)
@@ -202,10 +272,161 @@ TEST_F(RecordingWorld, TheSystemsStopKeepsWhatWasRecordedAndSaysWhy)
                            QStringLiteral("Recording saved — stopped early: the disk is full")}));
 }
 
+// A GIF recording's video goes to the converter; what comes back decides what is filed.
+TEST_F(RecordingWorld, AGIFRecordingIsConvertedOrKeptAsAVideo)
+{
+    using Request = GIFRequest;
+    const struct {
+        const char *name;
+        std::function<GIFResult(const Request &)> convert;
+        CaptureKind kind;
+        QByteArray bytes;
+        QString lastToast;
+    } cases[] = {
+        {"converted", &writeGIF, CaptureKind::gif, "gif bytes", QStringLiteral("GIF ready")},
+        {"failed",
+         [](const Request &) -> GIFResult {
+             return GIFFailure{GIFError::destinationFailed, QStringLiteral("No room.")};
+         },
+         CaptureKind::recording, "mp4 bytes",
+         QStringLiteral("GIF failed, kept the video: No room.")},
+        {"cancelled",
+         [](const Request &) -> GIFResult {
+             return GIFFailure{GIFError::cancelled, QStringLiteral("Cancelled.")};
+         },
+         CaptureKind::recording, "mp4 bytes", QStringLiteral("Recording saved")},
+        // Until the GIF is in the history its video is not thrown away.
+        {"converted, the history refuses GIFs", &writeGIF, CaptureKind::recording, "mp4 bytes",
+         QStringLiteral("Recording saved")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        refuseGIFs = QByteArray(c.name).contains("refuses");
+        settings().gifFPS.set(15);
+        settings().gifMaxWidth.set(600);
+        QString video;
+        std::optional<std::pair<int, int>> asked;
+        makeGIF = [&](const Request &request) {
+            video = request.video;
+            asked = {request.fps, request.maxWidth};
+            EXPECT_EQ(request.folder, temp.dir.filePath("tmp"));
+            return c.convert(request);
+        };
+        // On the screen of scale 2: 800 × 400 pixels, whatever size the GIF has.
+        recordGIF();
+        ASSERT_TRUE(waitFor([&] { return !panels.isEmpty(); }));
+        EXPECT_EQ(video, outputPath());
+        EXPECT_EQ(asked, std::pair(15, 600));
+        ASSERT_EQ(history->items().size(), 1);
+        const HistoryItem &entry = history->items().first();
+        EXPECT_EQ(entry.kind, c.kind);
+        EXPECT_EQ(QFileInfo(entry.fileName).suffix(), c.kind == CaptureKind::gif ? "gif" : "mp4");
+        EXPECT_EQ(readFile(entry.filePath), c.bytes);
+        EXPECT_EQ(QSize(entry.pixelWidth, entry.pixelHeight), QSize(800, 400));
+        EXPECT_EQ(QDir(temp.dir.filePath("tmp")).entryList(QDir::Files), QStringList());
+        EXPECT_EQ(toasts, (QStringList{QStringLiteral("Building GIF…"), c.lastToast}));
+        EXPECT_EQ(panels[0].kind, c.kind);
+        EXPECT_EQ(panels[0].title, c.kind == CaptureKind::gif ? QStringLiteral("GIF")
+                                                              : QStringLiteral("Screen Recording"));
+        EXPECT_EQ(panels[0].subtitle, QStringLiteral("800 × 400"));
+        EXPECT_EQ(controller->conversions(), 0);
+        EXPECT_TRUE(progressToasts.isEmpty()); // done well within a second
+    }
+}
+
+// A long conversion shows how far it is after a second, and its Cancel keeps the video.
+TEST_F(RecordingWorld, ALongConversionShowsProgressAndCanBeCancelled)
+{
+    // Quiet for over a second, then a burst of frames, then one every 10 ms.
+    makeGIF = [](const GIFRequest &request) -> GIFResult {
+        QThread::msleep(RecordingController::progressAfterMs + 100);
+        for (int i = 0; i < 5000; ++i)
+            request.progress(i, 10000);
+        for (int i = 5000; i < 10000 && !*request.cancel; ++i) {
+            request.progress(i, 10000);
+            QThread::msleep(10);
+        }
+        return GIFFailure{GIFError::cancelled, QStringLiteral("cancelled")};
+    };
+    recordGIF();
+    ASSERT_TRUE(waitFor([&] { return !progressToasts.isEmpty(); }));
+    // Shown at one second by the clock, not by the first frame's report.
+    EXPECT_GE(progressToasts.first().ms, RecordingController::progressAfterMs - 20);
+    EXPECT_LT(progressToasts.first().ms, RecordingController::progressAfterMs + 90);
+    EXPECT_EQ(progressToasts.first().fraction, 0.0);
+    ASSERT_TRUE(waitFor([&] { return progressToasts.last().fraction > 0.5; }));
+    for (qsizetype i = 1; i < progressToasts.size(); ++i)
+        EXPECT_GE(progressToasts[i].fraction, progressToasts[i - 1].fraction);
+    EXPECT_TRUE(progressToasts.last().message.startsWith(QStringLiteral("Building GIF… 5")))
+        << progressToasts.last().message.toStdString();
+    // The burst of 5000 frames reached the GUI thread as a handful of calls.
+    EXPECT_LT(progressToasts.size(), 60);
+    EXPECT_EQ(history->items().size(), 0);
+
+    ASSERT_TRUE(cancelConversion);
+    cancelConversion();
+    ASSERT_TRUE(waitFor([&] { return !panels.isEmpty(); }));
+    EXPECT_EQ(closedProgress, 1);
+    ASSERT_EQ(history->items().size(), 1);
+    EXPECT_EQ(history->items().first().kind, CaptureKind::recording);
+    EXPECT_EQ(toasts.last(), QStringLiteral("Recording saved"));
+    // A Cancel pressed after the end does nothing.
+    const qsizetype shown = progressToasts.size();
+    cancelConversion();
+    QTest::qWait(50);
+    EXPECT_EQ(progressToasts.size(), shown);
+}
+
+// The flags of a new recording and the conversion of the last one stay apart.
+TEST_F(RecordingWorld, ARecordingCanRunWhileTheLastOneBecomesAGIF)
+{
+    std::atomic<bool> release = false;
+    makeGIF = [&release](const GIFRequest &request) {
+        while (!release)
+            QThread::msleep(5);
+        return writeGIF(request);
+    };
+    recordGIF();
+    const QString gifVideo = outputPath();
+    ASSERT_TRUE(waitFor([&] { return gifCalls == 1; }));
+    EXPECT_FALSE(controller->isRecording());
+
+    startRecording();
+    EXPECT_TRUE(controller->isRecording());
+    EXPECT_EQ(controller->kind(), CaptureKind::recording);
+    EXPECT_NE(outputPath(), gifVideo);
+    controller->stop();
+    settle();
+    ASSERT_EQ(history->items().size(), 1);
+    EXPECT_EQ(history->items().first().kind, CaptureKind::recording);
+    EXPECT_EQ(controller->conversions(), 1);
+
+    // Quitting now waits for the GIF (this converter does not heed the cancel).
+    int done = 0;
+    controller->finishThen([&done] { ++done; });
+    QTest::qWait(50);
+    EXPECT_EQ(done, 0);
+    release = true;
+    ASSERT_TRUE(waitFor([&] { return done == 1; }));
+    ASSERT_EQ(history->items().size(), 2);
+    EXPECT_EQ(history->items().first().kind, CaptureKind::gif);
+    EXPECT_FALSE(QFileInfo::exists(gifVideo));
+    EXPECT_EQ(gifCalls, 1);
+}
+
 // Quitting waits until the recording is in the history, whatever state it is in.
 TEST_F(RecordingWorld, FinishingBeforeQuittingFilesTheRecordingFirst)
 {
-    enum class State { idle, starting, failingStart, recording, finishing };
+    enum class State {
+        idle,
+        starting,
+        failingStart,
+        recording,
+        finishing,
+        recordingGIF,
+        converting
+    };
     const struct {
         const char *name;
         State state;
@@ -216,16 +437,26 @@ TEST_F(RecordingWorld, FinishingBeforeQuittingFilesTheRecordingFirst)
         {"a start that fails", State::failingStart, 0},
         {"recording", State::recording, 1},
         {"stopped, not yet filed", State::finishing, 1},
+        // A GIF is given up for the video, filed as a recording.
+        {"recording a GIF", State::recordingGIF, 1},
+        {"building a GIF", State::converting, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
+        makeGIF = &slowGIF;
+        const bool gif = c.state == State::recordingGIF || c.state == State::converting;
         if (c.state != State::idle)
-            controller->start(QRectF(100, 100, 640, 360), CaptureKind::recording);
-        if (c.state == State::recording || c.state == State::finishing)
+            controller->start(QRectF(100, 100, 640, 360),
+                              gif ? CaptureKind::gif : CaptureKind::recording);
+        if (c.state == State::recording || c.state == State::finishing || gif)
             recorder.answerStart();
-        if (c.state == State::finishing)
+        if (c.state == State::finishing || c.state == State::converting)
             controller->stop();
+        if (c.state == State::converting) {
+            recorder.answerStops();
+            ASSERT_TRUE(waitFor([&] { return gifCalls == 1; }));
+        }
         int done = 0;
         controller->finishThen([&] {
             EXPECT_EQ(history->items().size(), c.filed);
@@ -239,8 +470,12 @@ TEST_F(RecordingWorld, FinishingBeforeQuittingFilesTheRecordingFirst)
         EXPECT_FALSE(controller->isRecording());
         if (c.state != State::idle)
             settle();
-        EXPECT_EQ(done, 1);
+        EXPECT_TRUE(waitFor([&] { return done == 1; }));
         EXPECT_EQ(history->items().size(), c.filed);
+        if (c.filed) {
+            EXPECT_EQ(history->items().first().kind, CaptureKind::recording);
+        }
+        EXPECT_EQ(gifCalls, c.state == State::converting ? 1 : 0);
     }
 }
 
@@ -331,10 +566,13 @@ TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
     const QString playable = tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mp4");
     const QString broken = tmp.filePath("zorv-7C9E6679-7425-40DE-944B-E07FC1F90AE7.mp4");
     const QString running = tmp.filePath("zorv-9A6B1C3E-0000-4000-8000-000000000001.mp4");
+    // A GIF cut short by the crash goes; its video is what is kept.
+    const QString gif = tmp.filePath("zorv-3D1F2C4B-0000-4000-8000-000000000002.gif");
     const QStringList others{tmp.filePath("zorv-lowercase-0f8fad5b.mp4"), tmp.filePath("clip.mp4"),
-                             tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mov")};
+                             tmp.filePath("zorv-0F8FAD5B-D9CB-469F-A165-70867728950E.mov"),
+                             tmp.filePath("zorv-lowercase-0f8fad5b.gif")};
     const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-    for (const QString &path : QStringList{playable, broken, running} + others) {
+    for (const QString &path : QStringList{playable, broken, running, gif} + others) {
         ASSERT_TRUE(writeFile(path, path == broken ? "junk" : "video"));
         QFile file(path);
         if (path != running) { // that one is still being written
@@ -359,6 +597,7 @@ TEST_F(RecordingWorld, RecordingsACrashLeftAreKeptWhenTheyPlayElseRemoved)
     EXPECT_EQ(readFile(entry.filePath), QByteArray("video"));
     EXPECT_FALSE(QFileInfo::exists(playable));
     EXPECT_FALSE(QFileInfo::exists(broken));
+    EXPECT_FALSE(QFileInfo::exists(gif));
     EXPECT_TRUE(QFileInfo::exists(running));
     for (const QString &path : others)
         EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
