@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """GIF conversion: colour reducers side by side on the same recording.
 
-    bench/gif.py build [seconds]        (default 10 s)
+    bench/gif.py build [seconds] [runs]     (default 10 s, 5 runs)
 
 Makes a 1920x1080 30 fps H.264 recording of known animated content, then
 converts it to a GIF at 12 fps fitting 900x900. The recording comes from
@@ -15,11 +15,15 @@ is built, else from ffmpeg's own sources (a moving gradient as the desktop, two
            (decoding, scaling, colour reduction, writing)
 Quality: PSNR and SSIM (ffmpeg's filters, RGB) of every decoded GIF frame
 against the source frames sampled and scaled the same way (lossless).
-Time is wall-clock of the whole conversion; size is the GIF's bytes."""
+Time is wall-clock of the whole conversion, min / median / max over the runs
+(the tools take turns, so a busy moment hits them alike); size and quality are
+of the last run's GIF (every run makes the same file). gifski is installed
+from npm into BUILD/bench/node on first use."""
 import os, re, subprocess, sys, tempfile, time
 
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
 seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10.0
+runs = int(sys.argv[3]) if len(sys.argv) > 3 else 5
 work = tempfile.mkdtemp(prefix="zorv-gif-bench.")
 FPS, WIDTH, HEIGHT = 12, 900, 506  # 1920x1080 fitted into 900x900
 # Frame i is the last source frame at or before i / FPS, as Zorv picks them
@@ -100,7 +104,13 @@ def zorv_run(src, out):
     run([zorv, src, out, str(FPS), str(max(WIDTH, HEIGHT))])
 
 
+def ensure_gifski():
+    if not os.access(gifski, os.X_OK):
+        run(["npm", "install", "--prefix", os.path.join(build, "bench", "node"), "gifski@1.7"])
+
+
 def main():
+    ensure_gifski()
     src = os.path.join(work, "source.mp4")
     ref = os.path.join(work, "reference.mkv")
     make_source(src)
@@ -108,21 +118,30 @@ def main():
     tools = [("ffmpeg", ffmpeg_2pass), ("gifski", gifski_run)]
     if os.access(zorv, os.X_OK):
         tools.append(("zorv", zorv_run))
+    times = {name: [] for name, _ in tools}
+    for _ in range(runs):
+        for name, convert in tools:
+            out = os.path.join(work, f"{name}.gif")
+            if os.path.exists(out):
+                os.remove(out)
+            start = time.monotonic()
+            convert(src, out)
+            times[name].append(time.monotonic() - start)
     results = {}
-    for name, convert in tools:
+    for name, _ in tools:
         out = os.path.join(work, f"{name}.gif")
-        start = time.monotonic()
-        convert(src, out)
-        elapsed = time.monotonic() - start
-        results[name] = dict(time=elapsed, size=os.path.getsize(out), **measure(out, ref))
-    print(f"{'tool':8} {'time s':>7} {'size MB':>8} {'PSNR dB':>8} {'SSIM':>7} {'frames':>6}")
+        t = sorted(times[name])
+        results[name] = dict(time=t[len(t) // 2], tmin=t[0], tmax=t[-1], size=os.path.getsize(out),
+                             **measure(out, ref))
+    print(f"{'tool':8} {'time s min / median / max':>26} {'size MB':>8} {'PSNR dB':>8} "
+          f"{'SSIM':>7} {'frames':>6}")
     for name, r in results.items():
-        print(f"{name:8} {r['time']:7.2f} {r['size'] / 1e6:8.2f} {r['psnr']:8.2f} "
-              f"{r['ssim']:7.4f} {r['frames']:6d}")
+        print(f"{name:8} {r['tmin']:8.2f} {r['time']:8.2f} {r['tmax']:8.2f} "
+              f"{r['size'] / 1e6:8.2f} {r['psnr']:8.2f} {r['ssim']:7.4f} {r['frames']:6d}")
     if "zorv" in results:
         z, g, f = results["zorv"], results["gifski"], results["ffmpeg"]
         print(f"zorv/gifski size {z['size'] / g['size']:.2f}, PSNR {z['psnr'] - g['psnr']:+.2f} dB,"
-              f" SSIM {z['ssim'] - g['ssim']:+.4f}; zorv/ffmpeg time {z['time'] / f['time']:.2f}")
+              f" SSIM {z['ssim'] - g['ssim']:+.4f}; zorv/ffmpeg median time {z['time'] / f['time']:.2f}")
     print(f"files in {work}")
 
 

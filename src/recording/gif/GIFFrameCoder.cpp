@@ -86,16 +86,14 @@ GIFPalette GIFFrameCoder::choosePalette(const QImage &image, const QImage *previ
         (previous && (previous->size() != image.size() || previous->depth() != 32)))
         return palette;
     singleThreadedQuantizer();
-    // Every other row tells the colours as well as all of them (measured),
-    // for half the work.
-    const int width = image.width(), height = (image.height() + 1) / 2;
+    const int width = image.width(), height = image.height();
     // Pixels that stay as they were in the source will be left to the
     // canvas: they are transparent here and take no colours.
     std::vector<uint8_t> rgba(std::size_t(width) * height * 4);
     for (int y = 0; y < height; ++y) {
-        const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(2 * y));
+        const QRgb *in = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         const QRgb *was =
-            previous ? reinterpret_cast<const QRgb *>(previous->constScanLine(2 * y)) : nullptr;
+            previous ? reinterpret_cast<const QRgb *>(previous->constScanLine(y)) : nullptr;
         uint8_t *px = &rgba[std::size_t(y) * width * 4];
         for (int x = 0; x < width; ++x, px += 4) {
             toRgba(in[x], px);
