@@ -34,7 +34,14 @@ class GIFPalette
 
   private:
     friend class GIFFrameCoder;
+    void release();
+
     ::liq_result *m_result = nullptr;
+    // The same colours in a second result, so that two halves of a frame can
+    // be remapped at once (a result serves one remapping at a time), with the
+    // twin's index of each of `m_result`'s entries. Null when not made.
+    ::liq_result *m_twin = nullptr;
+    uint8_t m_fromTwin[256] = {};
 };
 
 // Reduces the frames of one animation to GIF frames, one after another: each
