@@ -81,13 +81,15 @@ QString cutMiddle(const QString &text, int keep)
     return text.left(head) + ellipsis + text.right(tail);
 }
 
-void fade(ToastView *view, double to, int ms, std::function<void()> then = {})
+// `then` runs when the fade ends, unless `context` is gone by then.
+void fade(ToastView *view, double to, int ms, const QObject *context = nullptr,
+          std::function<void()> then = {})
 {
     auto *animation = new QPropertyAnimation(view, "windowOpacity", view);
     animation->setDuration(ms);
     animation->setEndValue(to);
     if (then)
-        QObject::connect(animation, &QPropertyAnimation::finished, view, std::move(then));
+        QObject::connect(animation, &QPropertyAnimation::finished, context, std::move(then));
     animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 } // namespace
@@ -269,7 +271,10 @@ Toast::Toast(WindowSystem &windowSystem) : m_windowSystem(windowSystem) {}
 
 Toast::~Toast()
 {
-    delete m_slot.data();
+    // Later, not now: this may run in the exit handlers of an application
+    // whose X server went away, where closing a window crashes.
+    if (ToastView *view = m_slot.data())
+        view->deleteLater();
 }
 
 void Toast::show(const QString &message, const QString &symbol, double seconds)
@@ -277,7 +282,7 @@ void Toast::show(const QString &message, const QString &symbol, double seconds)
     auto *view = new ToastView(message, symbol, m_windowSystem.compositingActive());
     present(view);
     QPointer<ToastView> guard(view);
-    QTimer::singleShot(int(seconds * 1000), view, [this, guard] { dismiss(guard); });
+    QTimer::singleShot(int(seconds * 1000), &m_callbacks, [this, guard] { dismiss(guard); });
 }
 
 void Toast::showProgress(const QString &message, const QString &symbol, double fraction,
@@ -326,14 +331,15 @@ void Toast::dismiss(ToastView *view)
     if (!guard || m_slot != guard)
         return;
     auto finish = [this, guard] {
-        QTimer::singleShot(afterFadeMs, guard, [this, guard] {
+        QTimer::singleShot(afterFadeMs, &m_callbacks, [this, guard] {
             if (m_slot == guard)
                 m_slot = nullptr;
-            guard->close();
+            if (guard)
+                guard->close();
         });
     };
     if (m_windowSystem.compositingActive())
-        fade(guard, 0.0, fadeOutMs, finish);
+        fade(guard, 0.0, fadeOutMs, &m_callbacks, finish);
     else
         finish();
 }

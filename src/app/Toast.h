@@ -80,7 +80,6 @@ class Toast
     // The application's toasts, on the platform's window system.
     static Toast &shared();
     explicit Toast(WindowSystem &windowSystem);
-    // The toast on screen goes too: its timers call back into this object.
     ~Toast();
     Toast(const Toast &) = delete;
     Toast &operator=(const Toast &) = delete;
@@ -104,6 +103,9 @@ class Toast
 
     WindowSystem &m_windowSystem;
     QPointer<ToastView> m_slot;
+    // Context of the timers and fades that call back into this object: they
+    // end with it.
+    QObject m_callbacks;
 };
 
 } // namespace zorv
