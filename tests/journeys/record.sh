@@ -18,7 +18,6 @@ printf '[General]\nplaySound=false\nshowQuickAccess=false\nrecordingFPS=%s\nreco
   "$fps" > "$XDG_CONFIG_HOME/Zorv/Zorv.conf"
 
 hud_count() { xdotool search --onlyvisible --name '^Zorv Recording$' 2>/dev/null | grep -c . || true; }
-overlay_shown() { xdotool search --onlyvisible --name '^Zorv Selection$' >/dev/null 2>&1; }
 
 xsetroot -solid '#3d6b8f'
 # The area: 500 × 300 at (190, 190); the program inside it at (200, 200), 480 × 270.
@@ -29,11 +28,7 @@ wait_until 10 xdotool search --onlyvisible --name '^zorv-record-anim$'
 start_zorv
 xdotool mousemove --sync 100 100
 
-xdotool key ctrl+shift+7
-check "Ctrl+Shift+7 shows the overlay" wait_until 5 overlay_shown
-xdotool mousemove --sync 190 190 mousedown 1
-xdotool mousemove --sync 400 300
-xdotool mousemove --sync 690 490 mouseup 1
+select_area ctrl+shift+7 190 190 690 490
 released=$(date +%s.%N)
 check "the control window appears" wait_output 5 1 hud_count
 hud_seen=$(date +%s.%N)

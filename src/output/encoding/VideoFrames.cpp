@@ -95,13 +95,20 @@ VideoFrameReader::Info VideoFrameReader::info() const
                 rotation};
 }
 
+std::optional<int64_t> VideoFrameReader::reported(int got, int64_t ptsUs)
+{
+    if (got < 0)
+        m_error = QString::fromUtf8(module().error(m_reader));
+    if (got <= 0)
+        return std::nullopt;
+    return ptsUs;
+}
+
 std::optional<VideoFrameReader::Frame> VideoFrameReader::next()
 {
     Frame frame;
     const int got = module().next(m_reader, &allocateImage, &frame.image, &frame.ptsUs);
-    if (got < 0)
-        m_error = QString::fromUtf8(module().error(m_reader));
-    if (got <= 0)
+    if (!reported(got, frame.ptsUs))
         return std::nullopt;
     return frame;
 }
@@ -110,22 +117,14 @@ std::optional<int64_t> VideoFrameReader::peekTime()
 {
     int64_t ptsUs = -1;
     const int got = module().peek(m_reader, &ptsUs);
-    if (got < 0)
-        m_error = QString::fromUtf8(module().error(m_reader));
-    if (got <= 0)
-        return std::nullopt;
-    return ptsUs;
+    return reported(got, ptsUs);
 }
 
 std::optional<int64_t> VideoFrameReader::skip()
 {
     int64_t ptsUs = -1;
     const int got = module().advance(m_reader, &ptsUs);
-    if (got < 0)
-        m_error = QString::fromUtf8(module().error(m_reader));
-    if (got <= 0)
-        return std::nullopt;
-    return ptsUs;
+    return reported(got, ptsUs);
 }
 
 std::optional<QImage> VideoFrameReader::picture()

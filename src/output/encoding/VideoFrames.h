@@ -59,6 +59,9 @@ class VideoFrameReader
 
   private:
     explicit VideoFrameReader(ZorvVideoReader *reader) : m_reader(reader) {}
+    // What a module call returned (1 done, 0 at the end, -1 failed) as a time,
+    // keeping the reason of a failure.
+    std::optional<int64_t> reported(int got, int64_t ptsUs);
     ZorvVideoReader *m_reader;
     QString m_error;
 };
