@@ -25,7 +25,7 @@ die() { echo "wayland-desktop.sh: $*" >&2; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 cmd="${1:-}"; shift || true
-state=""; monitors="1920x1080"; build="${ZORV_BUILD_DIR:-$source_dir/build}"; shortcuts=1
+in_run=0; started=0; state=""; monitors="1920x1080"; build="${ZORV_BUILD_DIR:-$source_dir/build}"; shortcuts=1
 run_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -64,32 +64,36 @@ spawn() {
 # start fails half-way: stop what is up, then report
 fail_start() {
   echo "wayland-desktop.sh: $*" >&2
-  stop >/dev/null 2>&1 || true
+  [ "$in_run" -eq 1 ] || stop >/dev/null 2>&1 || true
   exit 1
 }
 
 start() {
-  local t0; t0=$(now)
-  [ -n "$state" ] || state=$(mktemp -d /tmp/zorv-wayland.XXXXXX)
-  mkdir -p "$state"
-  state=$(cd "$state" && pwd)
-  [ ! -s "$state/pids" ] || die "$state already holds a running desktop"
-  : > "$state/pids"
-
+  local t0 m; t0=$(now)
   local shim="$build/tests/zorv-screencopy-shm.so" pointer="$build/tests/zorv-wl-pointer"
   [ -f "$shim" ] && [ -x "$pointer" ] || die "missing test helpers in $build/tests; build them \
 with: ninja -C $build zorv-screencopy-shm zorv-wl-pointer (needs libwayland-dev at configure time)"
   shim=$(cd "$(dirname "$shim")" && pwd)/$(basename "$shim")
   pointer=$(cd "$(dirname "$pointer")" && pwd)/$(basename "$pointer")
 
-  # Outputs side by side, named HEADLESS-1, HEADLESS-2, … by the compositor.
-  local conf="$state/sway.conf" x=0 i=1 m w h
   IFS=',' read -ra mons <<< "$monitors"
+  for m in "${mons[@]}"; do
+    [[ $m =~ ^[1-9][0-9]*x[1-9][0-9]*$ ]] || die "bad monitor size $m (want WxH)"
+  done
+
+  [ -n "$state" ] || state=$(mktemp -d /tmp/zorv-wayland.XXXXXX)
+  mkdir -p "$state"
+  state=$(cd "$state" && pwd)
+  [ ! -s "$state/pids" ] || die "$state already holds a running desktop"
+  : > "$state/pids"
+  started=1
+
+  # Outputs side by side, named HEADLESS-1, HEADLESS-2, … by the compositor.
+  local conf="$state/sway.conf" x=0 i=1 w h
   {
     echo "xwayland disable"
     echo "default_border none"
     for m in "${mons[@]}"; do
-      [[ $m =~ ^[0-9]+x[0-9]+$ ]] || die "bad monitor size $m (want WxH)"
       w=${m%x*}; h=${m#*x}
       echo "output HEADLESS-$i resolution ${w}x$h position $x 0 bg #336699 solid_color"
       x=$(( x + w )); i=$(( i + 1 ))
@@ -204,9 +208,21 @@ case "$cmd" in
   stop) stop ;;
   run)
     [ ${#run_args[@]} -gt 0 ] || die "run needs a command after --"
-    # The desktop goes away however COMMAND ends: success, failure or Ctrl+C.
     own_state=0; [ -n "$state" ] || own_state=1
-    trap 'stop' EXIT
+    in_run=1
+    # The desktop goes away however COMMAND ends: success, failure or Ctrl+C. A folder of our
+    # own goes too, unless something failed: then its logs tell why.
+    finish() {
+      local rc=$?
+      [ "$started" -eq 1 ] || return 0
+      stop
+      if [ $rc -eq 0 ] && [ $own_state -eq 1 ]; then
+        rm -rf --one-file-system "$state"
+      elif [ $rc -ne 0 ]; then
+        echo "wayland-desktop.sh: logs in $state" >&2
+      fi
+    }
+    trap finish EXIT
     trap 'exit 130' INT
     trap 'exit 143' TERM
     start >/dev/null
@@ -214,13 +230,6 @@ case "$cmd" in
     # shellcheck disable=SC1091
     ( source "$state/env"; "${run_args[@]}" )
     rc=$?
-    stop; trap - EXIT
-    # A folder of our own goes unless COMMAND failed: then its logs tell why.
-    if [ $rc -eq 0 ] && [ $own_state -eq 1 ]; then
-      rm -rf --one-file-system "$state"
-    elif [ $rc -ne 0 ]; then
-      echo "wayland-desktop.sh: logs in $state" >&2
-    fi
     exit $rc ;;
   *) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

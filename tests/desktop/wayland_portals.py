@@ -2,10 +2,12 @@
 """The portals of the headless Wayland desktop, through the real xdg-desktop-portal: what the
 Wayland backend will rely on. Run inside scripts/wayland-desktop.sh with /usr/bin/python3.
 
-  Screenshot   answers with a PNG equal, pixel for pixel, to the compositor's own (grim)
+  Screenshot   answers with a PNG of all outputs equal, pixel for pixel, to the compositor's
+               own (grim)
   ScreenCast   a monitor stream with a restore token; a second session restored from the token
                starts without the output chooser; PipeWire delivers a frame of the output's size
   GlobalShortcuts  a bound trigger pressed on the compositor's keyboard comes back as Activated
+  pointer      the desktop's pointer client reaches each output (needs two outputs to mean much)
 
 Prints each call's time and the interfaces' versions."""
 import json
@@ -110,17 +112,26 @@ def differing_pixels(a, b):
         return None
 
 
+def outputs():
+    return json.loads(run('swaymsg', '-r', '-t', 'get_outputs').stdout)
+
+
 def first_output():
-    outputs = json.loads(run('swaymsg', '-r', '-t', 'get_outputs').stdout)
-    o = next(o for o in outputs if o['name'] == 'HEADLESS-1')
+    o = next(o for o in outputs() if o['name'] == 'HEADLESS-1')
     return o['current_mode']['width'], o['current_mode']['height']
+
+
+def layout_size():
+    rects = [o['rect'] for o in outputs()]
+    return (max(r['x'] + r['width'] for r in rects) - min(r['x'] for r in rects),
+            max(r['y'] + r['height'] for r in rects) - min(r['y'] for r in rects))
 
 
 def show_pattern(folder, size):
     """Noise as wallpaper: a flat screen would hide swapped channels, rows or offsets."""
     pattern = os.path.join(folder, 'pattern.png')
     run('convert', '-size', '%dx%d' % size, 'xc:gray', '+noise', 'Random', pattern)
-    run('swaymsg', 'output HEADLESS-1 bg %s stretch' % pattern)
+    run('swaymsg', 'output * bg %s stretch' % pattern)
     time.sleep(0.5)  # swaybg restarts and draws
 
 
@@ -131,9 +142,10 @@ def test_screenshot(portal, folder):
         return
     uri = str(results.get('uri', ''))
     shot = urllib.parse.unquote(urllib.parse.urlparse(uri).path)
-    grim = os.path.join(folder, 'grim.png')
-    run('grim', '-o', 'HEADLESS-1', grim)
-    check('Screenshot is a PNG of the output size', png_size(shot) == first_output(),
+    grim = os.path.join(folder, 'grim-all.png')
+    run('grim', grim)
+    # One picture of all outputs, as they are laid out.
+    check('Screenshot is a PNG of the whole layout', png_size(shot) == layout_size(),
           '%s is %s' % (uri, png_size(shot)))
     diff = differing_pixels(shot, grim)
     check('Screenshot equals grim pixel for pixel', diff == 0, '%s pixels differ' % diff)
@@ -207,6 +219,19 @@ def cast_property(portal, name):
                               dbus_interface=dbus.PROPERTIES_IFACE))
 
 
+def test_pointer():
+    """The pointer client reaches every output: sway focuses the output under the pointer."""
+    outputs = json.loads(run('swaymsg', '-r', '-t', 'get_outputs').stdout)
+    for o in outputs + outputs[:1]:
+        r = o['rect']
+        run(os.environ['ZORV_WL_POINTER'], 'move', str(r['x'] + r['width'] // 2),
+            str(r['y'] + r['height'] // 2))
+        workspaces = json.loads(run('swaymsg', '-r', '-t', 'get_workspaces').stdout)
+        focused = [w['output'] for w in workspaces if w['focused']]
+        check('the pointer moved onto %s focuses it' % o['name'], focused == [o['name']],
+              'focused %s' % focused)
+
+
 def test_shortcuts(portal):
     shortcuts = portal.iface('GlobalShortcuts')
     code, results, secs = portal.request(
@@ -262,6 +287,7 @@ def main():
     test_screenshot(portal, folder)
     test_screencast(portal, folder, state)
     test_shortcuts(portal)
+    test_pointer()
     print('%d check(s) failed' % len(failures) if failures else 'all checks passed')
     return 1 if failures else 0
 
