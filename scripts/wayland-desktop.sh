@@ -216,9 +216,9 @@ case "$cmd" in
       local rc=$?
       [ "$started" -eq 1 ] || return 0
       stop
-      if [ $rc -eq 0 ] && [ $own_state -eq 1 ]; then
+      if [ "$rc" -eq 0 ] && [ "$own_state" -eq 1 ]; then
         rm -rf --one-file-system "$state"
-      elif [ $rc -ne 0 ]; then
+      elif [ "$rc" -ne 0 ]; then
         echo "wayland-desktop.sh: logs in $state" >&2
       fi
     }
@@ -231,5 +231,5 @@ case "$cmd" in
     ( source "$state/env"; "${run_args[@]}" )
     rc=$?
     exit $rc ;;
-  *) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  *) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac
