@@ -4,8 +4,9 @@ Wayland backend will rely on. Run inside scripts/wayland-desktop.sh with /usr/bi
 
   Screenshot   answers with a PNG of all outputs equal, pixel for pixel, to the compositor's
                own (grim)
-  ScreenCast   a monitor stream with a restore token; a second session restored from the token
-               starts without the output chooser; PipeWire delivers a frame of the output's size
+  ScreenCast   a monitor stream with a restore token; a second session is restored from the
+               token instead of choosing its output again; PipeWire delivers frames of the
+               output's size equal to grim's picture, from both sessions
   GlobalShortcuts  a bound trigger pressed on the compositor's keyboard comes back as Activated
   pointer      the desktop's pointer client reaches each output (needs two outputs to mean much)
 
