@@ -173,8 +173,8 @@ void ScreenCastSession::onStarted(const PortalOutcome &outcome)
         fail(outcome);
         return;
     }
-    // Tokens are used once: the new one replaces the old, and without a new one (the user
-    // declined to be remembered) the old one is spent too.
+    // Start's token replaces the stored one (a restored session may get the same one back);
+    // without one the user declined to be remembered, and the old one goes too.
     m_tokens.save(outcome.results.value(QStringLiteral("restore_token")).toString());
     m_tokenOffered = false;
     m_streams = parseScreenCastStreams(outcome.results.value(QStringLiteral("streams")));

@@ -19,7 +19,7 @@ struct ScreenCastStream {
     uint node = 0;       // the PipeWire node to connect to
     QPoint position;     // in the compositor's logical space; (0,0) when the portal does not say
     QSize size;          // logical size; empty when the portal does not say
-    uint sourceType = 0; // 1 monitor, 2 window, 4 virtual
+    uint sourceType = 0; // 1 monitor, 2 window, 4 virtual; wlroots' backend says 2 for monitors
     QString id;          // stable id of the stream's source, when given
 };
 

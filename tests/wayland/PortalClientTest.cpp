@@ -1,0 +1,293 @@
+// The portal conversation layer against the real portals of the headless Wayland desktop
+// (scripts/wayland-desktop.sh run -- wayland_portal_client), and against a stand-in portal on
+// the same private bus for what a real one cannot be made to do on demand.
+#include "platform/portal/PortalRequest.h"
+#include "platform/portal/PortalVersion.h"
+#include "platform/portal/RestoreTokenStore.h"
+#include "platform/portal/ScreenCastSession.h"
+#include "platform/portal/ScreenshotPortal.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPointer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace zorv;
+using Kind = PortalOutcome::Kind;
+
+namespace
+{
+
+constexpr int timeoutMs = 10000;
+
+#define REQUIRE_WAYLAND_DESKTOP()                                                                  \
+    do {                                                                                           \
+        if (qEnvironmentVariableIsEmpty("ZORV_WAYLAND_STATE"))                                     \
+            GTEST_SKIP() << "run inside scripts/wayland-desktop.sh run -- …";                      \
+    } while (false)
+
+class MemoryTokenStore : public RestoreTokenStore
+{
+  public:
+    QString load() override { return token; }
+    void save(const QString &t) override { token = t; }
+    QString token;
+};
+
+// How often the wlroots backend restored a session from a token instead of choosing an output.
+int restores()
+{
+    QFile log(qEnvironmentVariable("ZORV_WAYLAND_STATE") + "/xdpw.log");
+    return log.open(QIODevice::ReadOnly) ? log.readAll().count("restoring session from data") : -1;
+}
+
+// A portal that offers every interface at one version, remembers the calls it gets and answers
+// a Request only when told to.
+class StandIn : public QDBusVirtualObject
+{
+  public:
+    static inline const QString name = QStringLiteral("org.zorv.test.PortalStandIn");
+
+    StandIn() : bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "zorv-standin"))
+    {
+        bus.registerVirtualObject(portalPath, this, QDBusConnection::SubPath);
+        bus.registerService(name);
+    }
+    ~StandIn() override
+    {
+        bus.unregisterService(name);
+        bus.unregisterObject(portalPath, QDBusConnection::UnregisterTree);
+        QDBusConnection::disconnectFromBus("zorv-standin");
+    }
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        if (message.interface() == "org.freedesktop.DBus.Properties") {
+            connection.send(message.createReply(QVariant::fromValue(QDBusVariant(version))));
+            return true;
+        }
+        calls.append(message); // never answered: the caller's timeout must end it
+        return true;
+    }
+    // Answers the last call through its Request object, at the path the portal would use.
+    void respond(uint code, const QVariantMap &results = {})
+    {
+        const QDBusMessage &call = calls.last();
+        const QString token =
+            qdbus_cast<QVariantMap>(call.arguments().last()).value("handle_token").toString();
+        QDBusMessage response =
+            QDBusMessage::createSignal(portalObjectPath("request", call.service(), token),
+                                       "org.freedesktop.portal.Request", "Response");
+        response << code << results;
+        bus.send(response);
+    }
+    QStringList members() const
+    {
+        QStringList seen;
+        for (const QDBusMessage &call : calls)
+            seen << call.path().section('/', 5, 5) + ':' + call.member();
+        return seen;
+    }
+
+    QDBusConnection bus;
+    uint version = 1;
+    QList<QDBusMessage> calls;
+};
+
+struct Finished {
+    std::optional<PortalOutcome> outcome;
+    int count = 0;
+    QElapsedTimer clock;
+    qint64 ms = 0;
+};
+
+void watch(PortalRequest &request, Finished &finished)
+{
+    finished.clock.start();
+    QObject::connect(&request, &PortalRequest::finished, [&finished](const PortalOutcome &o) {
+        finished.outcome = o;
+        finished.ms = finished.clock.elapsed();
+        ++finished.count;
+    });
+}
+
+void screenshotCall(PortalRequest &request, int timeout)
+{
+    request.send("org.freedesktop.portal.Screenshot", "Screenshot", {QString()},
+                 {{"interactive", false}}, timeout);
+}
+
+} // namespace
+
+TEST(PortalStandIn, EveryWayARequestEndsIsReportedOnceAndPromptly)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    struct Case {
+        const char *what;
+        int timeout;
+        std::function<void(StandIn &)> then; // done once the call has arrived
+        Kind kind;
+        qint64 withinMs;
+    } cases[] = {
+        {"cancelled", timeoutMs, [](StandIn &s) { s.respond(1); }, Kind::Cancelled, 1000},
+        {"failed", timeoutMs, [](StandIn &s) { s.respond(2); }, Kind::Failed, 1000},
+        {"answered", timeoutMs,
+         [](StandIn &s) {
+             s.respond(0, {{"uri", "file:///x"}});
+         },
+         Kind::Success, 1000},
+        {"never answered", 300, [](StandIn &) {}, Kind::TimedOut, 1000},
+        {"portal gone", timeoutMs, [](StandIn &s) { s.bus.unregisterService(StandIn::name); },
+         Kind::Vanished, 1000},
+    };
+    for (const Case &c : cases) {
+        StandIn standIn;
+        PortalRequest request(QDBusConnection::sessionBus(), StandIn::name);
+        Finished finished;
+        watch(request, finished);
+        screenshotCall(request, c.timeout);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !standIn.calls.isEmpty(); }, 2000)) << c.what;
+        c.then(standIn);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count > 0; }, 3000)) << c.what;
+        QTest::qWait(100); // nothing more may come
+        EXPECT_EQ(finished.count, 1) << c.what;
+        EXPECT_EQ(finished.outcome->kind, c.kind) << c.what;
+        EXPECT_LT(finished.ms, c.withinMs) << c.what;
+        if (c.kind == Kind::Success)
+            EXPECT_EQ(finished.outcome->results.value("uri"), "file:///x");
+        else
+            EXPECT_TRUE(finished.outcome->message.startsWith("Screenshot.Screenshot: "))
+                << finished.outcome->message.toStdString();
+    }
+}
+
+TEST(PortalStandIn, ADestroyedRequestClosesItAndHearsNothingMore)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    StandIn standIn;
+    Finished finished;
+    {
+        PortalRequest request(QDBusConnection::sessionBus(), StandIn::name);
+        watch(request, finished);
+        screenshotCall(request, timeoutMs);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !standIn.calls.isEmpty(); }, 2000));
+    }
+    const QDBusMessage call = standIn.calls.first();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return standIn.calls.size() == 2; }, 2000));
+    EXPECT_EQ(standIn.calls.last().member(), "Close");
+    EXPECT_EQ(
+        standIn.calls.last().path(),
+        portalObjectPath(
+            "request", call.service(),
+            qdbus_cast<QVariantMap>(call.arguments().last()).value("handle_token").toString()));
+    standIn.calls.removeLast();
+    standIn.respond(0);
+    QTest::qWait(200);
+    EXPECT_EQ(finished.count, 0);
+}
+
+TEST(PortalVersions, TheRealPortalIsNewEnoughAndAnOldOneIsRefusedWithItsReason)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    StandIn standIn; // announces version 1 of everything
+    struct Case {
+        QString service;
+        PortalInterface which;
+        const char *reason; // empty: accepted
+    } cases[] = {
+        {portalService, PortalInterface::Screenshot, ""},
+        {portalService, PortalInterface::ScreenCast, ""},
+        {portalService, PortalInterface::GlobalShortcuts, ""},
+        {StandIn::name, PortalInterface::Screenshot,
+         "Screenshot is version 1, Zorv needs version 2"},
+        {StandIn::name, PortalInterface::ScreenCast,
+         "ScreenCast is version 1, Zorv needs version 4"},
+        {StandIn::name, PortalInterface::GlobalShortcuts, ""},
+        {"org.zorv.test.NoSuchPortal", PortalInterface::Screenshot, "no desktop portal"},
+    };
+    QObject context;
+    for (const Case &c : cases) {
+        std::optional<std::optional<QString>> answer;
+        checkPortalVersion(QDBusConnection::sessionBus(), c.service, c.which, 2000, &context,
+                           [&](std::optional<QString> problem) { answer = problem; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, 3000)) << c.reason;
+        const QString reason = answer->value_or(QString());
+        EXPECT_EQ(reason.isEmpty(), QByteArray(c.reason).isEmpty()) << reason.toStdString();
+        EXPECT_TRUE(reason.contains(QLatin1String(c.reason))) << reason.toStdString();
+    }
+}
+
+TEST(RealPortals, ScreenshotEqualsTheCompositorsOwnAndLeavesNoFileBehind)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    QTemporaryDir folder;
+    const QString grim = folder.filePath("grim.png");
+    ASSERT_EQ(QProcess::execute("grim", {grim}), 0);
+    ScreenshotPortal portal(QDBusConnection::sessionBus(), portalService, timeoutMs);
+    QObject context;
+    std::optional<Expected<QImage, PortalOutcome>> shot;
+    portal.take(&context, [&](Expected<QImage, PortalOutcome> result) { shot = result; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shot.has_value(); }, timeoutMs));
+    ASSERT_TRUE(shot->hasValue()) << shot->error().message.toStdString();
+    const QImage expected = QImage(grim).convertToFormat(QImage::Format_RGB32);
+    const QImage image = shot->value().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(image.size(), QSize(1920 + 1280, 1080));
+    EXPECT_TRUE(image == expected) << "differs from grim's picture";
+    // The wlroots backend writes to /tmp/out.png, a shared temporary folder.
+    EXPECT_FALSE(QFile::exists("/tmp/out.png"));
+}
+
+TEST(RealPortals, ScreenCastStoresItsTokenAndIsRestoredFromIt)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    MemoryTokenStore tokens;
+    QObject context;
+    // Starts a session with what `tokens` holds; whether it started and whether the portal
+    // restored it from the token.
+    auto run = [&](const char *what) {
+        const int before = restores();
+        ScreenCastSession session(QDBusConnection::sessionBus(), portalService, tokens, timeoutMs);
+        std::optional<PortalOutcome> failure;
+        bool started = false;
+        QObject::connect(&session, &ScreenCastSession::started, [&] { started = true; });
+        QObject::connect(&session, &ScreenCastSession::failed,
+                         [&](const PortalOutcome &o) { failure = o; });
+        session.start(CastCursor::Embedded);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return started || failure; }, timeoutMs)) << what;
+        EXPECT_TRUE(started) << what << ": " << (failure ? failure->message.toStdString() : "");
+        if (started) {
+            EXPECT_EQ(session.streams().size(), 1) << what;
+            const ScreenCastStream stream = session.streams().value(0);
+            EXPECT_GT(stream.node, 0u) << what;
+            EXPECT_EQ(stream.size, QSize(1920, 1080)) << what;
+            struct stat info {
+            };
+            const int fd = session.duplicatePipeWireFd();
+            EXPECT_TRUE(fd >= 0 && fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode)) << what;
+            if (fd >= 0)
+                close(fd);
+        }
+        return restores() - before;
+    };
+
+    EXPECT_EQ(run("first session"), 0);
+    const QString first = tokens.token;
+    EXPECT_FALSE(first.isEmpty()) << "no token stored";
+    EXPECT_EQ(run("with the stored token"), 1);
+    EXPECT_FALSE(tokens.token.isEmpty()) << "the restored session left no token";
+    tokens.token = "zorv-revoked-or-stale";
+    EXPECT_EQ(run("with a stale token"), 0);
+    EXPECT_FALSE(tokens.token.isEmpty());
+    EXPECT_NE(tokens.token, "zorv-revoked-or-stale");
+}
