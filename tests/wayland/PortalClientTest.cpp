@@ -11,6 +11,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QElapsedTimer>
@@ -21,7 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zorv;
 using Kind = PortalOutcome::Kind;
@@ -77,27 +80,34 @@ class StandIn : public QDBusVirtualObject
             connection.send(message.createReply(QVariant::fromValue(QDBusVariant(version))));
             return true;
         }
-        calls.append(message); // never answered: the caller's timeout must end it
+        if (message.member() == "OpenPipeWireRemote") {
+            int fds[2];
+            if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0) {
+                connection.send(
+                    message.createReply(QVariant::fromValue(QDBusUnixFileDescriptor(fds[0]))));
+                ::close(fds[0]);
+                ::close(fds[1]);
+            }
+            return true;
+        }
+        calls.append(message); // answered only through respond(), if at all
         return true;
     }
-    // Answers the last call through its Request object, at the path the portal would use.
-    void respond(uint code, const QVariantMap &results = {})
+    // Answers a call (the last by default) through its Request object, at the path the portal
+    // would use.
+    void respond(uint code, const QVariantMap &results = {}, int index = -1)
     {
-        const QDBusMessage &call = calls.last();
-        const QString token =
-            qdbus_cast<QVariantMap>(call.arguments().last()).value("handle_token").toString();
+        const QDBusMessage &call = index < 0 ? calls.last() : calls.at(index);
+        const QString token = options(call).value("handle_token").toString();
         QDBusMessage response =
             QDBusMessage::createSignal(portalObjectPath("request", call.service(), token),
                                        "org.freedesktop.portal.Request", "Response");
         response << code << results;
         bus.send(response);
     }
-    QStringList members() const
+    static QVariantMap options(const QDBusMessage &call)
     {
-        QStringList seen;
-        for (const QDBusMessage &call : calls)
-            seen << call.path().section('/', 5, 5) + ':' + call.member();
-        return seen;
+        return qdbus_cast<QVariantMap>(call.arguments().last());
     }
 
     QDBusConnection bus;
@@ -197,6 +207,99 @@ TEST(PortalStandIn, ADestroyedRequestClosesItAndHearsNothingMore)
     EXPECT_EQ(finished.count, 0);
 }
 
+// One stream of a ScreenCast Start answer, as the portal marshals it.
+struct CastStream {
+    uint node = 0;
+    QVariantMap properties;
+};
+Q_DECLARE_METATYPE(CastStream)
+QDBusArgument &operator<<(QDBusArgument &argument, const CastStream &stream)
+{
+    argument.beginStructure();
+    argument << stream.node << stream.properties;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument &operator>>(const QDBusArgument &argument, CastStream &stream)
+{
+    argument.beginStructure();
+    argument >> stream.node >> stream.properties;
+    argument.endStructure();
+    return argument;
+}
+
+TEST(PortalStandIn, ARefusedRestoreTokenCostsOneMoreDialogAndIsReplaced)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    qDBusRegisterMetaType<CastStream>();
+    qDBusRegisterMetaType<QList<CastStream>>();
+    const QVariantMap started{{"restore_token", "new-token"},
+                              {"streams", QVariant::fromValue(QList<CastStream>{{7, {}}})}};
+    // The portal's answers to the Start calls, in order; then what the session reports.
+    struct Case {
+        const char *what;
+        QList<uint> startCodes;
+        bool started;
+        QString tokenAfter;
+        QList<bool> tokenOffered; // per SelectSources
+    } cases[] = {
+        {"accepted", {0}, true, "new-token", {true}},
+        {"refused, then chosen again", {2, 0}, true, "new-token", {true, false}},
+        {"refused twice", {2, 2}, false, "old-token", {true, false}},
+        {"dialog cancelled", {1}, false, "old-token", {true}},
+    };
+    for (const Case &c : cases) {
+        StandIn standIn;
+        MemoryTokenStore tokens;
+        tokens.token = "old-token";
+        ScreenCastSession session(QDBusConnection::sessionBus(), StandIn::name, tokens, 2000, 2000);
+        int startedCount = 0, failedCount = 0;
+        QObject::connect(&session, &ScreenCastSession::started, [&] { ++startedCount; });
+        QObject::connect(&session, &ScreenCastSession::failed,
+                         [&](const PortalOutcome &) { ++failedCount; });
+        session.start(CastCursor::Metadata);
+        QList<bool> offered;
+        int answered = 0;
+        for (uint code : c.startCodes) {
+            for (const char *member : {"CreateSession", "SelectSources", "Start"}) {
+                ASSERT_TRUE(QTest::qWaitFor([&] { return standIn.calls.size() > answered; }, 2000))
+                    << c.what << ": no " << member;
+                const QDBusMessage call = standIn.calls.at(answered);
+                ASSERT_EQ(call.member(), member) << c.what;
+                QVariantMap results;
+                if (call.member() == "CreateSession")
+                    results["session_handle"] = portalObjectPath(
+                        "session", call.service(),
+                        StandIn::options(call).value("session_handle_token").toString());
+                if (call.member() == "SelectSources") {
+                    offered << (StandIn::options(call).value("restore_token") == "old-token");
+                    EXPECT_EQ(StandIn::options(call).value("cursor_mode").toUInt(), 4u);
+                    EXPECT_EQ(StandIn::options(call).value("persist_mode").toUInt(), 2u);
+                }
+                standIn.respond(call.member() == "Start" ? code : 0,
+                                call.member() == "Start" ? started : results, answered);
+                ++answered;
+            }
+            // A failed session is closed before the next begins.
+            QTest::qWait(50);
+            while (standIn.calls.size() > answered &&
+                   standIn.calls.at(answered).member() == "Close")
+                ++answered;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return startedCount + failedCount > 0; }, 2000))
+            << c.what;
+        QTest::qWait(100);
+        EXPECT_EQ(startedCount, c.started ? 1 : 0) << c.what;
+        EXPECT_EQ(failedCount, c.started ? 0 : 1) << c.what;
+        EXPECT_EQ(tokens.token, c.tokenAfter) << c.what;
+        EXPECT_EQ(offered, c.tokenOffered) << c.what;
+        if (c.started) {
+            EXPECT_EQ(session.streams().value(0).node, 7u) << c.what;
+            EXPECT_GE(session.pipeWireFd(), 0) << c.what;
+        }
+    }
+}
+
 TEST(PortalVersions, TheRealPortalIsNewEnoughAndAnOldOneIsRefusedWithItsReason)
 {
     REQUIRE_WAYLAND_DESKTOP();
@@ -257,7 +360,8 @@ TEST(RealPortals, ScreenCastStoresItsTokenAndIsRestoredFromIt)
     // restored it from the token.
     auto run = [&](const char *what) {
         const int before = restores();
-        ScreenCastSession session(QDBusConnection::sessionBus(), portalService, tokens, timeoutMs);
+        ScreenCastSession session(QDBusConnection::sessionBus(), portalService, tokens, timeoutMs,
+                                  timeoutMs);
         std::optional<PortalOutcome> failure;
         bool started = false;
         QObject::connect(&session, &ScreenCastSession::started, [&] { started = true; });
@@ -286,8 +390,11 @@ TEST(RealPortals, ScreenCastStoresItsTokenAndIsRestoredFromIt)
     EXPECT_FALSE(first.isEmpty()) << "no token stored";
     EXPECT_EQ(run("with the stored token"), 1);
     EXPECT_FALSE(tokens.token.isEmpty()) << "the restored session left no token";
-    tokens.token = "zorv-revoked-or-stale";
-    EXPECT_EQ(run("with a stale token"), 0);
-    EXPECT_FALSE(tokens.token.isEmpty());
-    EXPECT_NE(tokens.token, "zorv-revoked-or-stale");
+    // The portal ignores an unknown token and refuses one that is not a UUID.
+    for (const QString stale : {"3f2b8c1e-0a4d-4c57-9a51-2f0d6c7b9e11", "zorv-not-a-token"}) {
+        tokens.token = stale;
+        EXPECT_EQ(run(qPrintable(stale)), 0);
+        EXPECT_FALSE(tokens.token.isEmpty());
+        EXPECT_NE(tokens.token, stale);
+    }
 }

@@ -71,9 +71,10 @@ QList<ScreenCastStream> parseScreenCastStreams(const QVariant &streams)
 }
 
 ScreenCastSession::ScreenCastSession(QDBusConnection bus, QString service,
-                                     RestoreTokenStore &tokens, int timeoutMs, QObject *parent)
+                                     RestoreTokenStore &tokens, int replyTimeoutMs,
+                                     int dialogTimeoutMs, QObject *parent)
     : QObject(parent), m_bus(std::move(bus)), m_service(std::move(service)), m_tokens(tokens),
-      m_timeoutMs(timeoutMs)
+      m_replyTimeoutMs(replyTimeoutMs), m_dialogTimeoutMs(dialogTimeoutMs)
 {
 }
 
@@ -107,7 +108,7 @@ void ScreenCastSession::close()
 }
 
 void ScreenCastSession::request(const QString &method, const QVariantList &arguments,
-                                const QVariantMap &options, Next next)
+                                const QVariantMap &options, int timeoutMs, Next next)
 {
     delete m_request;
     m_request = new PortalRequest(m_bus, m_service, this);
@@ -116,15 +117,15 @@ void ScreenCastSession::request(const QString &method, const QVariantList &argum
         m_request = nullptr;
         (this->*next)(outcome);
     });
-    m_request->send(castInterface, method, arguments, options, m_timeoutMs);
+    m_request->send(castInterface, method, arguments, options, timeoutMs);
 }
 
 void ScreenCastSession::createSession()
 {
-    m_usedToken = m_tokens.load();
+    m_usedToken = m_retried ? QString() : m_tokens.load();
     m_tokenOffered = false;
     request(QStringLiteral("CreateSession"), {},
-            {{QStringLiteral("session_handle_token"), newSessionToken()}},
+            {{QStringLiteral("session_handle_token"), newSessionToken()}}, m_replyTimeoutMs,
             &ScreenCastSession::onCreated);
 }
 
@@ -154,7 +155,7 @@ void ScreenCastSession::onCreated(const PortalOutcome &outcome)
     if (m_tokenOffered)
         options.insert(QStringLiteral("restore_token"), m_usedToken);
     request(QStringLiteral("SelectSources"), {QVariant::fromValue(QDBusObjectPath(m_session))},
-            options, &ScreenCastSession::onSelected);
+            options, m_replyTimeoutMs, &ScreenCastSession::onSelected);
 }
 
 void ScreenCastSession::onSelected(const PortalOutcome &outcome)
@@ -164,7 +165,7 @@ void ScreenCastSession::onSelected(const PortalOutcome &outcome)
         return;
     }
     request(QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_session)), QString()},
-            {}, &ScreenCastSession::onStarted);
+            {}, m_dialogTimeoutMs, &ScreenCastSession::onStarted);
 }
 
 void ScreenCastSession::onStarted(const PortalOutcome &outcome)
@@ -192,7 +193,7 @@ void ScreenCastSession::openRemote()
     QDBusMessage call = QDBusMessage::createMethodCall(m_service, portalPath, castInterface,
                                                        QStringLiteral("OpenPipeWireRemote"));
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap();
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_timeoutMs), this);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, m_replyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, session = m_session](QDBusPendingCallWatcher *finished) {
                 finished->deleteLater();
@@ -225,10 +226,11 @@ void ScreenCastSession::openRemote()
 void ScreenCastSession::fail(const PortalOutcome &outcome)
 {
     endSession();
-    // A refused token: once more without it, so that the portal asks and a new one is stored.
+    // Perhaps a refused token (revoked, or one the portal cannot parse): once more without it,
+    // so that the portal asks. Only a new token replaces the stored one: when the failure had
+    // another cause, the retry fails alike and the token is kept.
     if (outcome.kind == PortalOutcome::Kind::Failed && m_tokenOffered && !m_retried) {
         m_retried = true;
-        m_tokens.save({});
         createSession();
         return;
     }

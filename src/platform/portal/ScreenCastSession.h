@@ -37,8 +37,10 @@ class ScreenCastSession : public QObject
 {
     Q_OBJECT
   public:
+    // `replyTimeoutMs` bounds the steps that answer at once, `dialogTimeoutMs` the Start, where
+    // the portal may ask the user to choose screens.
     ScreenCastSession(QDBusConnection bus, QString service, RestoreTokenStore &tokens,
-                      int timeoutMs, QObject *parent = nullptr);
+                      int replyTimeoutMs, int dialogTimeoutMs, QObject *parent = nullptr);
     ~ScreenCastSession() override; // closes the session
 
     // Emits `started` or `failed`, once.
@@ -65,7 +67,7 @@ class ScreenCastSession : public QObject
   private:
     using Next = void (ScreenCastSession::*)(const PortalOutcome &);
     void request(const QString &method, const QVariantList &arguments, const QVariantMap &options,
-                 Next next);
+                 int timeoutMs, Next next);
     void createSession();
     void onCreated(const PortalOutcome &outcome);
     void onSelected(const PortalOutcome &outcome);
@@ -78,10 +80,11 @@ class ScreenCastSession : public QObject
     QDBusConnection m_bus;
     QString m_service;
     RestoreTokenStore &m_tokens;
-    int m_timeoutMs;
+    int m_replyTimeoutMs;
+    int m_dialogTimeoutMs;
     CastCursor m_cursor = CastCursor::Embedded;
     QString m_usedToken;
-    bool m_tokenOffered = false; // the current SelectSources or Start carries m_usedToken
+    bool m_tokenOffered = false; // the session being set up was offered m_usedToken
     bool m_retried = false;
     bool m_active = false;
     QString m_session;

@@ -24,6 +24,7 @@ class ScreenshotPortal
 {
   public:
     using Answer = std::function<void(Expected<QImage, PortalOutcome>)>;
+    // `timeoutMs` leaves room for the permission dialog some portals show the first time.
     ScreenshotPortal(QDBusConnection bus, QString service, int timeoutMs);
 
     // Calls `answer` within `context` with the image, or why there is none. The file the
