@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -236,6 +237,7 @@ TEST(PortalStandIn, ARefusedRestoreTokenCostsOneMoreDialogAndIsReplaced)
     const QVariantMap started{{"restore_token", "new-token"},
                               {"streams", QVariant::fromValue(QList<CastStream>{{7, {}}})}};
     // The portal's answers to the Start calls, in order; then what the session reports.
+    constexpr uint closeInstead = 1000; // the portal closes the session instead of answering
     struct Case {
         const char *what;
         QList<uint> startCodes;
@@ -247,6 +249,7 @@ TEST(PortalStandIn, ARefusedRestoreTokenCostsOneMoreDialogAndIsReplaced)
         {"refused, then chosen again", {2, 0}, true, "new-token", {true, false}},
         {"refused twice", {2, 2}, false, "old-token", {true, false}},
         {"dialog cancelled", {1}, false, "old-token", {true}},
+        {"session closed by the portal", {closeInstead}, false, "old-token", {true}},
     };
     for (const Case &c : cases) {
         StandIn standIn;
@@ -276,8 +279,14 @@ TEST(PortalStandIn, ARefusedRestoreTokenCostsOneMoreDialogAndIsReplaced)
                     EXPECT_EQ(StandIn::options(call).value("cursor_mode").toUInt(), 4u);
                     EXPECT_EQ(StandIn::options(call).value("persist_mode").toUInt(), 2u);
                 }
-                standIn.respond(call.member() == "Start" ? code : 0,
-                                call.member() == "Start" ? started : results, answered);
+                if (call.member() == "Start" && code == closeInstead)
+                    standIn.bus.send(QDBusMessage::createSignal(
+                                         call.arguments().first().value<QDBusObjectPath>().path(),
+                                         "org.freedesktop.portal.Session", "Closed")
+                                     << QVariantMap());
+                else
+                    standIn.respond(call.member() == "Start" ? code : 0,
+                                    call.member() == "Start" ? started : results, answered);
                 ++answered;
             }
             // A failed session is closed before the next begins.
@@ -340,8 +349,12 @@ TEST(RealPortals, ScreenshotEqualsTheCompositorsOwnAndLeavesNoFileBehind)
     ScreenshotPortal portal(QDBusConnection::sessionBus(), portalService, timeoutMs);
     QObject context;
     std::optional<Expected<QImage, PortalOutcome>> shot;
+    QElapsedTimer clock;
+    clock.start();
     portal.take(&context, [&](Expected<QImage, PortalOutcome> result) { shot = result; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return shot.has_value(); }, timeoutMs));
+    std::printf("figure: screenshot through the portal, read and decoded: %lld ms\n",
+                static_cast<long long>(clock.elapsed()));
     ASSERT_TRUE(shot->hasValue()) << shot->error().message.toStdString();
     const QImage expected = QImage(grim).convertToFormat(QImage::Format_RGB32);
     const QImage image = shot->value().convertToFormat(QImage::Format_RGB32);
@@ -367,8 +380,12 @@ TEST(RealPortals, ScreenCastStoresItsTokenAndIsRestoredFromIt)
         QObject::connect(&session, &ScreenCastSession::started, [&] { started = true; });
         QObject::connect(&session, &ScreenCastSession::failed,
                          [&](const PortalOutcome &o) { failure = o; });
+        QElapsedTimer clock;
+        clock.start();
         session.start(CastCursor::Embedded);
         EXPECT_TRUE(QTest::qWaitFor([&] { return started || failure; }, timeoutMs)) << what;
+        std::printf("figure: ScreenCast session set up (%s): %lld ms\n", what,
+                    static_cast<long long>(clock.elapsed()));
         EXPECT_TRUE(started) << what << ": " << (failure ? failure->message.toStdString() : "");
         if (started) {
             EXPECT_EQ(session.streams().size(), 1) << what;

@@ -240,12 +240,17 @@ void ScreenCastSession::fail(const PortalOutcome &outcome)
 void ScreenCastSession::onSessionClosed(const QVariantMap &)
 {
     const bool wasActive = m_active;
+    const bool settingUp = !m_active && !m_session.isEmpty();
     m_bus.disconnect(m_service, m_session, sessionInterface, QStringLiteral("Closed"), this,
                      SLOT(onSessionClosed(QVariantMap)));
     m_session.clear();
     endSession();
     if (wasActive)
         Q_EMIT closed();
+    else if (settingUp) // the pending step was dropped with the session: nothing else will answer
+        Q_EMIT failed({PortalOutcome::Kind::Failed,
+                       {},
+                       QStringLiteral("ScreenCast: the portal closed the session")});
 }
 
 void ScreenCastSession::endSession()
