@@ -29,7 +29,6 @@ struct ZorvPipeWireStream {
     struct spa_hook registryListener;
     struct spa_hook streamListener;
     uint32_t node;
-    int linked; /* the stream reached paused or streaming */
 
     /* Guarded by the loop's lock. */
     struct spa_video_info_raw video;
@@ -212,6 +211,7 @@ static void on_param_changed(void *data, uint32_t id, const struct spa_pod *para
     }
     s->video = video;
     s->format = from_spa(video.format);
+    pw_thread_loop_signal(s->loop, false); /* the open waits for this */
 
     uint8_t storage[1024];
     struct spa_pod_builder builder = SPA_POD_BUILDER_INIT(storage, sizeof storage);
@@ -242,12 +242,8 @@ static void on_state_changed(void *data, enum pw_stream_state old, enum pw_strea
         end_stream(s, "the stream failed: %s", error ? error : "no reason given");
         break;
     case PW_STREAM_STATE_UNCONNECTED:
-        end_stream(s, "the stream was disconnected");
-        break;
-    case PW_STREAM_STATE_PAUSED:
-    case PW_STREAM_STATE_STREAMING:
-        s->linked = 1;
-        pw_thread_loop_signal(s->loop, false);
+        end_stream(s, "the stream was disconnected from its source (output gone, session closed or "
+                      "compositor gone)");
         break;
     default:
         break;
@@ -304,10 +300,11 @@ static int wait_until(struct ZorvPipeWireStream *s, int64_t deadlineNs,
     return 1;
 }
 
-static int linked_or_ended(struct ZorvPipeWireStream *s, const void *arg)
+/* A node that is not a video source of ours never gets this far. */
+static int negotiated_or_ended(struct ZorvPipeWireStream *s, const void *arg)
 {
     (void)arg;
-    return s->linked || s->ended[0];
+    return s->format >= 0 || s->ended[0];
 }
 
 static int frame_or_ended(struct ZorvPipeWireStream *s, const void *arg)
@@ -407,11 +404,11 @@ ZORV_PIPEWIRE_EXPORT ZorvPipeWireStream *zorv_pipewire_open(int fd, uint32_t nod
         destroy(s);
         return NULL;
     }
-    const int linked =
-        wait_until(s, monotonic_ns() + (int64_t)timeoutMs * 1000000, linked_or_ended, NULL);
-    if (!linked || s->ended[0]) {
+    const int negotiated =
+        wait_until(s, monotonic_ns() + (int64_t)timeoutMs * 1000000, negotiated_or_ended, NULL);
+    if (!negotiated || s->ended[0]) {
         set_error(error, errorSize, "%s",
-                  s->ended[0] ? s->ended : "the stream did not answer in time");
+                  s->ended[0] ? s->ended : "no video format agreed with the stream in time");
         pw_thread_loop_unlock(s->loop);
         destroy(s);
         return NULL;

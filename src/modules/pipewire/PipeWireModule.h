@@ -48,8 +48,8 @@ typedef uint8_t *(*ZorvPipeWireAllocate)(void *userdata, int width, int height, 
 
 /* Connects to the PipeWire remote `fd` (taken over: closed by the module, also on failure)
  * and to the stream of node `node`, negotiating shared-memory video only. Waits at most
- * `timeoutMs` for the node to accept. Null on failure with the reason in `error` (`errorSize`
- * bytes, terminated). */
+ * `timeoutMs` for the node to agree on a format. Null on failure with the reason in `error`
+ * (`errorSize` bytes, terminated). */
 typedef ZorvPipeWireStream *(*ZorvPipeWireOpen)(int fd, uint32_t node, int timeoutMs, char *error,
                                                 int errorSize);
 /* Waits at most `timeoutMs` for a frame that arrived after `afterNs` (CLOCK_MONOTONIC; a
