@@ -118,10 +118,10 @@ static void convert_row(uint32_t *out, const uint8_t *in, int width, int format)
 
 static void read_cursor(struct ZorvPipeWireStream *s, struct spa_buffer *buffer)
 {
-    struct spa_meta_cursor *cursor =
-        spa_buffer_find_meta_data(buffer, SPA_META_Cursor, sizeof *cursor);
-    if (!cursor)
+    const struct spa_meta *meta = spa_buffer_find_meta(buffer, SPA_META_Cursor);
+    if (!meta || meta->size < sizeof(struct spa_meta_cursor))
         return;
+    struct spa_meta_cursor *cursor = meta->data;
     s->cursorMeta = 1;
     if (!spa_meta_cursor_is_valid(cursor)) {
         s->cursor.visible = 0;
@@ -132,14 +132,17 @@ static void read_cursor(struct ZorvPipeWireStream *s, struct spa_buffer *buffer)
     s->cursor.y = cursor->position.y;
     s->cursor.hotX = cursor->hotspot.x;
     s->cursor.hotY = cursor->hotspot.y;
-    if (cursor->bitmap_offset < sizeof *cursor)
+    if (cursor->bitmap_offset < sizeof *cursor ||
+        (size_t)cursor->bitmap_offset + sizeof(struct spa_meta_bitmap) > meta->size)
         return; /* the bitmap did not change */
     const struct spa_meta_bitmap *bitmap = SPA_PTROFF(cursor, cursor->bitmap_offset, void);
     const int format = from_spa(bitmap->format);
     const int width = (int)bitmap->size.width, height = (int)bitmap->size.height;
     if (format < 0 || width <= 0 || height <= 0 || width > CURSOR_MAX || height > CURSOR_MAX ||
-        bitmap->stride < width * 4)
-        return;
+        bitmap->stride < width * 4 ||
+        (size_t)cursor->bitmap_offset + bitmap->offset + (size_t)bitmap->stride * height >
+            meta->size)
+        return; /* nothing Zorv reads, or not within the metadata */
     uint8_t *pixels = realloc(s->cursorPixels, (size_t)width * height * 4);
     if (!pixels)
         return;
