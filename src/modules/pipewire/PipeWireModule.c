@@ -174,8 +174,9 @@ static void on_process(void *data)
     const struct spa_data *plane = &buffer->datas[0];
     const int width = (int)s->video.size.width, height = (int)s->video.size.height;
     const int stride = plane->chunk->stride > 0 ? plane->chunk->stride : width * 4;
+    const int shared = plane->type == SPA_DATA_MemPtr || plane->type == SPA_DATA_MemFd;
     const int usable =
-        plane->data && plane->chunk->size > 0 && s->format >= 0 &&
+        shared && plane->data && plane->chunk->size > 0 && s->format >= 0 &&
         !(plane->chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) && stride >= width * 4 &&
         (size_t)plane->chunk->offset + (size_t)stride * (height - 1) + (size_t)width * 4 <=
             plane->maxsize;
