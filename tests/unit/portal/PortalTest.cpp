@@ -2,11 +2,15 @@
 #include "platform/portal/PortalVersion.h"
 #include "platform/portal/RestoreTokenStore.h"
 #include "platform/portal/ScreenshotPortal.h"
+#include "platform/portal/ShortcutTrigger.h"
+
+#include "common/CaptureAction.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
 
 using namespace zorv;
 using Kind = PortalOutcome::Kind;
@@ -134,4 +138,89 @@ TEST(ScreenshotScratchFile, OnlyFilesDirectlyInATemporaryFolderAreRemoved)
     };
     for (const Case &c : cases)
         EXPECT_EQ(isPortalScratchFile(c.path, folders), c.scratch) << c.path.toStdString();
+}
+
+TEST(ShortcutTrigger, DefaultsAndLinuxKeysBecomeTriggersAndComeBack)
+{
+    constexpr uint32_t ctrlShift = KeyCombo::control | KeyCombo::shift;
+    constexpr uint32_t ext = KeyCombo::extendedKeyBase;
+    const QMap<CaptureAction, QString> defaults{
+        {CaptureAction::area, "CTRL+SHIFT+4"},
+        {CaptureAction::window, "CTRL+SHIFT+5"},
+        {CaptureAction::fullScreen, "CTRL+SHIFT+3"},
+        {CaptureAction::scrolling, "CTRL+SHIFT+6"},
+        {CaptureAction::recordVideo, "CTRL+SHIFT+7"},
+        {CaptureAction::recordGIF, "CTRL+SHIFT+8"},
+        {CaptureAction::ocr, "CTRL+SHIFT+9"},
+        {CaptureAction::pinLast, "CTRL+SHIFT+p"},
+        {CaptureAction::repeatLastArea, "CTRL+SHIFT+r"},
+    };
+    struct Case {
+        KeyCombo combo;
+        QString trigger;
+    };
+    QList<Case> cases;
+    for (CaptureAction action : captureAction::all())
+        cases.append({KeyCombo::defaults().value(action), defaults.value(action)});
+    cases += QList<Case>{
+        {{ext + KEY_SYSRQ, KeyCombo::command}, "LOGO+Print"},
+        {{ext + KEY_SYSRQ, 0}, "Print"},
+        {{ext + KEY_PAUSE, KeyCombo::option}, "ALT+Pause"},
+        {{ext + KEY_SCROLLLOCK, ctrlShift}, "CTRL+SHIFT+Scroll_Lock"},
+        {{ext + KEY_COMPOSE, KeyCombo::command | KeyCombo::option}, "ALT+LOGO+Menu"},
+        {{ext + KEY_INSERT, KeyCombo::shift}, "SHIFT+Insert"},
+        {{ext + KEY_KP0, KeyCombo::control}, "CTRL+KP_0"},
+        {{ext + KEY_KP9, KeyCombo::control}, "CTRL+KP_9"},
+        {{ext + KEY_KPDOT, 0}, "KP_Decimal"},
+        {{ext + KEY_KPENTER, 0}, "KP_Enter"},
+        {{ext + KEY_KPPLUS, 0}, "KP_Add"},
+        {{ext + KEY_KPMINUS, 0}, "KP_Subtract"},
+        {{ext + KEY_KPASTERISK, 0}, "KP_Multiply"},
+        {{ext + KEY_KPSLASH, 0}, "KP_Divide"},
+        {{ext + KEY_102ND, KeyCombo::option}, "ALT+less"},
+        {{101, ctrlShift | KeyCombo::option | KeyCombo::command}, "CTRL+ALT+SHIFT+LOGO+F9"},
+        {{121, KeyCombo::command}, "LOGO+Page_Down"},
+        {{47, KeyCombo::control}, "CTRL+period"},
+        {{36, KeyCombo::control}, "CTRL+Return"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(portalTrigger(c.combo).value_or("(none)"), c.trigger)
+            << c.combo.displayString().toStdString();
+        EXPECT_EQ(comboFromPortalTrigger(c.trigger), c.combo) << c.trigger.toStdString();
+    }
+    // Every key Zorv can store has a trigger that names it again, with every modifier.
+    for (uint32_t evdev = 1; evdev < 256; ++evdev) {
+        const auto code = KeyCombo::keyCodeForEvdev(evdev);
+        if (!code)
+            continue;
+        const KeyCombo combo{*code, KeyCombo::control | KeyCombo::option | KeyCombo::shift |
+                                        KeyCombo::command};
+        const auto trigger = portalTrigger(combo);
+        ASSERT_TRUE(trigger) << combo.displayString().toStdString();
+        EXPECT_EQ(comboFromPortalTrigger(*trigger), combo) << trigger->toStdString();
+    }
+    EXPECT_FALSE(portalTrigger({999, KeyCombo::control})) << "a code that names no key";
+}
+
+TEST(ShortcutTrigger, DescriptionsThatAreNotTriggersGiveNoCombo)
+{
+    const struct {
+        QString text;
+        std::optional<KeyCombo> combo;
+    } cases[] = {
+        {"ctrl+shift+P", KeyCombo{35, KeyCombo::control | KeyCombo::shift}},
+        {" LOGO+Prior ", KeyCombo{116, KeyCombo::command}},
+        {"Alt+next", KeyCombo{121, KeyCombo::option}},
+        {"", std::nullopt},
+        {"CTRL+", std::nullopt},
+        {"+a", std::nullopt},
+        {"CTRL+CTRL+a", std::nullopt},
+        {"HYPER+a", std::nullopt},
+        {"CTRL+SHIFT", std::nullopt},
+        {"Press Ctrl and A", std::nullopt},
+        {"Ctrl+Shift+Ä", std::nullopt},
+        {"CTRL+F21", std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(comboFromPortalTrigger(c.text), c.combo) << c.text.toStdString();
 }
