@@ -1,6 +1,7 @@
 // The portal conversation layer against the real portals of the headless Wayland desktop
 // (scripts/wayland-desktop.sh run -- wayland_portal_client), and against a stand-in portal on
 // the same private bus for what a real one cannot be made to do on demand.
+#include "platform/portal/GlobalShortcutsSession.h"
 #include "platform/portal/PortalRequest.h"
 #include "platform/portal/PortalVersion.h"
 #include "platform/portal/RestoreTokenStore.h"
@@ -431,4 +432,148 @@ TEST(RealPortals, ScreenCastStoresItsTokenAndIsRestoredFromIt)
         EXPECT_FALSE(tokens.token.isEmpty());
         EXPECT_NE(tokens.token, stale);
     }
+}
+
+namespace
+{
+// What a session heard: "area" when activated, "area up" when deactivated.
+struct Heard {
+    QStringList events;
+    int closed = 0;
+    std::optional<PortalOutcome> failure;
+    int bound = 0;
+    void follow(GlobalShortcutsSession &session)
+    {
+        QObject::connect(&session, &GlobalShortcutsSession::activated,
+                         [this](CaptureAction a) { events << captureAction::rawValue(a); });
+        QObject::connect(&session, &GlobalShortcutsSession::deactivated,
+                         [this](CaptureAction a) { events << captureAction::rawValue(a) + " up"; });
+        QObject::connect(&session, &GlobalShortcutsSession::closed, [this] { ++closed; });
+        QObject::connect(&session, &GlobalShortcutsSession::bound, [this] { ++bound; });
+        QObject::connect(&session, &GlobalShortcutsSession::failed,
+                         [this](const PortalOutcome &o) { failure = o; });
+    }
+};
+
+// Types `keys` (wtype's arguments) on the compositor; what each session heard within a moment.
+QList<QStringList> press(const QStringList &keys, const QList<Heard *> &sessions, int expected)
+{
+    for (Heard *h : sessions)
+        h->events.clear();
+    // Named keys need a moment before they reach sway.
+    if (QProcess::execute("wtype", QStringList{"-s", "250"} + keys) != 0)
+        ADD_FAILURE() << "wtype failed";
+    const auto count = [&] {
+        int n = 0;
+        for (Heard *h : sessions)
+            n += int(h->events.size());
+        return n;
+    };
+    (void)QTest::qWaitFor([&] { return count() >= expected; }, 2000);
+    QTest::qWait(expected == 0 ? 700 : 200); // and nothing more
+    QList<QStringList> heard;
+    for (Heard *h : sessions)
+        heard << h->events;
+    return heard;
+}
+
+QStringList combo(std::initializer_list<const char *> modifiers, const char *key)
+{
+    QStringList args;
+    for (const char *m : modifiers)
+        args << "-M" << m;
+    args << "-k" << key;
+    for (const char *m : modifiers)
+        args << "-m" << m;
+    return args;
+}
+} // namespace
+
+TEST(RealPortals, GlobalShortcutsFireTheirActionsFollowARebindAndReportAClosedSession)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    constexpr uint32_t ctrlShift = KeyCombo::control | KeyCombo::shift;
+    const KeyCombo print{KeyCombo::extendedKeyBase + 99 /* KEY_SYSRQ */, KeyCombo::command};
+    const KeyCombo f9{101, ctrlShift};
+    GlobalShortcutsSession zorv(QDBusConnection::sessionBus(), portalService, timeoutMs);
+    Heard heard;
+    heard.follow(zorv);
+    zorv.bind({{CaptureAction::area, KeyCombo::defaults().value(CaptureAction::area)},
+               {CaptureAction::fullScreen, print}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.bound || heard.failure; }, timeoutMs));
+    ASSERT_FALSE(heard.failure) << heard.failure->message.toStdString();
+    EXPECT_EQ(zorv.boundShortcuts(),
+              (QList<BoundShortcut>{{CaptureAction::area, "CTRL+SHIFT+4"},
+                                    {CaptureAction::fullScreen, "LOGO+Print"}}));
+    EXPECT_TRUE(zorv.refused().isEmpty());
+
+    // Another client's session (with the same ids) hears only its own triggers, and Zorv's only
+    // its own.
+    GlobalShortcutsSession other(QDBusConnection::sessionBus(), portalService, timeoutMs);
+    Heard otherHeard;
+    otherHeard.follow(other);
+    other.bind({{CaptureAction::area, f9}, {CaptureAction::pinLast, KeyCombo{4, ctrlShift}}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return otherHeard.bound || otherHeard.failure; }, timeoutMs));
+
+    const QStringList ctrlShift4 = combo({"ctrl", "shift"}, "4");
+    const QStringList ctrlShiftF9 = combo({"ctrl", "shift"}, "F9");
+    const QStringList logoPrint = combo({"logo"}, "Print");
+    struct Case {
+        const char *what;
+        QStringList keys;
+        QStringList zorv, other;
+    };
+    const auto run = [&](const char *stage, std::initializer_list<Case> cases) {
+        for (const Case &c : cases) {
+            const auto got =
+                press(c.keys, {&heard, &otherHeard}, int(c.zorv.size() + c.other.size()));
+            EXPECT_EQ(got.value(0), c.zorv) << stage << ": " << c.what;
+            EXPECT_EQ(got.value(1), c.other) << stage << ": " << c.what;
+        }
+    };
+    run("bound", {
+                     {"ctrl+shift+4", ctrlShift4, {"area", "area up"}, {}},
+                     {"logo+Print", logoPrint, {"fullScreen", "fullScreen up"}, {}},
+                     {"ctrl+4", combo({"ctrl"}, "4"), {}, {}},
+                     {"ctrl+shift+5", combo({"ctrl", "shift"}, "5"), {}, {}},
+                     {"ctrl+shift+F9", ctrlShiftF9, {}, {"area", "area up"}},
+                     {"ctrl+shift+h", combo({"ctrl", "shift"}, "h"), {}, {"pinLast", "pinLast up"}},
+                 });
+
+    // The user moves area to ctrl+shift+F9, which the other client holds, and back.
+    other.close();
+    const QString before = zorv.sessionPath();
+    heard.bound = 0;
+    zorv.bind({{CaptureAction::area, f9}, {CaptureAction::fullScreen, print}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.bound || heard.failure; }, timeoutMs));
+    ASSERT_FALSE(heard.failure) << heard.failure->message.toStdString();
+    EXPECT_NE(zorv.sessionPath(), before);
+    EXPECT_EQ(zorv.boundShortcuts().value(0),
+              (BoundShortcut{CaptureAction::area, "CTRL+SHIFT+F9"}));
+    run("rebound", {
+                       {"ctrl+shift+4", ctrlShift4, {}, {}},
+                       {"ctrl+shift+F9", ctrlShiftF9, {"area", "area up"}, {}},
+                       {"logo+Print", logoPrint, {"fullScreen", "fullScreen up"}, {}},
+                   });
+
+    // A trigger held by another client is reported as refused, and the rest still bound.
+    other.bind({{CaptureAction::ocr, KeyCombo{21, ctrlShift}}});
+    otherHeard.bound = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return otherHeard.bound || otherHeard.failure; }, timeoutMs));
+    heard.bound = 0;
+    zorv.bind({{CaptureAction::area, f9}, {CaptureAction::ocr, KeyCombo{21, ctrlShift}}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.bound || heard.failure; }, timeoutMs));
+    EXPECT_EQ(zorv.refused(), QList<CaptureAction>{CaptureAction::ocr});
+    other.close();
+
+    // The desktop ends the session (here its backend closes it): reported once, and quiet after.
+    QDBusMessage close = QDBusMessage::createMethodCall(
+        "org.freedesktop.impl.portal.desktop.zorvshortcuts", zorv.sessionPath(),
+        "org.freedesktop.impl.portal.Session", "Close");
+    EXPECT_NE(QDBusConnection::sessionBus().call(close, QDBus::Block, timeoutMs).type(),
+              QDBusMessage::ErrorMessage);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heard.closed > 0; }, 3000));
+    EXPECT_FALSE(zorv.isActive());
+    run("closed", {{"ctrl+shift+F9", ctrlShiftF9, {}, {}}});
+    EXPECT_EQ(heard.closed, 1);
 }
