@@ -309,6 +309,90 @@ TEST(PortalStandIn, ARefusedRestoreTokenCostsOneMoreDialogAndIsReplaced)
     }
 }
 
+TEST(PortalStandIn, GlobalShortcutsFailuresAreReportedOnceAndCloseTheSession)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    constexpr uint silent = 1000, closeInstead = 1001, noHandle = 1002;
+    struct Case {
+        const char *what;
+        uint createCode, bindCode;
+        Kind kind;
+        bool closeSent;
+    } cases[] = {
+        {"create unanswered", silent, 0, Kind::TimedOut, false},
+        {"no session handle", noHandle, 0, Kind::Failed, false},
+        {"bind cancelled", 0, 1, Kind::Cancelled, true},
+        {"bind unanswered", 0, silent, Kind::TimedOut, true},
+        {"closed while binding", 0, closeInstead, Kind::Failed, false},
+    };
+    for (const Case &c : cases) {
+        StandIn standIn;
+        GlobalShortcutsSession session(QDBusConnection::sessionBus(), StandIn::name, 300);
+        int bound = 0;
+        QList<PortalOutcome> failures;
+        QObject::connect(&session, &GlobalShortcutsSession::bound, [&] { ++bound; });
+        QObject::connect(&session, &GlobalShortcutsSession::failed,
+                         [&](const PortalOutcome &o) { failures << o; });
+        session.bind({{CaptureAction::area, KeyCombo::defaults().value(CaptureAction::area)},
+                      {CaptureAction::ocr, KeyCombo{999, KeyCombo::control}}});
+        QString sessionPath;
+        for (uint code : {c.createCode, c.bindCode}) {
+            const qsizetype index = standIn.calls.size();
+            if (!QTest::qWaitFor(
+                    [&] { return standIn.calls.size() > index || !failures.isEmpty(); }, 2000) ||
+                standIn.calls.size() == index)
+                break;
+            const QDBusMessage call = standIn.calls.at(index);
+            if (call.member() == "CreateSession") {
+                sessionPath = portalObjectPath(
+                    "session", call.service(),
+                    StandIn::options(call).value("session_handle_token").toString());
+            } else {
+                ASSERT_EQ(call.member(), "BindShortcuts") << c.what;
+                // One entry per action, titled; a combo without a trigger goes without one.
+                QMap<QString, QVariantMap> entries;
+                const QDBusArgument list = call.arguments().value(1).value<QDBusArgument>();
+                list.beginArray();
+                while (!list.atEnd()) {
+                    QString id;
+                    QVariantMap properties;
+                    list.beginStructure();
+                    list >> id >> properties;
+                    list.endStructure();
+                    entries.insert(id, properties);
+                }
+                list.endArray();
+                EXPECT_EQ(entries.keys(), (QStringList{"area", "ocr"})) << c.what;
+                EXPECT_EQ(entries["area"].value("description"),
+                          captureAction::title(CaptureAction::area));
+                EXPECT_EQ(entries["area"].value("preferred_trigger"), "CTRL+SHIFT+4");
+                EXPECT_FALSE(entries["ocr"].contains("preferred_trigger"));
+            }
+            if (code == closeInstead)
+                standIn.bus.send(QDBusMessage::createSignal(
+                                     sessionPath, "org.freedesktop.portal.Session", "Closed")
+                                 << QVariantMap());
+            else if (code == noHandle)
+                standIn.respond(0, {}, int(index));
+            else if (code != silent)
+                standIn.respond(
+                    code, {{"session_handle", QVariant::fromValue(QDBusObjectPath(sessionPath))}},
+                    int(index));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !failures.isEmpty(); }, 2000)) << c.what;
+        QTest::qWait(100); // nothing more may come
+        EXPECT_EQ(bound, 0) << c.what;
+        ASSERT_EQ(failures.size(), 1) << c.what;
+        EXPECT_EQ(failures[0].kind, c.kind) << c.what;
+        EXPECT_TRUE(failures[0].message.startsWith("GlobalShortcuts")) << c.what;
+        EXPECT_FALSE(session.isActive()) << c.what;
+        const bool closeSent =
+            std::any_of(standIn.calls.cbegin(), standIn.calls.cend(),
+                        [&](auto &m) { return m.member() == "Close" && m.path() == sessionPath; });
+        EXPECT_EQ(closeSent, c.closeSent) << c.what;
+    }
+}
+
 TEST(PortalVersions, TheRealPortalIsNewEnoughAndAnOldOneIsRefusedWithItsReason)
 {
     REQUIRE_WAYLAND_DESKTOP();
