@@ -26,9 +26,17 @@ desktop_pkgs=(
   haskell-gtk-sni-tray-utils python3-dbus python3-gi
   ffmpeg
 )
+# The headless Wayland desktop (scripts/wayland-desktop.sh): compositor, portals, PipeWire,
+# input and screenshot tools for the checks, and the headers its small helpers build against.
+wayland_pkgs=(
+  sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+  pipewire pipewire-bin wireplumber gstreamer1.0-pipewire gstreamer1.0-tools
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  qt6-wayland wtype grim libwayland-dev libpipewire-0.3-dev fuse3
+)
 
 missing=()
-for p in "${build_pkgs[@]}" "${desktop_pkgs[@]}"; do
+for p in "${build_pkgs[@]}" "${desktop_pkgs[@]}" "${wayland_pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
