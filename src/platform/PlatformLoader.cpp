@@ -1,5 +1,6 @@
 #include "platform/PlatformLoader.h"
 
+#include "platform/wayland/WaylandPlatform.h"
 #include "platform/x11/X11Platform.h"
 
 namespace zorv
@@ -36,22 +37,29 @@ namespace PlatformLoader
 Choice choose()
 {
     const QByteArray forced = qgetenv("ZORV_PLATFORM");
-    if (!forced.isEmpty() && forced != "x11") {
+    if (forced == "x11")
+        return {QStringLiteral("x11"), x11::capabilities(), std::nullopt};
+    if (forced == "wayland")
+        return {QStringLiteral("wayland"), wayland::capabilities(), std::nullopt};
+    if (!forced.isEmpty()) {
         return {QString::fromLocal8Bit(forced),
                 {},
                 QStringLiteral("zorv: unknown platform backend '%1' in ZORV_PLATFORM (this "
-                               "build has: x11).")
+                               "build has: x11, wayland).")
                     .arg(QString::fromLocal8Bit(forced))};
     }
-    // X11 is the one backend so far; a Wayland session reaches it through XWayland.
+    if (wayland::isWaylandSession())
+        return {QStringLiteral("wayland"), wayland::capabilities(), std::nullopt};
     return {QStringLiteral("x11"), x11::capabilities(), std::nullopt};
 }
 
 Choice prepare()
 {
     Choice choice = choose();
-    if (!choice.problem)
-        choice.problem = x11::sessionProblem();
+    if (!choice.problem) {
+        choice.problem = choice.backend == QLatin1String("wayland") ? wayland::sessionProblem()
+                                                                    : x11::sessionProblem();
+    }
     return choice;
 }
 
@@ -59,6 +67,8 @@ Expected<std::unique_ptr<Platform>, QString> load(const Choice &choice)
 {
     if (choice.problem)
         return *choice.problem;
+    if (choice.backend == QLatin1String("wayland"))
+        return wayland::makePlatform();
     return x11::makePlatform();
 }
 

@@ -1,5 +1,5 @@
 #include "DesktopSupport.h"
-#include "platform/x11/PulseAudioSources.h"
+#include "platform/linux/PulseAudioSources.h"
 
 using namespace zorv;
 

@@ -1,8 +1,8 @@
 #include "platform/x11/X11Platform.h"
 
-#include "platform/x11/CanberraSoundPlayer.h"
-#include "platform/x11/PulseAudioCapture.h"
-#include "platform/x11/PulseAudioSources.h"
+#include "platform/linux/CanberraSoundPlayer.h"
+#include "platform/linux/PulseAudioCapture.h"
+#include "platform/linux/PulseAudioSources.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyBackend.h"
 #include "platform/x11/X11RecordingSources.h"

@@ -1,6 +1,6 @@
 #include "platform/x11/X11RecordingSources.h"
 
-#include "platform/x11/PulseAudioCapture.h"
+#include "platform/linux/PulseAudioCapture.h"
 #include "platform/x11/X11FrameGrabber.h"
 #include "platform/x11/X11PointerSources.h"
 #include "platform/x11/X11ScreenBackend.h"

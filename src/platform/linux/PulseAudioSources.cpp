@@ -1,4 +1,4 @@
-#include "platform/x11/PulseAudioSources.h"
+#include "platform/linux/PulseAudioSources.h"
 
 #include "common/Modules.h"
 #include "common/WhenReady.h"

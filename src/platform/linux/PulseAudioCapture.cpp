@@ -1,4 +1,4 @@
-#include "platform/x11/PulseAudioCapture.h"
+#include "platform/linux/PulseAudioCapture.h"
 
 #include "common/Modules.h"
 #include "modules/pulse/PulseModule.h"

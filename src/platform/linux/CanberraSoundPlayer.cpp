@@ -1,4 +1,4 @@
-#include "platform/x11/CanberraSoundPlayer.h"
+#include "platform/linux/CanberraSoundPlayer.h"
 
 #include <canberra.h>
 

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace zorv
+{
+
+// Displays as Qt's outputs; pixels through the desktop portals.
+class WaylandScreenBackend : public ScreenBackend
+{
+  public:
+    CaptureExpected<QList<DisplayInfo>> displays() override;
+    std::optional<uint32_t> displayID(const QScreen *screen) override;
+    // Other clients' windows are not listed on Wayland.
+    CaptureExpected<QList<PlatformWindow>> windows() override { return QList<PlatformWindow>{}; }
+    QList<uint32_t> stackingOrder() override { return {}; }
+    CaptureResult grabDisplayRegion(uint32_t displayID, const QRectF &rect, double scale) override;
+    CaptureResult grabWindow(uint32_t windowID, double scale, bool includeShadow) override;
+    CaptureResult grabArea(const QRectF &rect) override;
+};
+
+} // namespace zorv
