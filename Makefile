@@ -21,6 +21,7 @@ test: build build-asan
 	ctest --test-dir $(BUILD) -L package --output-on-failure
 	scripts/desktop.sh run --monitors 1920x1080,1920x1080 -- \
 	  ctest --test-dir $(CURDIR)/$(BUILD) -L desktop --output-on-failure
+	ctest --test-dir $(BUILD) -L wayland --output-on-failure
 	ctest --test-dir $(ASAN_BUILD) -L unit --output-on-failure -j $(JOBS)
 
 deps:
