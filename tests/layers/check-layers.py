@@ -8,7 +8,9 @@
                             the entry points of the modules its backends load
   common/                   value types, errors, logging, texts: nothing else
 
-Only a backend itself and the platform loader include platform/<backend>/, and
+Only a backend itself and the platform loader include platform/<backend>/ (the
+parts that backends share, platform/portal/ and platform/linux/, also serve the
+other backends), and
 only the platform layer (and loadable modules) include the system's window,
 sound and keyring libraries.
 
@@ -21,6 +23,7 @@ LOCAL = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SYSTEM = re.compile(r'^\s*#\s*include\s+<([^>]+)>')
 PLATFORM_ONLY = ("xcb/", "X11/", "canberra.h", "pulse/", "qt6keychain/")
 LOADER = "platform/PlatformLoader.cpp"
+SHARED_BACKENDS = ("platform/portal", "platform/linux")
 
 
 def top(path):
@@ -77,7 +80,8 @@ def main(src):
                     target = local.group(1)
                     there = top(target)
                     if not here or here == there:
-                        if backend(target) and backend(target) != backend(rel) and rel != LOADER:
+                        if backend(target) and backend(target) != backend(rel) and rel != LOADER \
+                                and not (backend(rel) and backend(target) in SHARED_BACKENDS):
                             problems.append(f"{at}: {target} is reached only through the loader")
                         continue
                     if there == "app":
