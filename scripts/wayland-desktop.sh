@@ -98,6 +98,9 @@ with: ninja -C $build zorv-screencopy-shm zorv-wl-pointer (needs libwayland-dev 
       echo "output HEADLESS-$i resolution ${w}x$h position $x 0 bg #336699 solid_color"
       x=$(( x + w )); i=$(( i + 1 ))
     done
+    # A bar with a tray: the StatusNotifierItem host that Wayland desktops offer, so that
+    # Zorv's tray icon has a place, as on the X11 test desktop.
+    printf 'bar {\n  position bottom\n  tray_output *\n}\n'
   } > "$conf"
 
   # Every process of the desktop carries ZORV_WAYLAND_STATE: `stop` finds the helpers that

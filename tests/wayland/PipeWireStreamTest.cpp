@@ -170,7 +170,7 @@ TEST(PipeWireStream, FirstFrameEqualsGrimAndTheLatestFollowsTheScreen)
             lastNs = frame.value().timeNs;
             const QImage &shown = frame.value().image;
             seen = shown.pixel(0, 0) == rgb &&
-                   shown.pixel(shown.width() - 1, shown.height() - 1) == rgb;
+                   shown.pixel(shown.width() - 1, shown.height() / 2) == rgb;
         }
         ASSERT_TRUE(seen) << color << " never reached the stream";
         const double ms = (lastNs - changedNs) / 1e6;

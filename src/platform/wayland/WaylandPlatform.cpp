@@ -61,6 +61,13 @@ std::optional<QString> sessionProblem()
     if (!qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
         return QStringLiteral("zorv: no Wayland display (WAYLAND_DISPLAY is not set). Set "
                               "ZORV_PLATFORM=x11 to use an X11 display instead.");
+    // Qt's Wayland plugin decides whether it can draw window frames itself by starting
+    // OpenGL, which maps the GL driver (50 MB with a software renderer) into an idle tray
+    // program. Desktops other than GNOME draw the frames themselves (xdg-decoration), so
+    // there Qt need not ask.
+    const bool gnome = qgetenv("XDG_CURRENT_DESKTOP").toLower().contains("gnome");
+    if (!gnome && !qEnvironmentVariableIsSet("QT_WAYLAND_DISABLE_WINDOWDECORATION"))
+        qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
     return std::nullopt;
 }
 
