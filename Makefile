@@ -9,10 +9,10 @@ export CCACHE_BASEDIR := $(CURDIR)
 .PHONY: run test deps configure build deb build-asan unit desktop-tests asan-tests bench format clean
 
 run: build
-	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
+	@if [ -n "$$WAYLAND_DISPLAY" ] || { [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; }; then \
 	  exec $(BUILD)/zorv; \
 	else \
-	  echo "No X display: starting Zorv's own virtual desktop for a short demo."; \
+	  echo "No desktop: starting Zorv's own virtual desktop for a short demo."; \
 	  exec scripts/demo.sh $(BUILD)/zorv; \
 	fi
 

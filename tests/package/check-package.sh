@@ -55,17 +55,17 @@ field() { sed -n "s/^ $1: //p" "$work/info.txt"; }
 [ "$(field Version)" = "$version" ] || fail "Version '$(field Version)' is not $version"
 depends=$(field Depends)
 # Computed from the linked libraries: the C library, Qt and the modules' libheif, libpulse,
-# QtNetwork and libtesseract; the English model named by hand, as text recognition reads it
+# QtNetwork, libtesseract and libpipewire; the English model named by hand, as text recognition reads it
 # at run time.
 for lib in libc6 libqt6widgets6 libqt6svg6 libheif1 libpulse0 libqt6network6 libtesseract5 libavcodec59 \
-  tesseract-ocr-eng; do
+  libpipewire-0.3-0 tesseract-ocr-eng; do
   grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: '$depends'"
 done
 grep -q '^ Recommends:' "$work/info.txt" && fail "the package recommends: $(field Recommends)"
 
 expected=(/usr/bin/zorv /usr/lib/zorv/libzorv-heif.so /usr/lib/zorv/libzorv-pulse.so
   /usr/lib/zorv/libzorv-upload.so
-  /usr/lib/zorv/libzorv-ocr.so /usr/lib/zorv/libzorv-video.so
+  /usr/lib/zorv/libzorv-ocr.so /usr/lib/zorv/libzorv-video.so /usr/lib/zorv/libzorv-pipewire.so
   /usr/share/applications/zorv.desktop
   /usr/share/metainfo/app.zorv.zorv.metainfo.xml /usr/share/man/man1/zorv.1.gz
   /usr/share/doc/zorv/copyright /usr/share/doc/zorv/LICENSE.lucide
