@@ -424,7 +424,7 @@ TEST(PortalStandIn, WaylandShortcutsTheDesktopDeclinesLaterAreRefusedAndPressesF
     const KeyCombo ocrKeys = KeyCombo::defaults().value(CaptureAction::ocr);
     // How the desktop answers the first binding (area and ocr), what is refused then (by
     // action, with a piece of the reason), and whether area's presses arrive.
-    constexpr uint silent = 1000, onlyArea = 1001, bothThenClosed = 1002;
+    constexpr uint silent = 1000, onlyArea = 1001, bothThenClosed = 1002, bothThenGone = 1003;
     struct Case {
         const char *what;
         uint bindAnswer;
@@ -435,6 +435,7 @@ TEST(PortalStandIn, WaylandShortcutsTheDesktopDeclinesLaterAreRefusedAndPressesF
         {"cancelled", 1, {{"area", "cancelled"}, {"ocr", "cancelled"}}, false},
         {"unanswered", silent, {{"area", "in time"}, {"ocr", "in time"}}, false},
         {"ended by the desktop", bothThenClosed, {{"area", "ended"}, {"ocr", "ended"}}, false},
+        {"portal gone", bothThenGone, {{"area", "stopped"}, {"ocr", "stopped"}}, false},
     };
     for (const Case &c : cases) {
         StandIn standIn;
@@ -465,11 +466,14 @@ TEST(PortalStandIn, WaylandShortcutsTheDesktopDeclinesLaterAreRefusedAndPressesF
             standIn.respond(c.bindAnswer >= silent ? 0 : c.bindAnswer,
                             {{"shortcuts", QVariant::fromValue(given)}});
         ASSERT_TRUE(QTest::qWaitFor([&] { return settled > 0; }, 2000)) << c.what;
-        if (c.bindAnswer == bothThenClosed) {
+        if (c.bindAnswer == bothThenClosed || c.bindAnswer == bothThenGone) {
             EXPECT_TRUE(refused.isEmpty()) << c.what;
-            standIn.bus.send(
-                QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed")
-                << QVariantMap());
+            if (c.bindAnswer == bothThenGone)
+                standIn.bus.unregisterService(StandIn::name);
+            else
+                standIn.bus.send(
+                    QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed")
+                    << QVariantMap());
             EXPECT_TRUE(QTest::qWaitFor([&] { return !refused.isEmpty(); }, 2000)) << c.what;
         }
         standIn.bus.send(QDBusMessage::createSignal(
@@ -486,6 +490,8 @@ TEST(PortalStandIn, WaylandShortcutsTheDesktopDeclinesLaterAreRefusedAndPressesF
 
         // The next reload with the same map: a bound session is kept and answers at once for
         // the new ids; after a failure or the end of the session, the binding is tried again.
+        if (c.bindAnswer == bothThenGone)
+            standIn.bus.registerService(StandIn::name); // the portal is started again
         const qsizetype callsBefore = standIn.calls.size();
         ids = {{3, "area"}, {4, "ocr"}};
         refused.clear();

@@ -21,8 +21,16 @@ QString plainReason(const PortalOutcome &outcome)
 
 WaylandHotKeyBackend::WaylandHotKeyBackend(QDBusConnection bus, QString service, int timeoutMs,
                                            QObject *parent)
-    : HotKeyBackend(parent), m_session(std::move(bus), std::move(service), timeoutMs)
+    : HotKeyBackend(parent), m_session(bus, service, timeoutMs),
+      m_portalWatch(service, bus, QDBusServiceWatcher::WatchForUnregistration)
 {
+    // A portal that stops takes its sessions along without a word; the bindings end with it.
+    connect(&m_portalWatch, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
+        if (!m_session.isActive())
+            return; // a pending request reports the portal's end itself
+        m_session.close();
+        endBinding(QStringLiteral("the desktop portal stopped"));
+    });
     connect(&m_session, &GlobalShortcutsSession::bound, this, &WaylandHotKeyBackend::onBound);
     connect(&m_session, &GlobalShortcutsSession::failed, this, &WaylandHotKeyBackend::onFailed);
     connect(&m_session, &GlobalShortcutsSession::closed, this, &WaylandHotKeyBackend::onClosed);
@@ -97,9 +105,15 @@ void WaylandHotKeyBackend::onFailed(const PortalOutcome &outcome)
 
 void WaylandHotKeyBackend::onClosed()
 {
+    endBinding(QStringLiteral("the desktop ended Zorv's shortcut session"));
+}
+
+void WaylandHotKeyBackend::endBinding(const QString &reason)
+{
+    // The next reload binds again.
     m_bound.clear();
-    logLine(QStringLiteral("global shortcuts stopped: the desktop ended their session"));
-    refuseLive(QStringLiteral("the desktop ended Zorv's shortcut session"), m_live.values());
+    logLine(QStringLiteral("global shortcuts stopped: %1").arg(reason));
+    refuseLive(reason, m_live.values());
 }
 
 void WaylandHotKeyBackend::refuseLive(const QString &reason, const QList<CaptureAction> &actions)

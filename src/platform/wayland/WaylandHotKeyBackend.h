@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/portal/GlobalShortcutsSession.h"
 
+#include <QDBusServiceWatcher>
 #include <QHash>
 
 namespace zorv
@@ -36,11 +37,13 @@ class WaylandHotKeyBackend : public HotKeyBackend
     void onBound();
     void onFailed(const PortalOutcome &outcome);
     void onClosed();
+    void endBinding(const QString &reason);
     void onActivated(CaptureAction action);
     // Refuses every live shortcut, or only those of `actions`.
     void refuseLive(const QString &reason, const QList<CaptureAction> &actions);
 
     GlobalShortcutsSession m_session;
+    QDBusServiceWatcher m_portalWatch;
     HotKeyMap m_bound;                        // the map of the current or pending session
     bool m_pending = false;                   // the desktop has not answered for m_bound
     QHash<CaptureAction, QString> m_declined; // what the desktop refused in that session
