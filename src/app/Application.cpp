@@ -129,6 +129,9 @@ int runResident(int argc, char **argv, const Command &command)
             coordinator.perform(action);
         },
         standardServices::toast());
+    // Through a portal the desktop answers later: "hotkeys-bound" marks its answer.
+    QObject::connect(&HotKeyCenter::shared(), &HotKeyCenter::settled, &app,
+                     [] { Trace::mark("hotkeys-bound"); });
     shortcuts.registerAll();
     Trace::mark("hotkeys-registered");
 

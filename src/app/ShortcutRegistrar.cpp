@@ -16,6 +16,8 @@ ShortcutRegistrar::ShortcutRegistrar(HotKeyCenter &center, AppSettings &settings
         if (key == m_settings.hotkeys.key())
             registerAll();
     });
+    // A desktop that binds through its portal answers after the reload.
+    connect(&center, &HotKeyCenter::refusedLater, this, &ShortcutRegistrar::tellAboutRefusals);
 }
 
 void ShortcutRegistrar::suspend()

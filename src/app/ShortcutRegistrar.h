@@ -15,8 +15,8 @@ class HotKeyCenter;
 
 // Keeps the global shortcuts registered for the actions this desktop can carry
 // out, registers them again whenever the user changes them, and tells the user
-// once about each shortcut that another program holds (it is tried again at the
-// next change and the next start).
+// once about each shortcut that another program holds or the desktop declines (it
+// is tried again at the next change and the next start).
 class ShortcutRegistrar : public QObject
 {
     Q_OBJECT

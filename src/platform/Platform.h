@@ -1,12 +1,14 @@
 #pragma once
 
 #include "common/Capabilities.h"
+#include "common/CaptureAction.h"
 #include "common/CaptureTypes.h"
 #include "common/Expected.h"
 #include "common/KeyCombo.h"
 #include "platform/RecordingSources.h"
 #include "platform/WindowSystem.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QRectF>
@@ -53,18 +55,50 @@ class ScreenBackend
     virtual CaptureResult grabArea(const QRectF &rect) = 0;
 };
 
+// One of the user's shortcuts, as a reload asks for it.
+struct HotKeyRequest {
+    uint32_t id;
+    CaptureAction action;
+    KeyCombo combo;
+};
+
 // Global shortcuts. Presses are reported on the main thread.
 class HotKeyBackend : public QObject
 {
     Q_OBJECT
   public:
     using QObject::QObject;
+    // One key combination held for a moment (the scrolling capture's Return and Escape).
     // nullopt on success, else the reason the combination was refused.
     virtual std::optional<QString> grab(uint32_t id, const KeyCombo &combo) = 0;
     virtual void ungrab(uint32_t id) = 0;
+    // The user's shortcuts of one reload, in order; the reasons of those refused at once, by
+    // id. A desktop that decides later refuses through `refused` and then says `settled`.
+    virtual QHash<uint32_t, QString> grabAll(const QList<HotKeyRequest> &requests)
+    {
+        QHash<uint32_t, QString> refusals;
+        for (const HotKeyRequest &request : requests) {
+            if (const auto reason = grab(request.id, request.combo))
+                refusals.insert(request.id, *reason);
+        }
+        return refusals;
+    }
+    // Why `combo` could not become a shortcut now; nullopt when nothing is known against it.
+    virtual std::optional<QString> probe(uint32_t id, const KeyCombo &combo)
+    {
+        auto reason = grab(id, combo);
+        if (!reason)
+            ungrab(id);
+        return reason;
+    }
 
   Q_SIGNALS:
     void pressed(uint32_t id);
+    // A shortcut that grabAll accepted is not or no longer bound: the desktop declined it,
+    // or ended the binding.
+    void refused(uint32_t id, const QString &reason);
+    // The desktop has answered for the last grabAll.
+    void settled();
 };
 
 // Event sounds.

@@ -7,6 +7,7 @@
 #include "platform/portal/RestoreTokenStore.h"
 #include "platform/portal/ScreenCastSession.h"
 #include "platform/portal/ScreenshotPortal.h"
+#include "platform/wayland/WaylandHotKeyBackend.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -390,6 +391,127 @@ TEST(PortalStandIn, GlobalShortcutsFailuresAreReportedOnceAndCloseTheSession)
             std::any_of(standIn.calls.cbegin(), standIn.calls.cend(),
                         [&](auto &m) { return m.member() == "Close" && m.path() == sessionPath; });
         EXPECT_EQ(closeSent, c.closeSent) << c.what;
+    }
+}
+
+// One shortcut of a BindShortcuts answer, as the portal marshals it.
+struct GivenShortcut {
+    QString id;
+    QVariantMap properties;
+};
+Q_DECLARE_METATYPE(GivenShortcut)
+QDBusArgument &operator<<(QDBusArgument &argument, const GivenShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+const QDBusArgument &operator>>(const QDBusArgument &argument, GivenShortcut &shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+TEST(PortalStandIn, WaylandShortcutsTheDesktopDeclinesLaterAreRefusedAndPressesFollowTheirIds)
+{
+    REQUIRE_WAYLAND_DESKTOP();
+    qDBusRegisterMetaType<GivenShortcut>();
+    qDBusRegisterMetaType<QList<GivenShortcut>>();
+    const KeyCombo areaKeys = KeyCombo::defaults().value(CaptureAction::area);
+    const KeyCombo ocrKeys = KeyCombo::defaults().value(CaptureAction::ocr);
+    // How the desktop answers the first binding (area and ocr), what is refused then (by
+    // action, with a piece of the reason), and whether area's presses arrive.
+    constexpr uint silent = 1000, onlyArea = 1001, bothThenClosed = 1002, bothThenGone = 1003;
+    struct Case {
+        const char *what;
+        uint bindAnswer;
+        QMap<QString, QString> refused;
+        bool areaFires;
+    } cases[] = {
+        {"area given, ocr not", onlyArea, {{"ocr", "did not give it a trigger"}}, true},
+        {"cancelled", 1, {{"area", "cancelled"}, {"ocr", "cancelled"}}, false},
+        {"unanswered", silent, {{"area", "in time"}, {"ocr", "in time"}}, false},
+        {"ended by the desktop", bothThenClosed, {{"area", "ended"}, {"ocr", "ended"}}, false},
+        {"portal gone", bothThenGone, {{"area", "stopped"}, {"ocr", "stopped"}}, false},
+    };
+    for (const Case &c : cases) {
+        StandIn standIn;
+        WaylandHotKeyBackend backend(QDBusConnection::sessionBus(), StandIn::name, 300);
+        QMap<QString, QString> refused;
+        QList<uint32_t> pressed;
+        int settled = 0;
+        QHash<uint32_t, QString> ids{{1, "area"}, {2, "ocr"}};
+        QObject::connect(&backend, &HotKeyBackend::refused,
+                         [&](uint32_t id, const QString &why) { refused.insert(ids[id], why); });
+        QObject::connect(&backend, &HotKeyBackend::pressed, [&](uint32_t id) { pressed << id; });
+        QObject::connect(&backend, &HotKeyBackend::settled, [&] { ++settled; });
+        EXPECT_TRUE(
+            backend.grabAll({{1, CaptureAction::area, areaKeys}, {2, CaptureAction::ocr, ocrKeys}})
+                .isEmpty())
+            << c.what;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !standIn.calls.isEmpty(); }, 2000)) << c.what;
+        const QString session = portalObjectPath(
+            "session", standIn.calls[0].service(),
+            StandIn::options(standIn.calls[0]).value("session_handle_token").toString());
+        standIn.respond(0, {{"session_handle", QVariant::fromValue(QDBusObjectPath(session))}});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return standIn.calls.size() > 1; }, 2000)) << c.what;
+        ASSERT_EQ(standIn.calls[1].member(), "BindShortcuts") << c.what;
+        QList<GivenShortcut> given{{"area", {{"trigger_description", "CTRL+SHIFT+4"}}}};
+        if (c.bindAnswer != onlyArea)
+            given.append({"ocr", {{"trigger_description", "CTRL+SHIFT+9"}}});
+        if (c.bindAnswer != silent)
+            standIn.respond(c.bindAnswer >= silent ? 0 : c.bindAnswer,
+                            {{"shortcuts", QVariant::fromValue(given)}});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settled > 0; }, 2000)) << c.what;
+        if (c.bindAnswer == bothThenClosed || c.bindAnswer == bothThenGone) {
+            EXPECT_TRUE(refused.isEmpty()) << c.what;
+            if (c.bindAnswer == bothThenGone)
+                standIn.bus.unregisterService(StandIn::name);
+            else
+                standIn.bus.send(
+                    QDBusMessage::createSignal(session, "org.freedesktop.portal.Session", "Closed")
+                    << QVariantMap());
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !refused.isEmpty(); }, 2000)) << c.what;
+        }
+        standIn.bus.send(QDBusMessage::createSignal(
+                             portalPath, "org.freedesktop.portal.GlobalShortcuts", "Activated")
+                         << QVariant::fromValue(QDBusObjectPath(session)) << QString("area")
+                         << qulonglong(1) << QVariantMap());
+        QTest::qWait(200); // and nothing more
+        EXPECT_EQ(settled, 1) << c.what;
+        EXPECT_EQ(refused.keys(), c.refused.keys()) << c.what;
+        for (auto it = c.refused.cbegin(); it != c.refused.cend(); ++it)
+            EXPECT_TRUE(refused.value(it.key()).contains(it.value()))
+                << c.what << ": " << refused.value(it.key()).toStdString();
+        EXPECT_EQ(pressed, c.areaFires ? QList<uint32_t>{1} : QList<uint32_t>{}) << c.what;
+
+        // The next reload with the same map: a bound session is kept and answers at once for
+        // the new ids; after a failure or the end of the session, the binding is tried again.
+        if (c.bindAnswer == bothThenGone)
+            standIn.bus.registerService(StandIn::name); // the portal is started again
+        const qsizetype callsBefore = standIn.calls.size();
+        ids = {{3, "area"}, {4, "ocr"}};
+        refused.clear();
+        const auto again =
+            backend.grabAll({{3, CaptureAction::area, areaKeys}, {4, CaptureAction::ocr, ocrKeys}});
+        QTest::qWait(200);
+        const bool rebinding = standIn.calls.size() > callsBefore;
+        EXPECT_EQ(rebinding, !c.areaFires) << c.what;
+        if (rebinding)
+            EXPECT_EQ(standIn.calls.last().member(), "CreateSession") << c.what;
+        else
+            EXPECT_EQ(again.keys(), QList<uint32_t>{4}) << c.what;
+        if (c.areaFires) {
+            standIn.bus.send(QDBusMessage::createSignal(
+                                 portalPath, "org.freedesktop.portal.GlobalShortcuts", "Activated")
+                             << QVariant::fromValue(QDBusObjectPath(session)) << QString("area")
+                             << qulonglong(2) << QVariantMap());
+            QTest::qWait(200);
+            EXPECT_EQ(pressed, (QList<uint32_t>{1, 3})) << c.what;
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "settings/AppSettings.h"
 #include "settings/ShortcutRecorder.h"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -33,18 +34,40 @@ std::optional<QString> refusal(const SettingsServices &services, CaptureAction a
     }
     return std::nullopt;
 }
+
+// Where the desktop binds no shortcuts for applications: the commands to bind in its own
+// keyboard settings, one per action this desktop can carry out.
+QWidget *desktopCommands(const SettingsServices &services)
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    addSectionTitle(layout, QStringLiteral("Global Shortcuts"),
+                    QStringLiteral("This desktop does not let applications set global shortcuts."));
+    layout->addWidget(note(
+        QStringLiteral("Bind these commands to keys in the desktop's own keyboard settings (custom "
+                       "shortcuts). Each one starts Zorv first if it is not running.")));
+    QBoxLayout *group = addGroup(layout);
+    for (CaptureAction action : captureAction::available(services.capabilities)) {
+        auto *command = new QLabel(QStringLiteral("zorv ") + captureAction::rawValue(action));
+        command->setObjectName(QStringLiteral("command/") + captureAction::rawValue(action));
+        command->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        command->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        addRow(group, captureAction::title(action), command, {}, captureAction::symbol(action));
+    }
+    layout->addStretch(1);
+    return page;
+}
 } // namespace
 
 QWidget *shortcuts(const SettingsServices &services)
 {
+    if (!services.capabilities.globalHotKeys)
+        return desktopCommands(services);
     AppSettings &settings = *services.settings;
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     addSectionTitle(layout, QStringLiteral("Global Shortcuts"),
                     QStringLiteral("Click a shortcut and press a new key combination."));
-    if (!services.capabilities.globalHotKeys)
-        layout->addWidget(note(QStringLiteral("This desktop offers no global shortcuts: bind "
-                                              "`zorv ACTION` to keys in its keyboard settings.")));
 
     QBoxLayout *group = addGroup(layout);
     auto *message = note({});
@@ -55,7 +78,6 @@ QWidget *shortcuts(const SettingsServices &services)
     for (CaptureAction action : captureAction::all()) {
         auto *field = new ShortcutRecorder;
         field->setObjectName(QStringLiteral("hotkeys/") + captureAction::rawValue(action));
-        field->setEnabled(services.capabilities.globalHotKeys);
         addRow(group, captureAction::title(action), field, {}, captureAction::symbol(action));
         fields.append({action, field});
         QObject::connect(field, &ShortcutRecorder::recordingChanged, page,

@@ -1,23 +1,65 @@
 #include "platform/wayland/WaylandPlatform.h"
 
+#include "common/Log.h"
 #include "platform/linux/CanberraSoundPlayer.h"
 #include "platform/linux/PulseAudioCapture.h"
 #include "platform/linux/PulseAudioSources.h"
+#include "platform/portal/PortalRequest.h"
+#include "platform/portal/PortalVersion.h"
 #include "platform/wayland/WaylandHotKeyBackend.h"
 #include "platform/wayland/WaylandRecordingSources.h"
 #include "platform/wayland/WaylandScreenBackend.h"
 #include "platform/wayland/WaylandWindowSystem.h"
+
+#include <QDBusMessage>
+#include <QDBusVariant>
 
 namespace zorv::wayland
 {
 
 namespace
 {
+// How long the portal may take to bind the shortcuts: some desktops ask the user first.
+constexpr int shortcutsTimeoutMs = 60000;
+// How long start-up waits to learn whether the portal binds shortcuts.
+constexpr int shortcutsProbeTimeoutMs = 1000;
+
+// Why this desktop's portal cannot bind global shortcuts; nullopt when it offers
+// GlobalShortcuts in a version Zorv can use. Asked once at start, before the event loop runs.
+std::optional<QString> globalShortcutsProblem(QDBusConnection bus, int timeoutMs)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << portalInterfaceName(PortalInterface::GlobalShortcuts) << QStringLiteral("version");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, timeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        const QString error = reply.errorName();
+        // The frontend answers so when no backend of this desktop implements the interface.
+        if (error == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs") ||
+            error == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface") ||
+            error == QLatin1String("org.freedesktop.DBus.Error.UnknownProperty"))
+            return portalVersionProblem(PortalInterface::GlobalShortcuts, std::nullopt);
+        return QStringLiteral("global shortcuts cannot be asked for: %1")
+            .arg(portalErrorOutcome(error, reply.errorMessage()).message);
+    }
+    bool ok = false;
+    const uint version =
+        qvariant_cast<QDBusVariant>(reply.arguments().value(0)).variant().toUInt(&ok);
+    return portalVersionProblem(PortalInterface::GlobalShortcuts,
+                                ok ? std::optional<uint>(version) : std::nullopt);
+}
+
 class WaylandPlatform : public Platform
 {
   public:
+    explicit WaylandPlatform(PlatformCapabilities capabilities)
+        : m_capabilities(capabilities),
+          m_hotKeys(QDBusConnection::sessionBus(), portalService, shortcutsTimeoutMs)
+    {
+    }
     QString name() const override { return QStringLiteral("wayland"); }
-    PlatformCapabilities capabilities() const override { return wayland::capabilities(); }
+    PlatformCapabilities capabilities() const override { return m_capabilities; }
     ScreenBackend &screens() override { return m_screens; }
     HotKeyBackend &hotKeys() override { return m_hotKeys; }
     SoundPlayer &sound() override { return m_sound; }
@@ -26,6 +68,7 @@ class WaylandPlatform : public Platform
     RecordingSources &recordingSources() override { return m_recording; }
 
   private:
+    PlatformCapabilities m_capabilities;
     WaylandScreenBackend m_screens;
     WaylandHotKeyBackend m_hotKeys;
     CanberraSoundPlayer m_sound;
@@ -73,7 +116,13 @@ std::optional<QString> sessionProblem()
 
 Expected<std::unique_ptr<Platform>, QString> makePlatform()
 {
-    return std::unique_ptr<Platform>(std::make_unique<WaylandPlatform>());
+    PlatformCapabilities caps = capabilities();
+    const auto shortcuts =
+        globalShortcutsProblem(QDBusConnection::sessionBus(), shortcutsProbeTimeoutMs);
+    if (shortcuts)
+        logLine(QStringLiteral("no global shortcuts: %1").arg(*shortcuts));
+    caps.globalHotKeys = !shortcuts;
+    return std::unique_ptr<Platform>(std::make_unique<WaylandPlatform>(caps));
 }
 
 } // namespace zorv::wayland

@@ -14,7 +14,7 @@ namespace zorv::wayland
 // is set.
 bool isWaylandSession();
 // What the Wayland backend can do on any portal desktop, known without asking the portal.
-// The loaded backend narrows it to what this desktop's portals offer.
+// The loaded backend settles what depends on this desktop's portals (global shortcuts).
 PlatformCapabilities capabilities();
 // Why this session cannot be served through the portals (no Wayland display); nullopt when
 // it can. Qt's platform plugin is left to Qt: the portals serve either.

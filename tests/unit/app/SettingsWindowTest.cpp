@@ -1,4 +1,5 @@
 #include "app/settingswindow/SettingsWindow.h"
+#include "app/CommandLine.h"
 #include "app/ShortcutRegistrar.h"
 #include "app/WelcomeWindow.h"
 #include "app/settingswindow/SettingsBinder.h"
@@ -264,6 +265,30 @@ TEST_F(SettingsWindowTest, RecordedShortcutsAreCheckedRegisteredAndRefusedWithAR
     QTest::mouseClick(reset, Qt::LeftButton);
     EXPECT_EQ(reread()->hotkeys(), KeyCombo::defaults());
     EXPECT_EQ(field->text(), QStringLiteral("Ctrl+Shift+4"));
+}
+
+TEST_F(SettingsWindowTest, WithoutGlobalShortcutsThePageListsCommandsForTheDesktopToBind)
+{
+    platform.caps.globalHotKeys = false;
+    platform.caps.windowCapture = false;
+    const auto w = window();
+    QWidget *page = w->page(SettingsTab::shortcuts);
+    EXPECT_TRUE(page->findChildren<ShortcutRecorder *>().isEmpty());
+    EXPECT_EQ(page->findChild<QPushButton *>("resetShortcuts"), nullptr);
+    QList<CaptureAction> listed;
+    for (const QLabel *label : page->findChildren<QLabel *>()) {
+        if (!label->objectName().startsWith("command/"))
+            continue;
+        // The desktop runs the text as it stands: the command line must take it.
+        const QStringList words = label->text().split(' ');
+        EXPECT_EQ(words.value(0), "zorv");
+        const Command command = parseCommandLine(words.mid(1));
+        ASSERT_EQ(command.kind, Command::Kind::action) << label->text().toStdString();
+        listed.append(*command.action);
+    }
+    EXPECT_TRUE(listed.contains(CaptureAction::area));
+    EXPECT_TRUE(listed.contains(CaptureAction::repeatLastArea));
+    EXPECT_FALSE(listed.contains(CaptureAction::window)) << "this desktop cannot do it";
 }
 
 TEST_F(SettingsWindowTest, EveryControlIsNamedAndTabFollowsTheVisualOrder)

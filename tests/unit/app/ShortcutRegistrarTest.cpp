@@ -62,4 +62,17 @@ TEST_F(ShortcutRegistrarTest, ATakenShortcutIsToldOnceAndTriedAgainWhenTheShortc
     backend.press(taken);
     EXPECT_EQ(pressed, QList<CaptureAction>{CaptureAction::area});
     EXPECT_EQ(notices.size(), 1);
+
+    // A desktop that binds through its portal refuses after the reload: told as well, once.
+    HotKeyBackend &desktop = backend; // the fake's own `refused` is its set of taken combos
+    testing::internal::CaptureStderr();
+    Q_EMIT desktop.refused(backend.grabbed.key(KeyCombo::defaults()[CaptureAction::ocr]),
+                           "the desktop gave it no trigger");
+    registrar->registerAll();
+    Q_EMIT desktop.refused(backend.grabbed.key(KeyCombo::defaults()[CaptureAction::ocr]),
+                           "the desktop gave it no trigger");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(notices.value(1), "No shortcut for Capture Text (OCR) (Ctrl+Shift+9): the desktop "
+                                "gave it no trigger");
+    EXPECT_EQ(notices.size(), 2);
 }

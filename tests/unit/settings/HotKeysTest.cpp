@@ -54,6 +54,38 @@ TEST_F(HotKeyCenterTest, RefusedCombinationIsLoggedOnceAndTheRestRegister)
     EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::repeatLastArea});
 }
 
+TEST_F(HotKeyCenterTest, ADesktopRefusingLaterStopsThatShortcutAndStaleAnswersAreIgnored)
+{
+    reload();
+    const uint32_t staleWindow = center.actionIDs().key(CaptureAction::window);
+    reload();
+    const auto idOf = [this](CaptureAction action) {
+        for (const uint32_t id : backend.grabbed.keys()) {
+            if (center.actionIDs().value(id) == action)
+                return id;
+        }
+        return 0u;
+    };
+    int told = 0;
+    QObject::connect(&center, &HotKeyCenter::refusedLater, [&] { ++told; });
+    HotKeyBackend &desktop = backend; // the fake's own `refused` is its set of taken combos
+    testing::internal::CaptureStderr();
+    Q_EMIT desktop.refused(staleWindow, "from the previous reload");
+    Q_EMIT desktop.refused(idOf(CaptureAction::area), "the desktop gave no trigger");
+    Q_EMIT desktop.refused(idOf(CaptureAction::area), "said twice");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Zorv: could not register hot key Ctrl+Shift+4 for area\n");
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(center.refusals(),
+              (QList<HotKeyCenter::Refusal>{{CaptureAction::area,
+                                             KeyCombo::defaults()[CaptureAction::area],
+                                             "the desktop gave no trigger"}}));
+    EXPECT_EQ(center.registrationCount(), KeyCombo::defaults().size() - 1);
+    for (const CaptureAction action : {CaptureAction::area, CaptureAction::window})
+        backend.press(KeyCombo::defaults()[action]);
+    EXPECT_EQ(actions, QList<CaptureAction>{CaptureAction::window});
+}
+
 TEST(KeyCombo, EveryNamedKeyMapsToOnePhysicalKeyAndBack)
 {
     QSet<uint32_t> seen;
