@@ -51,7 +51,7 @@ backend=$(owner_pid org.freedesktop.impl.portal.desktop.wlr)
 check "the screen-sharing backend is found" test -n "$backend"
 [ -z "$backend" ] || kill "$backend"
 check "the recording stops by itself" wait_until 10 sh -c "! swaymsg -t get_tree | grep -q '\"Zorv Recording\"'"
-echo "toast: $(window_titled Recording || true)"
+check "the user is told why" window_titled "Recording stopped: the screen is no longer shared"
 check "what was recorded reaches the history" wait_output 20 1 history_count
 file=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[0]["filePath"])' \
   "$XDG_DATA_HOME/Zorv/history.json" 2>/dev/null || true)

@@ -25,6 +25,11 @@ swaymsg 'for_window [app_id="^zorv$" title="^(?!Zorv Selection$)"] floating enab
 anim_pid=$!
 trap 'kill "$anim_pid" 2>/dev/null || true; stop_zorv' EXIT
 wait_until 10 window_shown zorv-record-anim
+# A token the portal does not know (revoked, or from another desktop): the portal is asked
+# afresh and the new token replaces it; the stills' own token is not the recording's.
+tokens="$XDG_CONFIG_HOME/Zorv/Zorv"
+mkdir -p "$tokens"
+echo "0f7c2a60-stale-token" > "$tokens/screencast-recording-token"
 start_zorv
 
 x0=190 y0=190 x1=690 y1=490
@@ -40,6 +45,10 @@ sleep 3
 stopped=$(date +%s.%N)
 check "the recording reaches the history" wait_output 20 1 history_count
 kill "$anim_pid" 2>/dev/null || true
+token=$(cat "$tokens/screencast-recording-token" 2>/dev/null || true)
+check "the recording's session stored its own new token ($token)" \
+  test -n "$token" -a "$token" != "0f7c2a60-stale-token"
+check "the stills' token is left alone" test ! -e "$tokens/screencast-token"
 
 file=$(/usr/bin/python3 -c 'import json,sys; e=json.load(open(sys.argv[1]))[0]; print(e["filePath"] if e["kind"]=="recording" else "")' \
   "$XDG_DATA_HOME/Zorv/history.json" 2>/dev/null || true)
@@ -49,10 +58,10 @@ cp "$file" "$journey_dir/recording.mp4"
 report=$(grep -o 'recording: [0-9]* frames, [0-9]* dropped' "$journey_dir/zorv.log" | tail -1 || true)
 echo "log: $report"
 
-/usr/bin/python3 - "$file" "$fps" "$released" "$stopped" <<'EOF' || failures=$((failures + 1))
+/usr/bin/python3 - "$file" "$fps" "$steps" "$released" "$stopped" <<'EOF' || failures=$((failures + 1))
 import json, subprocess, sys
-path, fps = sys.argv[1], int(sys.argv[2])
-released, stopped = map(float, sys.argv[3:5])
+path, fps, steps = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+released, stopped = map(float, sys.argv[4:6])
 failed = 0
 def check(what, ok, detail=""):
     global failed
@@ -84,8 +93,10 @@ def counter(i):
     return sum((raw[i * w * h + 55 * w + 10 + b * 40 + 20] > 128) << (11 - b) for b in range(12))
 values = [counter(i) for i in range(count)]
 distinct = len(set(values))
-check("the animation advances in the frames", count > 0 and distinct >= count * 0.8 and
-      values[-1] - values[0] >= (count - 1) * 60 // fps * 0.8,
+# The compositor sends at most 30 frames a second and a busy machine delays some, so a frame
+# may repeat the one before; the steps covered show that the video keeps pace.
+check("the animation advances in the frames", count > 0 and distinct >= count * 0.5 and
+      values[-1] - values[0] >= (count - 1) * steps / fps * 0.8,
       f"{distinct} distinct of {count} frames, steps {values[0]}..{values[-1]}")
 check("frames never go back in time", all(a <= b for a, b in zip(values, values[1:])))
 sys.exit(1 if failed else 0)

@@ -1,5 +1,7 @@
 #include "platform/wayland/CastRecording.h"
 
+#include "common/Log.h"
+#include "common/PlatformTexts.h"
 #include "platform/portal/RestoreTokenStore.h"
 
 #include <QDBusConnection>
@@ -283,13 +285,15 @@ bool CastRecording::placeCrop(QString &error)
 bool CastRecording::grab(QImage &frame, QString &error)
 {
     if (!m_stream || m_handoff->closed.load()) {
-        error = QStringLiteral("the screen is no longer shared");
+        logLine(QStringLiteral("recording: the portal ended the screen-sharing session"));
+        error = PlatformTexts::screenNoLongerShared();
         return false;
     }
     // The newest frame; on a still screen the compositor sends none and the last one stands.
     take(m_lastTimeNs, m_timeouts.freshFrameMs);
     if (m_ended) {
-        error = QStringLiteral("the screen stream ended (%1)").arg(*m_ended);
+        logLine(QStringLiteral("recording: the screen stream ended: ") + *m_ended);
+        error = PlatformTexts::screenNoLongerShared();
         return false;
     }
     if (m_last.isNull()) {
