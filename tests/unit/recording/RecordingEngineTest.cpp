@@ -282,17 +282,19 @@ TEST(RecordingEngine, StartFailuresLeaveNoFile)
     };
     const QList<DisplayInfo> one = {{1, QRectF(0, 0, 800, 600)}};
     const Case cases[] = {
-        {"no display", {}, {}, {}, QStringLiteral("No display found for the selected area.")},
+        {"no display", {}, {}, {}, QStringLiteral("No display found for the selected area."), {}},
         {"writer",
          one,
          QStringLiteral("no H.264 encoder"),
          {},
-         QStringLiteral("Recording failed: no H.264 encoder")},
+         QStringLiteral("Recording failed: no H.264 encoder"),
+         {}},
         {"grabber",
          one,
          {},
          QStringLiteral("the X server went away"),
-         QStringLiteral("Recording failed: the X server went away")},
+         QStringLiteral("Recording failed: the X server went away"),
+         {}},
         // Told as the grabber says it, before any sound is opened or file written.
         {"screen not shared",
          one,
@@ -313,8 +315,9 @@ TEST(RecordingEngine, StartFailuresLeaveNoFile)
         ASSERT_TRUE(started.has_value()) << c.name;
         EXPECT_EQ(*started, std::optional<QString>(c.expected)) << c.name;
         EXPECT_FALSE(QFile::exists(config.outputPath)) << c.name;
-        if (!c.refusal.isEmpty())
+        if (!c.refusal.isEmpty()) {
             EXPECT_EQ(f.sources.audioOpened, 0) << c.name;
+        }
         const auto stopped = f.stop();
         ASSERT_TRUE(stopped.has_value()) << c.name;
         EXPECT_FALSE(stopped->has_value()) << c.name;
