@@ -143,8 +143,9 @@ with: ninja -C $build zorv-screencopy-shm zorv-wl-pointer (needs libwayland-dev 
     sink_properties=device.description=ZorvOutput >/dev/null
   pactl load-module module-null-sink sink_name=zorv_mic media.class=Audio/Source/Virtual \
     sink_properties=device.description=ZorvMicrophone >/dev/null
-  pactl set-default-sink zorv_out
-  pactl set-default-source zorv_mic
+  # Defaults are kept by WirePlumber, which may not have its metadata up yet.
+  wait_for 5 pactl set-default-sink zorv_out || fail_start "no default sound output"
+  wait_for 5 pactl set-default-source zorv_mic || fail_start "no default microphone"
 
   # Portals: only the backends listed here, never the system's whole portal folder.
   printf '[screencast]\noutput_name=HEADLESS-1\nchooser_type=none\nmax_fps=30\n' \
