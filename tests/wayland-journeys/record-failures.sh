@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Recording on Wayland when the desktop lets go: the portal's screen-sharing backend dies
-# mid-recording (the file up to then is kept and filed), then the portal itself is gone (the
-# next recording is refused with a message, nothing written, nothing hanging).
+# mid-recording (the file up to then is kept and filed), the user declines to share the screen
+# (told so, nothing filed), then the portal itself is gone (the next recording is refused with
+# a message, nothing written, nothing hanging).
 source "$(dirname "$0")/../support/wayland-journey-lib.sh"
 : "${ZORV_RECORD_ANIM:?the recording journey needs ZORV_RECORD_ANIM}"
 command -v ffprobe >/dev/null || { echo "journey: ffprobe missing"; exit 1; }
@@ -58,6 +59,25 @@ file=$(/usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file" 2>/dev/null || echo 0)
 check "the kept file plays for about the time recorded ($duration s)" \
   awk -v d="$duration" 'BEGIN { exit !(d > 1.0 && d < 4.0) }'
+
+# The screen-sharing backend again, with a chooser that the user closes without choosing.
+printf '[screencast]\nchooser_type=simple\nchooser_cmd=false\n' > "$journey_dir/xdpw.conf"
+LD_PRELOAD="$(dirname "$ZORV_BINARY")/tests/zorv-screencopy-shm.so" \
+  setsid /usr/libexec/xdg-desktop-portal-wlr -c "$journey_dir/xdpw.conf" >"$journey_dir/xdpw.log" 2>&1 &
+chooser_pid=$!
+trap 'kill "$anim_pid" "$chooser_pid" 2>/dev/null || true; stop_zorv' EXIT
+backend_up() { test -n "$(owner_pid org.freedesktop.impl.portal.desktop.wlr)"; }
+check "the backend is back" wait_until 5 backend_up
+# As on first use: a stored token would skip the chooser.
+token="$XDG_CONFIG_HOME/Zorv/Zorv/screencast-recording-token"
+check "the first recording stored its token" test -s "$token"
+rm -f "$token"
+check "a recording asks for the screen" record_area
+check "declining is told plainly" wait_until 10 window_titled "Recording cancelled: the screen was not shared."
+check "no control window" sh -c "! swaymsg -t get_tree | grep -q '\"Zorv Recording\"'"
+check "nothing is filed" test "$(history_count)" = 1
+check "no token is stored" test ! -e "$token"
+kill "$chooser_pid"
 
 portal=$(owner_pid org.freedesktop.portal.Desktop)
 check "the portal is found" test -n "$portal"
