@@ -30,7 +30,7 @@ desktop_pkgs=(
 # input and screenshot tools for the checks, and the headers its small helpers build against.
 wayland_pkgs=(
   sway xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
-  pipewire pipewire-bin wireplumber gstreamer1.0-pipewire gstreamer1.0-tools
+  pipewire pipewire-bin pipewire-pulse wireplumber gstreamer1.0-pipewire gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   qt6-wayland wtype grim libwayland-dev libpipewire-0.3-dev fuse3 wl-clipboard
 )

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A private headless Wayland desktop for Zorv's tests: sway (headless outputs, software
-# rendering), a D-Bus session, PipeWire with WirePlumber, and xdg-desktop-portal with the
-# wlroots backend (Screenshot, ScreenCast), the GTK backend (Access, without which the
-# Screenshot portal is not offered) and a stand-in GlobalShortcuts backend bound to sway keys.
+# rendering), a D-Bus session, PipeWire with WirePlumber and its pulse server (a silent output
+# and microphone), and xdg-desktop-portal with the wlroots backend (Screenshot, ScreenCast),
+# the GTK backend (Access, without which the Screenshot portal is not offered) and a stand-in
+# GlobalShortcuts backend bound to sway keys.
 #
 #   wayland-desktop.sh start [options]      start; prints `export VAR=…` lines (also in STATE/env)
 #   wayland-desktop.sh stop  [--state DIR]  stop exactly what `start` started
@@ -14,7 +15,7 @@
 #                               else ./build of the source tree)
 #          --no-shortcuts       without the stand-in GlobalShortcuts backend
 #
-# Inside: WAYLAND_DISPLAY, SWAYSOCK, DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR,
+# Inside: WAYLAND_DISPLAY, SWAYSOCK, DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR, PULSE_SERVER,
 # QT_QPA_PLATFORM=wayland, and ZORV_WL_POINTER (a pointer-input client). The portal's wlroots
 # backend writes every screenshot to /tmp/out.png, so two desktops must not take screenshots
 # at the same time.
@@ -136,6 +137,18 @@ with: ninja -C $build zorv-screencopy-shm zorv-wl-pointer (needs libwayland-dev 
   spawn pipewire pipewire
   wait_for 5 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail_start "pipewire did not start"
   spawn wireplumber wireplumber
+  # Sound for PulseAudio clients (Zorv's audio capture) through PipeWire's own pulse server: a
+  # silent output whose monitor is the system audio, and a silent virtual microphone.
+  spawn pipewire-pulse pipewire-pulse
+  export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+  wait_for 5 pactl info || fail_start "pipewire-pulse does not answer"
+  pactl load-module module-null-sink sink_name=zorv_out \
+    sink_properties=device.description=ZorvOutput >/dev/null
+  pactl load-module module-null-sink sink_name=zorv_mic media.class=Audio/Source/Virtual \
+    sink_properties=device.description=ZorvMicrophone >/dev/null
+  # Defaults are kept by WirePlumber, which may not have its metadata up yet.
+  wait_for 5 pactl set-default-sink zorv_out || fail_start "no default sound output"
+  wait_for 5 pactl set-default-source zorv_mic || fail_start "no default microphone"
 
   # Portals: only the backends listed here, never the system's whole portal folder.
   printf '[screencast]\noutput_name=HEADLESS-1\nchooser_type=none\nmax_fps=30\n' \
@@ -164,7 +177,7 @@ with: ninja -C $build zorv-screencopy-shm zorv-wl-pointer (needs libwayland-dev 
   {
     for v in XDG_RUNTIME_DIR XDG_DATA_HOME XDG_CONFIG_HOME XDG_CACHE_HOME HOME \
              DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY SWAYSOCK XDG_CURRENT_DESKTOP \
-             XDG_SESSION_TYPE ZORV_WAYLAND_STATE; do
+             XDG_SESSION_TYPE ZORV_WAYLAND_STATE PULSE_SERVER; do
       printf 'export %s=%q\n' "$v" "${!v}"
     done
     printf 'export QT_QPA_PLATFORM=wayland GDK_BACKEND=wayland\n'

@@ -94,7 +94,8 @@ int main(int argc, char **argv)
         // long recording must stay flat from there.
         QTimer::singleShot(int(std::min(60.0, seconds / 2) * 1000),
                            [&] { rssEarly = residentMb(); });
-        QTimer::singleShot(int(seconds * 1000), [&] {
+        // Precise: a coarse timer may end a 10 s recording half a second early.
+        QTimer::singleShot(int(seconds * 1000), Qt::PreciseTimer, [&] {
             const double cores = (cpuSeconds() - cpuAtStart) / (double(wall.nsecsElapsed()) / 1e9);
             const double rssEnd = residentMb();
             engine.stop([cores, rssEnd, &rssEarly](std::optional<QString> path) {

@@ -429,6 +429,7 @@ RecordingController &recording()
     services.recorder = engine;
     services.settings = &AppSettings::shared();
     services.windows = &Platform::shared().windowSystem();
+    services.clickCapture = Platform::shared().capabilities().clickCapture;
     services.screens = [] {
         QList<RecordingScreen> screens;
         for (const QScreen *screen : QGuiApplication::screens())

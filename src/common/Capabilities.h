@@ -11,6 +11,7 @@ struct PlatformCapabilities {
     bool globalHotKeys = false;
     bool recording = false;
     bool systemAudio = false;
+    bool clickCapture = false; // presses anywhere on the desktop can be seen
     friend bool operator==(const PlatformCapabilities &, const PlatformCapabilities &) = default;
 };
 

@@ -143,6 +143,13 @@ QList<CaptureAction> available(const PlatformCapabilities &capabilities)
     }
     return list;
 }
+
+std::optional<QString> clicksUnavailableReason(const PlatformCapabilities &capabilities)
+{
+    if (capabilities.clickCapture)
+        return std::nullopt;
+    return QStringLiteral("this desktop does not let Zorv see clicks in other programs");
+}
 } // namespace captureAction
 
 const HotKeyMap &KeyCombo::defaults()

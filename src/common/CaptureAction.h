@@ -51,6 +51,8 @@ QString symbol(CaptureAction action);
 std::optional<QString> unavailableReason(CaptureAction action,
                                          const PlatformCapabilities &capabilities);
 QList<CaptureAction> available(const PlatformCapabilities &capabilities);
+// Why recordings cannot mark clicks on such a backend; nullopt when they can.
+std::optional<QString> clicksUnavailableReason(const PlatformCapabilities &capabilities);
 } // namespace captureAction
 
 // The persisted form of the shortcut map: a JSON object keyed by action raw value.

@@ -41,4 +41,9 @@ QString historyEmptyHint()
     return QStringLiteral("Use Ctrl+Shift+4 to capture an area.");
 }
 
+QString screenNoLongerShared()
+{
+    return QStringLiteral("the screen is no longer shared");
+}
+
 } // namespace zorv::PlatformTexts

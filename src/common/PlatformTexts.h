@@ -16,6 +16,9 @@ QString folderTile();                      // "Folder"
 QString statusItemHint();                  // where Zorv lives
 QString revealInFileManager();             // "Reveal in File Manager"
 QString historyEmptyHint();                // "Use Ctrl+Shift+4 to capture an area."
+// Why a recording stopped when the desktop stopped sharing its screen; a frame grabber's
+// reason that the user is told as it is.
+QString screenNoLongerShared();
 } // namespace PlatformTexts
 
 } // namespace zorv

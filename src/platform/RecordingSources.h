@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QRectF>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,6 +39,22 @@ class FrameGrabber
 {
   public:
     virtual ~FrameGrabber() = default;
+    // Sets up what the first frame needs, on the thread that starts the recording (never the
+    // GUI thread): a grabber that must first be granted the screen waits here, bounded by
+    // its own timeouts and returning early once `abandon` is set. The reason, in a sentence
+    // for the user, when it cannot record.
+    virtual std::optional<QString> open(const std::atomic<bool> &abandon)
+    {
+        (void)abandon;
+        return std::nullopt;
+    }
+    // Whether a picture of the area exists yet, waiting at most `timeoutNs` for the first:
+    // a stream that has sent nothing has nothing to grab, and its frame is skipped.
+    virtual bool hasPicture(int64_t timeoutNs)
+    {
+        (void)timeoutNs;
+        return true;
+    }
     // Fills `frame` (Format_RGB32, the area's pixel size; the same buffer is
     // passed every time so nothing is allocated per frame) with the area as it
     // looks now, Zorv's own windows left out. False with the reason when the

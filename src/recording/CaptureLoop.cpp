@@ -58,7 +58,9 @@ std::optional<QString> CaptureLoop::run(const std::atomic<bool> &stop)
         }
         if (stop.load())
             return std::nullopt;
-        const int index = m_sink.acquire();
+        // Before the source's first picture there is nothing to record: such a frame
+        // counts as dropped, as one the encoder had no room for.
+        const int index = m_grabber.hasPicture(m_pacer.intervalNs() / 2) ? m_sink.acquire() : -1;
         if (index < 0) {
             m_pacer.dropCurrent();
         } else {

@@ -118,7 +118,7 @@ void RecordingController::start(const QRectF &rect, CaptureKind kind)
     config.codec =
         settings.recordingCodec() == RecordingCodec::hevc ? VideoCodec::hevc : VideoCodec::h264;
     config.showsCursor = settings.recordingShowsCursor();
-    config.showsClicks = settings.recordingShowsClicks();
+    config.showsClicks = settings.recordingShowsClicks() && m_services.clickCapture;
     config.systemAudio = settings.recordingCapturesSystemAudio();
     config.captureMicrophone = settings.recordingCapturesMicrophone();
     config.microphoneDeviceID = settings.microphoneDeviceID().value_or(QString());

@@ -31,6 +31,9 @@ class WindowSystem;
 struct RecordingServices {
     Recorder *recorder = nullptr;
     AppSettings *settings = nullptr;
+    // Whether presses in other programs can be seen; without it the clicks setting is not
+    // asked for (the tray and settings say why).
+    bool clickCapture = true;
     // Translucency and workspaces of the control window; none: no control window
     // (tests of the states alone).
     WindowSystem *windows = nullptr;

@@ -81,6 +81,17 @@ template <typename Result> Result openRecording(RecordingSources &sources, const
             onGuiThread(engine, [text](RecordingEngine *e) { Q_EMIT e->notice(text); });
         });
 
+    // The screen first: a desktop that asks the user whether to share it waits here, and a
+    // refusal must leave nothing behind.
+    if (const std::optional<QString> refused = in.grabber->open(*in.abandon)) {
+        result.error = in.abandon->load() ? RecordingEngine::stoppedBeforeStartText() : *refused;
+        return result;
+    }
+    if (in.abandon->load()) {
+        result.error = RecordingEngine::stoppedBeforeStartText();
+        return result;
+    }
+
     int audioSources = 0;
     const auto openAudio = [&](AudioInput input, const QString &device, const QString &what,
                                const QString &without) {

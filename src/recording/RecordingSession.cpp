@@ -1,5 +1,6 @@
 #include "recording/RecordingSession.h"
 
+#include "common/PlatformTexts.h"
 #include "recording/FrameDecorations.h"
 
 #include <algorithm>
@@ -81,7 +82,8 @@ void RecordingSession::begin(std::unique_ptr<VideoWriter> writer,
     m_captureThread = std::thread([this] {
         if (const std::optional<QString> error = m_capture->run(m_captureStop)) {
             const QString changed = QStringLiteral("the recorded display changed");
-            fail(*error == changed ? changed : QStringLiteral("the display went away"));
+            const bool told = *error == changed || *error == PlatformTexts::screenNoLongerShared();
+            fail(told ? *error : QStringLiteral("the display went away"));
         }
     });
 }

@@ -1,6 +1,7 @@
 #include "app/settingswindow/SettingsLayout.h"
 #include "app/settingswindow/SettingsPages.h"
 #include "app/settingswindow/SettingsServices.h"
+#include "common/CaptureAction.h"
 #include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
@@ -47,8 +48,14 @@ QWidget *recording(const SettingsServices &services)
         codec->addItem(recordingCodec::label(c), recordingCodec::rawValue(c));
     addRow(video, QStringLiteral("Codec"), codec);
     addRow(video, QStringLiteral("Show cursor"), switchFor(settings.recordingShowsCursor));
-    addRow(video, QStringLiteral("Highlight mouse clicks"),
-           switchFor(settings.recordingShowsClicks));
+    QWidget *clicks = switchFor(settings.recordingShowsClicks);
+    addRow(video, QStringLiteral("Highlight mouse clicks"), clicks);
+    if (const auto missing = captureAction::clicksUnavailableReason(services.capabilities)) {
+        clicks->setEnabled(false);
+        QString reason = *missing;
+        reason[0] = reason[0].toUpper();
+        video->addWidget(note(reason + QStringLiteral(": clicks are not highlighted.")));
+    }
 
     QBoxLayout *audio = addGroup(layout, QStringLiteral("Audio"));
     addRow(audio, QStringLiteral("Record system audio"),

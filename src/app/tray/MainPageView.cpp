@@ -158,9 +158,15 @@ MenuPage layOutMainPage(const MenuContext &context)
         entry.optionKey = QString::fromUtf8(chip.key);
         if (const OptionBase *option = settings.option(entry.optionKey))
             entry.on = option->variant().toBool();
-        if (recordingMissing) {
+        const auto clicksMissing =
+            entry.optionKey == QLatin1String("recordingShowsClicks")
+                ? captureAction::clicksUnavailableReason(context.capabilities)
+                : std::nullopt;
+        if (recordingMissing || clicksMissing) {
             entry.enabled = false;
-            entry.toolTip = *recordingMissing;
+            entry.toolTip = recordingMissing ? *recordingMissing : *clicksMissing;
+            if (clicksMissing)
+                entry.on = false; // whatever is stored, no clicks are marked here
         }
         entries.append(entry);
         x += width + gap;

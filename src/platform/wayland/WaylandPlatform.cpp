@@ -94,7 +94,7 @@ PlatformCapabilities capabilities()
     caps.windowList = false;
     caps.windowCapture = false;
     caps.globalHotKeys = false;
-    caps.recording = false;
+    caps.recording = true;
     caps.systemAudio = PulseAudioCapture::installed();
     return caps;
 }

@@ -48,6 +48,7 @@ PlatformCapabilities capabilities()
     caps.globalHotKeys = true;
     // Frames come from the root window, which every X server serves.
     caps.recording = true;
+    caps.clickCapture = true;
     // The sound server is asked only when a recording starts (it may start
     // later than Zorv); what must be here is the module that speaks to it.
     caps.systemAudio = PulseAudioCapture::installed();

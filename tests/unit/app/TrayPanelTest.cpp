@@ -115,7 +115,8 @@ struct PanelTest : ::testing::Test {
     std::unique_ptr<GlassMenuController> panel;
     const QRect icon{1897, 1057, 22, 22};
 
-    void SetUp() override
+    void SetUp() override { build({true, true, true, false, false}); }
+    void build(const PlatformCapabilities &capabilities)
     {
         GlassMenuActions actions;
         actions.perform = [this](CaptureAction action) { performed.append(action); };
@@ -123,7 +124,7 @@ struct PanelTest : ::testing::Test {
         GlassMenuServices services;
         services.settings = temp.settings.get();
         services.windows = &windows;
-        services.capabilities = {true, true, true, false, false};
+        services.capabilities = capabilities;
         services.history = [this] { return history; };
         services.thumbnail = [this](const HistoryItem &item) {
             thumbnailRequests.append(item.id);
@@ -220,6 +221,19 @@ TEST_F(PanelTest, CommandsRunAfterThePanelHasGone)
     EXPECT_TRUE(panel->isOpen());
     QTest::qWait(GlassMenuController::commandDelayMs + 50);
     EXPECT_EQ(performed.size(), 1);
+
+    // Recording works, clicks in other programs cannot be seen: that chip alone says so.
+    for (const bool clicks : {false, true}) {
+        PlatformCapabilities caps{true, true, true, true, true};
+        caps.clickCapture = clicks;
+        build(caps);
+        now += 1000;
+        panel->toggle(icon);
+        ASSERT_TRUE(entry("Show clicks") && entry("Mic")) << clicks;
+        EXPECT_TRUE(entry("Mic")->enabled) << clicks;
+        EXPECT_EQ(entry("Show clicks")->enabled, clicks);
+        EXPECT_EQ(entry("Show clicks")->toolTip.isEmpty(), clicks);
+    }
 }
 
 TEST_F(PanelTest, ShortcutLabelsAndStatusFollowTheSettings)

@@ -19,6 +19,7 @@ struct Simulation : FrameSink, FrameGrabber {
     int64_t grabNs = 0;
     int64_t writeNs = 0;
     int64_t nextWrite = 0;
+    int64_t pictureAt = 0; // before it, the source has shown nothing
     std::atomic<bool> stop{false};
     FrameQueue queue{3, QSize(4, 4)};
     std::vector<int64_t> submitted; // stamps, in order
@@ -43,8 +44,15 @@ struct Simulation : FrameSink, FrameGrabber {
         return {[this] { return now; }, [this](int64_t t) { advanceTo(t); }};
     }
 
+    bool hasPicture(int64_t timeoutNs) override
+    {
+        if (now < pictureAt)
+            advanceTo(std::min(now + timeoutNs, pictureAt));
+        return now >= pictureAt;
+    }
     bool grab(QImage &frame, QString &) override
     {
+        EXPECT_GE(now, pictureAt);
         frame.fill(Qt::white);
         advanceTo(now + grabNs);
         return true;
@@ -70,7 +78,8 @@ TEST(CaptureLoop, DropsLateFramesEvenlyAndCountsEveryFrame)
         double writeIntervals; // how long the encoder takes per frame (0: at once)
         double minShare;       // of the due frames that must be captured
         double maxShare;
-        int maxGap; // the most intervals between two captured frames
+        int maxGap;              // the most intervals between two captured frames
+        double pictureAfter = 0; // seconds before the source's first picture
     };
     const Case cases[] = {
         {"fast enough", 60, 0.3, 0, 1.0, 1.0, 1},
@@ -78,6 +87,7 @@ TEST(CaptureLoop, DropsLateFramesEvenlyAndCountsEveryFrame)
         {"grab takes over two intervals", 30, 2.2, 0, 0.38, 0.48, 3},
         {"encoder takes three intervals", 60, 0.1, 3, 0.32, 0.35, 4},
         {"encoder slightly slow", 30, 0.1, 1.25, 0.78, 0.82, 2},
+        {"no picture for the first second", 30, 0.1, 0, 0.89, 0.91, 1, 1.0},
     };
     for (const Case &c : cases) {
         Simulation sim;
@@ -87,6 +97,7 @@ TEST(CaptureLoop, DropsLateFramesEvenlyAndCountsEveryFrame)
         sim.grabNs = int64_t(c.grabIntervals * double(interval));
         sim.writeNs = int64_t(c.writeIntervals * double(interval));
         sim.nextWrite = sim.now + sim.writeNs;
+        sim.pictureAt = sim.now + int64_t(c.pictureAfter * double(second));
         CaptureLoop loop(sim.clock(), sim.now, c.fps, sim, QSize(4, 4), nullptr, sim);
         const int64_t t0 = sim.now;
         EXPECT_FALSE(loop.run(sim.stop).has_value()) << c.name;

@@ -85,7 +85,14 @@ class FakeWriter : public VideoWriter
 class FakeGrabber : public FrameGrabber
 {
   public:
-    explicit FakeGrabber(std::vector<int64_t> *grabs = nullptr) : m_grabs(grabs) {}
+    explicit FakeGrabber(std::vector<int64_t> *grabs = nullptr, QString refusal = {})
+        : m_grabs(grabs), m_refusal(std::move(refusal))
+    {
+    }
+    std::optional<QString> open(const std::atomic<bool> &) override
+    {
+        return m_refusal.isEmpty() ? std::nullopt : std::optional(m_refusal);
+    }
     bool grab(QImage &frame, QString &) override
     {
         frame.fill(Qt::darkCyan);
@@ -96,6 +103,7 @@ class FakeGrabber : public FrameGrabber
 
   private:
     std::vector<int64_t> *m_grabs;
+    QString m_refusal;
 };
 
 class FakeAudio : public AudioCapture
@@ -147,7 +155,7 @@ class FakeSources : public RecordingSources
         areas.push_back(area);
         if (!grabberError.isEmpty())
             return grabberError;
-        return std::unique_ptr<FrameGrabber>(std::make_unique<FakeGrabber>(&grabs));
+        return std::unique_ptr<FrameGrabber>(std::make_unique<FakeGrabber>(&grabs, refusal));
     }
     std::unique_ptr<CursorSource> cursor(const RecordingArea &) override { return nullptr; }
     std::unique_ptr<ClickSource> clicks(const RecordingArea &) override { return nullptr; }
@@ -172,6 +180,7 @@ class FakeSources : public RecordingSources
 
     std::atomic<bool> hold{false};
     QString grabberError;
+    QString refusal; // what the grabber's open() answers
     bool microphoneMissing = false;
     AudioCapture::Lost microphoneLost;
     std::vector<RecordingArea> areas;
@@ -269,31 +278,46 @@ TEST(RecordingEngine, StartFailuresLeaveNoFile)
         QString openError;
         QString grabberError;
         QString expected;
+        QString refusal;
     };
     const QList<DisplayInfo> one = {{1, QRectF(0, 0, 800, 600)}};
     const Case cases[] = {
-        {"no display", {}, {}, {}, QStringLiteral("No display found for the selected area.")},
+        {"no display", {}, {}, {}, QStringLiteral("No display found for the selected area."), {}},
         {"writer",
          one,
          QStringLiteral("no H.264 encoder"),
          {},
-         QStringLiteral("Recording failed: no H.264 encoder")},
+         QStringLiteral("Recording failed: no H.264 encoder"),
+         {}},
         {"grabber",
          one,
          {},
          QStringLiteral("the X server went away"),
-         QStringLiteral("Recording failed: the X server went away")},
+         QStringLiteral("Recording failed: the X server went away"),
+         {}},
+        // Told as the grabber says it, before any sound is opened or file written.
+        {"screen not shared",
+         one,
+         {},
+         {},
+         QStringLiteral("Recording cancelled: the screen was not shared."),
+         QStringLiteral("Recording cancelled: the screen was not shared.")},
     };
     for (const Case &c : cases) {
         Fixture f;
         f.displays = c.displays;
         f.openError = c.openError;
         f.sources.grabberError = c.grabberError;
-        const RecordingConfig config = f.config();
+        f.sources.refusal = c.refusal;
+        RecordingConfig config = f.config();
+        config.systemAudio = true;
         const auto started = f.start(config);
         ASSERT_TRUE(started.has_value()) << c.name;
         EXPECT_EQ(*started, std::optional<QString>(c.expected)) << c.name;
         EXPECT_FALSE(QFile::exists(config.outputPath)) << c.name;
+        if (!c.refusal.isEmpty()) {
+            EXPECT_EQ(f.sources.audioOpened, 0) << c.name;
+        }
         const auto stopped = f.stop();
         ASSERT_TRUE(stopped.has_value()) << c.name;
         EXPECT_FALSE(stopped->has_value()) << c.name;
