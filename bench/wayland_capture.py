@@ -3,6 +3,7 @@
 
 Run inside the Wayland test desktop (with the portal lock, as the Wayland tests are):
     flock /tmp/zorv-wayland.lock scripts/wayland-desktop.sh run --build build -- \\
+        env ZORV_SCROLL_PAGE=build/tests/zorv-scroll-page \\
         /usr/bin/python3 bench/wayland_capture.py build/zorv [runs]
 
 Prints, min / median / max over `runs` (default 12) each:
@@ -11,10 +12,11 @@ Prints, min / median / max over `runs` (default 12) each:
   command → clipboard   `zorv fullScreen` until Zorv set the clipboard (in-process trace),
               checked afterwards with wl-paste
   command → file        `zorv fullScreen --output FILE` until the command ended
-and Zorv's resident memory idle before the first capture, with the session open, and after
-it was closed (ZORV_KEEP_MS=6000 so that capture buffers are let go within the wait)."""
+and Zorv's resident memory (all, and without mapped files) idle before the first capture,
+with the session open, and after it was closed (ZORV_KEEP_MS=6000 so that capture buffers are
+let go within the wait)."""
 import os, subprocess, sys, tempfile, time
-from procstats import rss_mb, summary
+from procstats import own_mb, rss_mb, summary
 
 zorv = os.path.abspath(sys.argv[1])
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 12
@@ -63,8 +65,14 @@ def command(*args):
     return t0, time.time()
 
 
-# A window that changes: the stream sends frames only for a changing screen, and the first
-# session must exist once to store the token.
+# Something detailed on screen (ZORV_SCROLL_PAGE: build/tests/zorv-scroll-page), as a
+# screenshot's cost depends on it.
+if os.environ.get("ZORV_SCROLL_PAGE"):
+    subprocess.Popen([os.environ["ZORV_SCROLL_PAGE"], f"{work}/page-geometry"],
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(1)
+
+# The first session stores the restore token that the runs below use.
 p = start()
 command("--output", f"{work}/warm.png")
 stop(p)
@@ -79,7 +87,7 @@ for i in range(3):
         stop(p)
 
 time.sleep(1)
-with_session = rss_mb(p.pid)
+with_session = rss_mb(p.pid), own_mb(p.pid)
 to_clipboard, to_file, prepared = [], [], []
 for i in range(runs):
     t0, _ = command()
@@ -91,24 +99,25 @@ for i in range(runs):
     t0, t1 = command("--output", f"{work}/run{i}.png")
     to_file.append((t1 - t0) * 1000)
     time.sleep(0.2)
-after_runs = rss_mb(p.pid)
+after_runs = rss_mb(p.pid), own_mb(p.pid)
 time.sleep(session_keep_s + 8)
-closed = rss_mb(p.pid)
+closed = rss_mb(p.pid), own_mb(p.pid)
 stop(p)
 
 p = start()
 time.sleep(2)
-idle = rss_mb(p.pid)
+idle = rss_mb(p.pid), own_mb(p.pid)
 stop(p)
 
 size = subprocess.run(["identify", "-format", "%wx%h", f"{work}/run0.png"],
                       capture_output=True, text=True).stdout
-print(f"Still captures through the portals at {size}, {runs} runs each (ms):")
+print(f"Still captures through the portals at {size}, {runs} runs each:")
 print(f"  first use, command → file     {summary(first_use)}")
 print(f"    of it, until prepared        {summary(first_prepared)}")
 print(f"  command → clipboard set       {summary(to_clipboard)}")
 print(f"    of it, until prepared        {summary(prepared)}")
 print(f"  command → file (--output)     {summary(to_file)}")
 print(f"  wl-paste offers image/png: {'yes' if 'image/png' in pasted.split() else 'no'}")
-print(f"RSS: idle {idle:.1f} MB, session open {with_session:.1f} MB, after the runs "
-      f"{after_runs:.1f} MB, session closed {closed:.1f} MB")
+for name, (rss, own) in [("idle", idle), ("session open", with_session),
+                         ("after the runs", after_runs), ("session closed", closed)]:
+    print(f"RSS {name:15} {rss:6.1f} MB, of it not file-backed {own:6.1f} MB")
