@@ -21,6 +21,14 @@ for n in walk(json.load(sys.stdin)):
 window_origin() { sway_windows | awk -F'\t' -v t="$1" '$1 == t {print $2, $3; exit}'; }
 # Zorv's own notices show in every picture of the screen on Wayland: wait until they are gone.
 only_page_shown() { test "$(sway_windows | cut -f1)" = zorv-scroll-page; }
+# Zorv started, its notice about the missing tray shown and gone again.
+start_zorv_quietly() {
+  start_zorv
+  wait_until 10 grep -q tray-installed "$ZORV_TRACE_FILE"
+  sleep 1.5
+  check "only the still window shows" wait_until 20 only_page_shown
+  sleep 0.3
+}
 
 # A still window: a page of text that nothing animates.
 show_still_page() {

@@ -5,9 +5,7 @@
 source "$(dirname "$0")/../support/wayland-capture-lib.sh"
 
 show_still_page
-start_zorv
-check "only the still window shows" wait_until 20 only_page_shown
-sleep 0.3
+start_zorv_quietly
 
 grim_png -o HEADLESS-1 "$journey_dir/grim1.png"
 "$ZORV_BINARY" fullScreen --output "$journey_dir/full.png" && rc=0 || rc=$?
