@@ -88,11 +88,14 @@ for i in range(3):
 
 time.sleep(1)
 with_session = rss_mb(p.pid), own_mb(p.pid)
-to_clipboard, to_file, prepared = [], [], []
+to_clipboard, to_file, prepared, in_zorv = [], [], [], []
 for i in range(runs):
     t0, _ = command()
-    to_clipboard.append((wait_for("clipboard-set", t0) - t0) * 1000)
+    clip = wait_for("clipboard-set", t0)
+    to_clipboard.append((clip - t0) * 1000)
     prepared.append((wait_for("capture-prepared", t0) - t0) * 1000)
+    # From the moment the command's own process started (its start-up is not Zorv's work).
+    in_zorv.append((clip - wait_for("process-start", t0)) * 1000)
     time.sleep(0.2)
 pasted = subprocess.run(["wl-paste", "--list-types"], capture_output=True, text=True).stdout
 for i in range(runs):
@@ -116,6 +119,7 @@ print(f"  first use, command → file     {summary(first_use)}")
 print(f"    of it, until prepared        {summary(first_prepared)}")
 print(f"  command → clipboard set       {summary(to_clipboard)}")
 print(f"    of it, until prepared        {summary(prepared)}")
+print(f"    command's process → clipboard {summary(in_zorv)}")
 print(f"  command → file (--output)     {summary(to_file)}")
 print(f"  wl-paste offers image/png: {'yes' if 'image/png' in pasted.split() else 'no'}")
 for name, (rss, own) in [("idle", idle), ("session open", with_session),
