@@ -11,9 +11,11 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
+#include <QEvent>
 #include <QFuture>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -153,7 +155,16 @@ DesktopCast::DesktopCast(QDBusConnection bus, QString service, RestoreTokenStore
         connect(qGuiApp, &QGuiApplication::screenRemoved, this, &DesktopCast::onLayoutChanged);
         for (QScreen *screen : QGuiApplication::screens())
             watchScreen(screen);
+        qGuiApp->installEventFilter(this);
     }
+}
+
+bool DesktopCast::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide && watched->isWindowType() &&
+        static_cast<QWindow *>(watched)->isTopLevel())
+        m_ownWindowHiddenNs = monotonicNs();
+    return QObject::eventFilter(watched, event);
 }
 
 DesktopCast::~DesktopCast()
@@ -211,7 +222,13 @@ void DesktopCast::begin()
         openSession();
         return;
     }
-    readStreams({}, 0);
+    // A window of ours that just left may still be in the latest frame.
+    const bool ownWindowJustLeft = m_ownWindowHiddenNs >= 0 && monotonicNs() - m_ownWindowHiddenNs <
+                                                                   int64_t(freshFrameMs) * 1000000;
+    if (ownWindowJustLeft)
+        readStreams({}, freshFrameMs, m_ownWindowHiddenNs);
+    else
+        readStreams({}, 0);
 }
 
 void DesktopCast::openSession()
@@ -260,13 +277,13 @@ void DesktopCast::onSessionClosed()
     release(std::exchange(m_streams, {}));
 }
 
-void DesktopCast::readStreams(QList<int> fds, int waitMs)
+void DesktopCast::readStreams(QList<int> fds, int waitMs, int64_t afterNs)
 {
     QList<uint> nodes;
     for (const ScreenCastStream &stream : std::as_const(m_castStreams))
         nodes.append(stream.node);
     (void)QtConcurrent::run([streams = m_streams, fds = std::move(fds), nodes = std::move(nodes),
-                             waitMs] {
+                             waitMs, afterNs] {
         QList<Read> reads;
         const int64_t deadline = monotonicNs() + int64_t(waitMs) * 1000000;
         for (qsizetype i = 0; i < nodes.size(); ++i) {
@@ -281,7 +298,10 @@ void DesktopCast::readStreams(QList<int> fds, int waitMs)
             }
             if (read.stream) {
                 const int left = int(std::max<int64_t>(0, deadline - monotonicNs()) / 1000000);
-                auto frame = read.stream->latest(left);
+                auto frame = read.stream->next(afterNs, left);
+                // None since: the latest, which then shows the screen as it is.
+                if (!frame && afterNs >= 0 && frame.error().kind != PipeWireStream::Problem::Ended)
+                    frame = read.stream->latest(0);
                 if (frame) {
                     read.image = std::move(frame.value().image);
                 } else {

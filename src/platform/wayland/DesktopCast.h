@@ -59,6 +59,9 @@ class DesktopCast : public QObject
     // A session kept open has every later frame at once; a new one costs the portal round
     // trips and, on a still screen, a screenshot.
     static constexpr int keepOpenMs = 30000;
+    // Zorv's own windows show in the stream: after one left the screen (a panel cleared for
+    // the capture, the overlay), a frame that came later, if it comes within this.
+    static constexpr int freshFrameMs = 150;
 
     DesktopCast(QDBusConnection bus, QString service, RestoreTokenStore &tokens, PortalOffer offer,
                 QObject *parent = nullptr);
@@ -71,6 +74,9 @@ class DesktopCast : public QObject
     QList<HeldFrame> frames() const;
     std::optional<HeldFrame> frame(const QScreen *screen) const;
     bool sessionOpen() const;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     struct Waiter {
@@ -90,7 +96,8 @@ class DesktopCast : public QObject
     void onStarted();
     void onSessionFailed(const PortalOutcome &outcome);
     void onSessionClosed();
-    void readStreams(QList<int> fds, int waitMs);
+    // Each stream's latest frame, or the first one after `afterNs` when it comes in time.
+    void readStreams(QList<int> fds, int waitMs, int64_t afterNs = -1);
     void onRead(const QList<Read> &reads);
     void takeScreenshot(const QList<QScreen *> &missing, const QString &why);
     void hold(QScreen *screen, QImage image, bool fromCastSession);
@@ -112,6 +119,7 @@ class DesktopCast : public QObject
     bool m_busy = false;
     bool m_layoutChanged = false;
     bool m_restarted = false;
+    int64_t m_ownWindowHiddenNs = -1;
     QList<Held> m_held;
     QList<Waiter> m_waiters;
     QTimer m_idle;
