@@ -55,11 +55,45 @@ void CaptureCoordinator::perform(CaptureAction action, CommandFinished finished)
     if (action != CaptureAction::pinLast && m_services.clearScreen && m_services.clearScreen()) {
         QTimer::singleShot(repaintDelayMs, this,
                            [this, action, finished = std::move(finished)]() mutable {
-                               start(action, std::move(finished));
+                               prepareAndStart(action, std::move(finished));
                            });
         return;
     }
-    start(action, std::move(finished));
+    prepareAndStart(action, std::move(finished));
+}
+
+bool CaptureCoordinator::readsScreen(CaptureAction action) const
+{
+    switch (action) {
+    case CaptureAction::pinLast:
+        return false;
+    case CaptureAction::recordVideo:
+    case CaptureAction::recordGIF: {
+        if (!m_services.recording)
+            return true;
+        // Stopping, or a start under way, shows no overlay.
+        const RecordingController &recording = m_services.recording();
+        return !recording.isRecording() && !recording.isStarting();
+    }
+    default:
+        return true;
+    }
+}
+
+void CaptureCoordinator::prepareAndStart(CaptureAction action, CommandFinished finished)
+{
+    if (!readsScreen(action)) {
+        start(action, std::move(finished));
+        return;
+    }
+    // Immediate where the screen is read directly; a portal's stream answers later.
+    m_services.platform->prepareCapture(
+        this, [this, action, finished = std::move(finished)](std::optional<QString> problem) {
+            if (problem)
+                fail(*problem, warningSymbol, finished);
+            else
+                start(action, finished);
+        });
 }
 
 void CaptureCoordinator::start(CaptureAction action, CommandFinished finished)

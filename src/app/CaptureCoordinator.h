@@ -101,6 +101,10 @@ class CaptureCoordinator : public QObject
     void deliveryFinished(const QString &historyPath);
 
   private:
+    // Whether the action reads the screen's pixels (a capture, or an overlay to pick from).
+    bool readsScreen(CaptureAction action) const;
+    // Has the platform make the screens' pixels ready, then starts the action.
+    void prepareAndStart(CaptureAction action, CommandFinished finished);
     void start(CaptureAction action, CommandFinished finished);
     bool passPermissionGate(const CommandFinished &finished);
     // Runs the overlay; `picked` gets the choice once the overlay has left the

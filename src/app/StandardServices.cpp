@@ -161,10 +161,16 @@ ScrollingCaptureController &scrollingCapture()
 {
     static auto *controller = [] {
         ScrollingCaptureServices services;
-        // On the GUI thread: a region grab takes a few milliseconds.
+        // On the GUI thread: a region grab takes a few milliseconds, once the platform has the
+        // screen's latest pixels (at once where it reads them directly).
         services.grab = [](const QRectF &rect, const ScrollingCaptureServices::GrabDone &done) {
-            static ScreenCaptureService capture(Platform::shared().screens());
-            done(capture.captureArea(rect));
+            Platform::shared().prepareCapture(qApp, [rect, done](std::optional<QString> problem) {
+                static ScreenCaptureService capture(Platform::shared().screens());
+                if (problem)
+                    done(CaptureError(CaptureError::Code::platform, *problem));
+                else
+                    done(capture.captureArea(rect));
+            });
         };
         services.toast = toast();
         services.windowSystem = &Platform::shared().windowSystem();

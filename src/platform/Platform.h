@@ -143,6 +143,16 @@ class Platform
     virtual AudioSources &audioSources() = 0;
     // What a recording reads: frames, pointer, clicks and sound.
     virtual RecordingSources &recordingSources() = 0;
+    // Makes the screens' pixels ready for the grabs that follow, and calls `ready` within
+    // `context` with nullopt, or with why the screens cannot be captured (told to the user).
+    // Backends whose grabs read the screen directly answer at once; others (a portal's
+    // stream) wait off the GUI thread. Call it before every capture, overlay or grab series.
+    virtual void prepareCapture(QObject *context,
+                                std::function<void(std::optional<QString> problem)> ready)
+    {
+        Q_UNUSED(context);
+        ready(std::nullopt);
+    }
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

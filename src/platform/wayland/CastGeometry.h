@@ -2,6 +2,7 @@
 
 #include "platform/portal/ScreenCastSession.h"
 
+#include <QImage>
 #include <QList>
 #include <QRect>
 #include <QRectF>
@@ -41,8 +42,27 @@ struct CastCrop {
 CastCrop cropFor(const CastOutput &output, const QRectF &rect, const QSize &pixelSize);
 
 // The stream showing `screen`: the one whose position and size match the screen's geometry,
-// else, when the portal gave neither for a single stream, that stream.
+// else, when the portal gave neither for its only stream and there is only one screen
+// (`screenCount`), that stream.
 std::optional<qsizetype> streamForScreen(const QList<ScreenCastStream> &streams,
-                                         const QScreen *screen);
+                                         const QScreen *screen, qsizetype screenCount);
+
+// One monitor's picture and where it lies in the logical layout.
+struct HeldFrame {
+    QRectF logical;
+    QImage image;
+};
+
+// The picture of a global logical rectangle at `scale` pixels per logical unit, made of the
+// frames it touches: round(scale·w) × round(scale·h), transparent where no frame lies. Null
+// when `rect` is empty.
+QImage composeFrames(const QList<HeldFrame> &frames, const QRectF &rect, double scale);
+// The largest scale of the frames the rectangle touches (1 with none).
+double largestFrameScale(const QList<HeldFrame> &frames, const QRectF &rect);
+
+// Each screen's part of one picture of the whole layout (what the Screenshot portal gives):
+// the picture spans the screens' bounding rectangle at one scale. Empty when the picture's
+// shape does not fit the layout.
+QList<QImage> cropLayoutPicture(const QImage &picture, const QList<QRectF> &screens);
 
 } // namespace zorv

@@ -8,6 +8,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <chrono>
@@ -123,7 +124,8 @@ class CastPortal : public QObject
             m_handoff->answer(QStringLiteral("Recording failed: the screen to record is gone."));
             return;
         }
-        const std::optional<qsizetype> index = streamForScreen(m_session->streams(), m_screen);
+        const std::optional<qsizetype> index =
+            streamForScreen(m_session->streams(), m_screen, QGuiApplication::screens().size());
         if (!index) {
             m_handoff->answer(
                 QStringLiteral("Recording failed: the screen to record was not among the "

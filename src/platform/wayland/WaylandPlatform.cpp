@@ -6,11 +6,14 @@
 #include "platform/linux/PulseAudioSources.h"
 #include "platform/portal/PortalRequest.h"
 #include "platform/portal/PortalVersion.h"
+#include "platform/portal/RestoreTokenStore.h"
+#include "platform/wayland/DesktopCast.h"
 #include "platform/wayland/WaylandHotKeyBackend.h"
 #include "platform/wayland/WaylandRecordingSources.h"
 #include "platform/wayland/WaylandScreenBackend.h"
 #include "platform/wayland/WaylandWindowSystem.h"
 
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 
@@ -50,13 +53,24 @@ std::optional<QString> globalShortcutsProblem(QDBusConnection bus, int timeoutMs
                                 ok ? std::optional<uint>(version) : std::nullopt);
 }
 
+// How long loading waits for the portal to say what it offers.
+constexpr int offerTimeoutMs = 1000;
+
 class WaylandPlatform : public Platform
 {
   public:
-    explicit WaylandPlatform(PlatformCapabilities capabilities)
-        : m_capabilities(capabilities),
-          m_hotKeys(QDBusConnection::sessionBus(), portalService, shortcutsTimeoutMs)
+    WaylandPlatform(PortalOffer offer, PlatformCapabilities capabilities)
+        : m_capabilities(capabilities), m_offerProblem(stillRoute(offer).problem()),
+          m_tokens(FileRestoreTokenStore::defaultPath()),
+          m_cast(QDBusConnection::sessionBus(), portalService, m_tokens, offer), m_screens(m_cast),
+          m_hotKeys(QDBusConnection::sessionBus(), portalService, shortcutsTimeoutMs),
+          m_reachable(offer.unreachable.isEmpty())
     {
+        if (!m_reachable)
+            logLine(QStringLiteral("the desktop portal did not answer at start (%1)")
+                        .arg(offer.unreachable));
+        else if (m_offerProblem)
+            logLine(*m_offerProblem);
     }
     QString name() const override { return QStringLiteral("wayland"); }
     PlatformCapabilities capabilities() const override { return m_capabilities; }
@@ -66,15 +80,28 @@ class WaylandPlatform : public Platform
     WindowSystem &windowSystem() override { return m_windowSystem; }
     AudioSources &audioSources() override { return m_audio; }
     RecordingSources &recordingSources() override { return m_recording; }
+    void prepareCapture(QObject *context,
+                        std::function<void(std::optional<QString> problem)> ready) override
+    {
+        m_cast.prepare(context, std::move(ready));
+    }
+    // The portal answered and offers a way to take stills.
+    bool screenCaptureGranted() override { return m_reachable && !m_offerProblem; }
+    // Nothing to ask ahead: the portal asks the user itself, and a capture says why it fails.
+    bool requestScreenCapture() override { return true; }
 
   private:
     PlatformCapabilities m_capabilities;
+    std::optional<QString> m_offerProblem;
+    FileRestoreTokenStore m_tokens;
+    DesktopCast m_cast;
     WaylandScreenBackend m_screens;
     WaylandHotKeyBackend m_hotKeys;
     CanberraSoundPlayer m_sound;
     WaylandWindowSystem m_windowSystem;
     PulseAudioSources m_audio;
     WaylandRecordingSources m_recording;
+    bool m_reachable;
 };
 } // namespace
 
@@ -116,13 +143,17 @@ std::optional<QString> sessionProblem()
 
 Expected<std::unique_ptr<Platform>, QString> makePlatform()
 {
+    const PortalOffer offer =
+        askPortalOffer(QDBusConnection::sessionBus(), portalService, offerTimeoutMs);
     PlatformCapabilities caps = capabilities();
+    // Recordings need a stream; stills also manage with the Screenshot portal alone.
+    caps.recording = offer.unreachable.isEmpty() && !stillRoute(offer).castProblem;
     const auto shortcuts =
         globalShortcutsProblem(QDBusConnection::sessionBus(), shortcutsProbeTimeoutMs);
     if (shortcuts)
         logLine(QStringLiteral("no global shortcuts: %1").arg(*shortcuts));
     caps.globalHotKeys = !shortcuts;
-    return std::unique_ptr<Platform>(std::make_unique<WaylandPlatform>(caps));
+    return std::unique_ptr<Platform>(std::make_unique<WaylandPlatform>(offer, caps));
 }
 
 } // namespace zorv::wayland
