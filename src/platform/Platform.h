@@ -4,6 +4,7 @@
 #include "common/CaptureTypes.h"
 #include "common/Expected.h"
 #include "common/KeyCombo.h"
+#include "platform/Clipboard.h"
 #include "platform/RecordingSources.h"
 #include "platform/WindowSystem.h"
 
@@ -109,6 +110,12 @@ class Platform
     virtual AudioSources &audioSources() = 0;
     // What a recording reads: frames, pointer, clicks and sound.
     virtual RecordingSources &recordingSources() = 0;
+    // Qt's clipboard unless the backend needs its own way.
+    virtual Clipboard &clipboard();
+    // Called once, just before the process ends, when the connection to the display is lost
+    // for good (the compositor crashed): the last chance to finish writes and clean up.
+    // Backends whose toolkit ends the process on its own call it from there.
+    virtual void setDisplayLostHandler(std::function<void()> handler) { (void)handler; }
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

@@ -3,19 +3,57 @@
 #include "platform/linux/CanberraSoundPlayer.h"
 #include "platform/linux/PulseAudioCapture.h"
 #include "platform/linux/PulseAudioSources.h"
+#include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandHotKeyBackend.h"
 #include "platform/wayland/WaylandRecordingSources.h"
 #include "platform/wayland/WaylandScreenBackend.h"
 #include "platform/wayland/WaylandWindowSystem.h"
+
+#include <QString>
+#include <atomic>
+#include <unistd.h>
 
 namespace zorv::wayland
 {
 
 namespace
 {
+
+// Qt's Wayland plugin ends the process with _exit() as soon as the compositor's connection
+// breaks, after one warning. That warning is the only moment left to finish writes: the
+// handler runs there, says what happened in its own words instead, and ends the process.
+std::function<void()> displayLost;
+QtMessageHandler previousHandler = nullptr;
+std::atomic_bool lost = false;
+
+bool isConnectionLoss(const QString &message)
+{
+    return message.startsWith(QLatin1String("The Wayland connection broke")) ||
+           message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
+
+void watchMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && isConnectionLoss(message) && !lost.exchange(true)) {
+        if (displayLost)
+            displayLost();
+        _exit(1);
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        qt_message_output(type, context, message);
+}
+
 class WaylandPlatform : public Platform
 {
   public:
+    WaylandPlatform() { previousHandler = qInstallMessageHandler(&watchMessages); }
+    ~WaylandPlatform() override
+    {
+        qInstallMessageHandler(previousHandler);
+        displayLost = nullptr;
+    }
     QString name() const override { return QStringLiteral("wayland"); }
     PlatformCapabilities capabilities() const override { return wayland::capabilities(); }
     ScreenBackend &screens() override { return m_screens; }
@@ -24,6 +62,11 @@ class WaylandPlatform : public Platform
     WindowSystem &windowSystem() override { return m_windowSystem; }
     AudioSources &audioSources() override { return m_audio; }
     RecordingSources &recordingSources() override { return m_recording; }
+    Clipboard &clipboard() override { return m_clipboard; }
+    void setDisplayLostHandler(std::function<void()> handler) override
+    {
+        displayLost = std::move(handler);
+    }
 
   private:
     WaylandScreenBackend m_screens;
@@ -32,6 +75,7 @@ class WaylandPlatform : public Platform
     WaylandWindowSystem m_windowSystem;
     PulseAudioSources m_audio;
     WaylandRecordingSources m_recording;
+    WaylandClipboard m_clipboard;
 };
 } // namespace
 

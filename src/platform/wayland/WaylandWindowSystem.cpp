@@ -2,9 +2,83 @@
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWindow>
 
 namespace zorv
 {
+
+WaylandWindowSystem::WaylandWindowSystem()
+{
+    if (qGuiApp)
+        qGuiApp->installEventFilter(this);
+}
+
+bool WaylandWindowSystem::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Show:
+        if (auto *window = qobject_cast<QWindow *>(watched))
+            pinSizeUntilMapped(window);
+        break;
+    case QEvent::Expose:
+        if (auto *window = qobject_cast<QWindow *>(watched); window && window->isExposed())
+            releaseSize(window);
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+        // Input reaches the window first, then its widgets: the window says where.
+        if (auto *window = qobject_cast<QWindow *>(watched))
+            m_lastScreen = window->screen();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void WaylandWindowSystem::pinSizeUntilMapped(QWindow *window)
+{
+    // A popup shown while no Zorv window has the focus has no parent to hang from, and Qt
+    // makes it a top-level window: it is pinned too.
+    const bool floating = window->flags().testFlag(Qt::FramelessWindowHint) &&
+                          !(window->windowStates() & Qt::WindowFullScreen);
+    if (!floating || window->size().isEmpty())
+        return;
+    for (const Hints &hints : std::as_const(m_pinned)) {
+        if (hints.window == window)
+            return;
+    }
+    m_pinned.append({window, window->minimumSize(), window->maximumSize()});
+    window->setMinimumSize(window->size());
+    window->setMaximumSize(window->size());
+}
+
+void WaylandWindowSystem::releaseSize(QWindow *window)
+{
+    for (qsizetype i = m_pinned.size() - 1; i >= 0; --i) {
+        const Hints hints = m_pinned[i];
+        if (!hints.window) {
+            m_pinned.removeAt(i);
+        } else if (hints.window == window) {
+            m_pinned.removeAt(i);
+            window->setMinimumSize(hints.minimum);
+            window->setMaximumSize(hints.maximum);
+        }
+    }
+}
+
+QScreen *WaylandWindowSystem::pointerScreen()
+{
+    if (m_lastScreen)
+        return m_lastScreen;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return screens.isEmpty() ? nullptr : screens.first();
+}
 
 void WaylandWindowSystem::watchTray(QObject *context, std::function<void()> changed)
 {
