@@ -4,6 +4,7 @@
 #include <QDBusServiceWatcher>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWindow>
 
 namespace zorv
@@ -20,11 +21,14 @@ bool WaylandWindowSystem::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::Show:
         if (auto *window = qobject_cast<QWindow *>(watched))
-            pinSizeUntilMapped(window);
+            placeOnShow(window);
         break;
     case QEvent::Expose:
-        if (auto *window = qobject_cast<QWindow *>(watched); window && window->isExposed())
-            releaseSize(window);
+        // The window paints and commits its first frame after this filter has seen the
+        // event: the hints are given back once that has happened.
+        if (auto *window = qobject_cast<QWindow *>(watched); window && window->isExposed()) {
+            QTimer::singleShot(0, window, [this, window] { releaseSize(window); });
+        }
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseMove:
@@ -39,6 +43,21 @@ bool WaylandWindowSystem::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+void WaylandWindowSystem::placeOnShow(QWindow *window)
+{
+    if (!window->flags().testFlag(Qt::FramelessWindowHint))
+        return;
+    // A frameless window as large as its screen is meant to cover it (the selection
+    // overlay). Clients cannot place themselves: a full-screen window is put by the
+    // compositor on the output of its screen, above the others.
+    const QScreen *screen = window->screen();
+    if (screen && window->geometry() == screen->geometry()) {
+        window->setWindowStates(Qt::WindowFullScreen);
+        return;
+    }
+    pinSizeUntilMapped(window);
 }
 
 void WaylandWindowSystem::pinSizeUntilMapped(QWindow *window)

@@ -36,6 +36,7 @@ class WaylandWindowSystem : public QObject, public WindowSystem
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    void placeOnShow(QWindow *window);
     // Frameless windows (toasts, panels, pins, bars) must float above the desktop's layout
     // rather than be tiled into it. Tiling compositors float a window whose size is fixed when
     // it first appears, so its size hints are pinned to its size until then and given back
