@@ -4,6 +4,7 @@
 #include "common/Modules.h"
 #include "modules/wlclip/WlClipModule.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
@@ -69,7 +70,7 @@ void requested(void *userdata, int generation, const char *type)
 
 } // namespace
 
-WaylandClipboard::WaylandClipboard(QObject *parent) : QObject(parent)
+WaylandClipboard::WaylandClipboard(int focusWaitMs, QObject *parent) : QObject(parent)
 {
     m_giveUp.setSingleShot(true);
     m_giveUp.setInterval(focusWaitMs);
@@ -77,6 +78,7 @@ WaylandClipboard::WaylandClipboard(QObject *parent) : QObject(parent)
         if (!m_waiting)
             return;
         m_waiting.reset();
+        qGuiApp->removeEventFilter(this);
         logLine(QStringLiteral("a copy did not reach the clipboard: no Zorv window had the "
                                "focus and the compositor offers no data-control protocol"));
         if (!m_told && m_notice) {
@@ -157,11 +159,24 @@ void WaylandClipboard::setMimeData(QMimeData *data)
     }
     m_waiting = std::move(owned);
     m_giveUp.start();
+    qGuiApp->installEventFilter(this);
+}
+
+bool WaylandClipboard::eventFilter(QObject *watched, QEvent *event)
+{
+    // A Zorv window appearing while a copy waits asks for the focus.
+    if (event->type() == QEvent::Expose && m_waiting) {
+        auto *window = qobject_cast<QWindow *>(watched);
+        if (window && window->isExposed() && !QGuiApplication::focusWindow())
+            window->requestActivate();
+    }
+    return false;
 }
 
 void WaylandClipboard::deliverWaiting()
 {
     m_giveUp.stop();
+    qGuiApp->removeEventFilter(this);
     m_qt.setMimeData(m_waiting.release());
 }
 

@@ -16,13 +16,14 @@ namespace zorv
 // the compositor offers a data-control protocol (wlroots, KDE), the selection is set through
 // it from a connection of its own, so no focus is needed; bytes are produced on the main
 // thread when a reader first asks for a type. Elsewhere (GNOME) Qt's clipboard is used while
-// a Zorv window has the focus, and a copy made without one waits for the next Zorv window to
-// take it (the quick-access panel or a toast); when none does in time the user is told once.
+// a Zorv window has the focus; a copy made without one waits for a Zorv window to take it: the
+// next one shown after a capture (the quick-access panel, a toast) asks for the focus through
+// xdg-activation. When none has it in time the user is told, once.
 class WaylandClipboard : public QObject, public Clipboard
 {
     Q_OBJECT
   public:
-    explicit WaylandClipboard(QObject *parent = nullptr);
+    explicit WaylandClipboard(int focusWaitMs = defaultFocusWaitMs, QObject *parent = nullptr);
     ~WaylandClipboard() override;
 
     void setMimeData(QMimeData *data) override;
@@ -33,7 +34,10 @@ class WaylandClipboard : public QObject, public Clipboard
     void supply(int generation, const QString &type);
 
     // How long a copy waits for a Zorv window to take the focus.
-    static constexpr int focusWaitMs = 4000;
+    static constexpr int defaultFocusWaitMs = 4000;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     bool openDataControl();
