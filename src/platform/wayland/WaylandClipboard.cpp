@@ -78,7 +78,6 @@ WaylandClipboard::WaylandClipboard(int focusWaitMs, QObject *parent) : QObject(p
         if (!m_waiting)
             return;
         m_waiting.reset();
-        qGuiApp->removeEventFilter(this);
         logLine(QStringLiteral("a copy did not reach the clipboard: no Zorv window had the "
                                "focus and the compositor offers no data-control protocol"));
         if (!m_told && m_notice) {
@@ -87,6 +86,7 @@ WaylandClipboard::WaylandClipboard(int focusWaitMs, QObject *parent) : QObject(p
                                     "is active. Click the capture's thumbnail, then Copy."));
         }
     });
+    qGuiApp->installEventFilter(this);
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
         if (window && m_waiting)
             deliverWaiting();
@@ -153,22 +153,32 @@ void WaylandClipboard::setMimeData(QMimeData *data)
         m_clip = nullptr;
         m_data.reset();
     }
-    if (QGuiApplication::focusWindow()) {
+    const bool recentInput = m_sinceInput.isValid() && m_sinceInput.elapsed() < recentInputMs;
+    if (QGuiApplication::focusWindow() || recentInput) {
         m_qt.setMimeData(owned.release());
         return;
     }
     m_waiting = std::move(owned);
     m_giveUp.start();
-    qGuiApp->installEventFilter(this);
 }
 
 bool WaylandClipboard::eventFilter(QObject *watched, QEvent *event)
 {
-    // A Zorv window appearing while a copy waits asks for the focus.
-    if (event->type() == QEvent::Expose && m_waiting) {
-        auto *window = qobject_cast<QWindow *>(watched);
-        if (window && window->isExposed() && !QGuiApplication::focusWindow())
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+        if (qobject_cast<QWindow *>(watched))
+            m_sinceInput.start();
+        break;
+    case QEvent::Expose:
+        // A Zorv window appearing while a copy waits asks for the focus.
+        if (auto *window = qobject_cast<QWindow *>(watched);
+            window && m_waiting && window->isExposed() && !QGuiApplication::focusWindow())
             window->requestActivate();
+        break;
+    default:
+        break;
     }
     return false;
 }
@@ -176,7 +186,6 @@ bool WaylandClipboard::eventFilter(QObject *watched, QEvent *event)
 void WaylandClipboard::deliverWaiting()
 {
     m_giveUp.stop();
-    qGuiApp->removeEventFilter(this);
     m_qt.setMimeData(m_waiting.release());
 }
 

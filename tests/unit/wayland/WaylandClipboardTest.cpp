@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWindow>
@@ -25,6 +26,7 @@ QString clipboardText()
 struct FocusCase {
     const char *name;
     bool focusedAtCopy;    // a Zorv window has the focus when the copy is made
+    bool clickedBefore;    // one was clicked just before (a tile of a panel without focus)
     bool windowComesLater; // one is shown afterwards (and asks for the focus itself)
     bool reaches;
     int notices;
@@ -55,8 +57,13 @@ TEST_P(WaylandClipboardFallback, CopyWaitsForTheFocus)
         window.requestActivate();
         ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == &window; }));
     }
+    if (c.clickedBefore) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &press);
+    }
     clipboard.setText(QStringLiteral("copied"));
-    if (!c.focusedAtCopy) {
+    if (!c.focusedAtCopy && !c.clickedBefore) {
         EXPECT_EQ(clipboardText(), QStringLiteral("before"));
         // Still Zorv's to complete (a capture's encoded bytes are offered to it).
         ASSERT_NE(clipboard.ownedMimeData(), nullptr);
@@ -78,9 +85,11 @@ TEST_P(WaylandClipboardFallback, CopyWaitsForTheFocus)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WaylandClipboardFallback,
-                         ::testing::Values(FocusCase{"focused", true, false, true, 0},
-                                           FocusCase{"windowShownAfter", false, true, true, 0},
-                                           FocusCase{"noWindow", false, false, false, 1}),
+                         ::testing::Values(FocusCase{"focused", true, false, false, true, 0},
+                                           FocusCase{"clicked", false, true, false, true, 0},
+                                           FocusCase{"windowShownAfter", false, false, true, true,
+                                                     0},
+                                           FocusCase{"noWindow", false, false, false, false, 1}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
