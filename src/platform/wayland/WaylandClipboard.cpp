@@ -82,8 +82,9 @@ WaylandClipboard::WaylandClipboard(int focusWaitMs, QObject *parent) : QObject(p
                                "focus and the compositor offers no data-control protocol"));
         if (!m_told && m_notice) {
             m_told = true;
-            m_notice(QStringLiteral("This desktop lets Zorv copy only while one of its windows "
-                                    "is active. Click the capture's thumbnail, then Copy."));
+            m_notice(QStringLiteral("Not copied: this desktop lets Zorv reach the clipboard only "
+                                    "while one of its windows is in use. Copy from the "
+                                    "quick-access panel or the history instead."));
         }
     });
     qGuiApp->installEventFilter(this);
