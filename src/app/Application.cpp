@@ -30,6 +30,7 @@
 #include <QImageReader>
 #include <QProcess>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <cstdio>
 #include <unistd.h>
@@ -39,6 +40,9 @@ namespace zorv
 
 namespace
 {
+
+// How long the end after a lost display waits for files being written.
+constexpr int displayLostWaitMs = 3000;
 
 void print(FILE *stream, const QString &text)
 {
@@ -113,6 +117,18 @@ int runResident(int argc, char **argv, const Command &command)
         return exitStatus::failed;
     }
     Platform::install(std::move(platform.value()));
+    Platform::shared().clipboard().setNotice([](const QString &text) {
+        standardServices::toast()(text, QStringLiteral("exclamationmark.triangle.fill"), 4.0);
+    });
+    // The display is gone for good; the process ends when this returns. What worker threads
+    // are writing (history, saves) is let finish, and the save folder is left as a clean end
+    // would leave it. Files that cannot be finished now are taken up at the next start.
+    Platform::shared().setDisplayLostHandler([] {
+        logLine(QStringLiteral("the connection to the display broke (did the compositor stop?); "
+                               "Zorv ends."));
+        QThreadPool::globalInstance()->waitForDone(displayLostWaitMs);
+        FileWriter::removeStaleTemporaryFiles(OutputService::shared().saveDirectory());
+    });
 
     SignalWatcher signals; // SIGTERM, SIGINT, SIGHUP end the instance cleanly
     QObject::connect(&signals, &SignalWatcher::signalled, &app, &standardServices::quit);

@@ -23,8 +23,6 @@
 #include "settings/AppSettings.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QCursor>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPointer>
@@ -259,7 +257,7 @@ HistoryActions historyActions()
     actions.open = &openHistoryItem;
     actions.reveal = [](const QString &path) { fileBrowser().reveal(path); };
     actions.copyImage = &OutputService::copy;
-    actions.copyText = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
+    actions.copyText = [](const QString &text) { Platform::shared().clipboard().setText(text); };
     actions.pin = &pinImage;
     actions.extractText = &recognizeAnnounced;
     actions.toast = toast();
@@ -275,7 +273,7 @@ void upload(const QImage &image)
         services.settings = &AppSettings::shared();
         services.toast = toast();
         services.copyText = [](const QString &text) {
-            QGuiApplication::clipboard()->setText(text);
+            Platform::shared().clipboard().setText(text);
         };
         services.openSettings = [] {
             if (settingsController)
@@ -386,7 +384,7 @@ QuickAccessActions quickAccessActions()
         data->setUrls({url});
         // What GNOME's and KDE's file managers paste as a copied file.
         data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());
-        QGuiApplication::clipboard()->setMimeData(data);
+        Platform::shared().clipboard().setMimeData(data);
     };
     actions.saveWithPanel = [](const QImage &image, const QString &suggestedName,
                                std::function<void(std::optional<QString>)> completion) {
@@ -443,7 +441,7 @@ RecordingController &recording()
                             screen->devicePixelRatio()});
         return screens;
     };
-    services.pointer = [] { return QPointF(QCursor::pos()); };
+    services.pointer = [] { return Platform::shared().windowSystem().pointerOrScreenCentre(); };
     services.toast = toast();
     services.recordFile = [](const QString &path, CaptureKind kind, const QString &fileName,
                              QSizeF pixelSize) {

@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -31,7 +30,7 @@ QScreen *ScreenGeometry::screenContaining(const QPointF &point)
 
 QScreen *ScreenGeometry::screenUnderMouse()
 {
-    if (QScreen *screen = screenContaining(QCursor::pos()))
+    if (QScreen *screen = Platform::shared().windowSystem().pointerScreen())
         return screen;
     const QList<QScreen *> screens = QGuiApplication::screens();
     return screens.isEmpty() ? nullptr : screens.first();

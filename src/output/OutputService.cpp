@@ -3,8 +3,8 @@
 #include "output/encoding/ImageEncoder.h"
 #include "settings/AppSettings.h"
 
+#include "platform/Platform.h"
 #include <QApplication>
-#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -153,20 +153,17 @@ QString OutputService::uniqueURL(const QString &directory, const QString &fileNa
 
 void OutputService::copy(const QImage &image)
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
     QImage pixels = image;
     pixels.setDevicePixelRatio(1.0);
-    clipboard->setMimeData(new PngMimeData(std::move(pixels), image.cacheKey()));
+    Platform::shared().clipboard().setMimeData(
+        new PngMimeData(std::move(pixels), image.cacheKey()));
 }
 
 void OutputService::offerClipboardPng(const QImage &image, const QByteArray &png)
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (!clipboard->ownsClipboard())
-        return;
+    const QMimeData *owned = Platform::shared().clipboard().ownedMimeData();
     // Still ours and still this capture: another copy since would not match.
-    if (auto *mime = dynamic_cast<PngMimeData *>(const_cast<QMimeData *>(clipboard->mimeData())))
+    if (auto *mime = dynamic_cast<PngMimeData *>(const_cast<QMimeData *>(owned)))
         mime->offer(image, png);
 }
 

@@ -5,6 +5,7 @@
 #include "common/CaptureTypes.h"
 #include "common/Expected.h"
 #include "common/KeyCombo.h"
+#include "platform/Clipboard.h"
 #include "platform/RecordingSources.h"
 #include "platform/WindowSystem.h"
 
@@ -153,6 +154,12 @@ class Platform
         Q_UNUSED(context);
         ready(std::nullopt);
     }
+    // Qt's clipboard unless the backend needs its own way.
+    virtual Clipboard &clipboard();
+    // Called once, just before the process ends, when the connection to the display is lost
+    // for good (the compositor crashed): the last chance to finish writes and clean up.
+    // Backends whose toolkit ends the process on its own call it from there.
+    virtual void setDisplayLostHandler(std::function<void()> handler) { (void)handler; }
     virtual bool screenCaptureGranted() { return true; }
     virtual bool requestScreenCapture() { return screenCaptureGranted(); }
 

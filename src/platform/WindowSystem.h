@@ -1,17 +1,20 @@
 #pragma once
 
+#include <QPointF>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QObject;
 class QRegion;
+class QScreen;
 class QWindow;
 
 namespace zorv
 {
 
 // What Zorv's own floating windows need from the window system beyond Qt:
-// whether translucency works, who has the focus, and workspace membership.
+// whether translucency works, who has the focus, workspace membership, and where the user is.
 class WindowSystem
 {
   public:
@@ -32,6 +35,15 @@ class WindowSystem
     // Calls `changed` whenever a system tray appears or goes away, for as
     // long as `context` lives.
     virtual void watchTray(QObject *context, std::function<void()> changed) = 0;
+
+    // Where the pointer is, in global logical coordinates; nullopt where the window system
+    // keeps it to itself (Wayland).
+    virtual std::optional<QPointF> pointerPosition();
+    // The screen the user works on: the one under the pointer (the primary screen when the
+    // pointer is on none) where the pointer is known, otherwise see the backend.
+    virtual QScreen *pointerScreen();
+    // pointerPosition(), else the centre of pointerScreen().
+    QPointF pointerOrScreenCentre();
 };
 
 } // namespace zorv

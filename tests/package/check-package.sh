@@ -66,6 +66,7 @@ grep -q '^ Recommends:' "$work/info.txt" && fail "the package recommends: $(fiel
 expected=(/usr/bin/zorv /usr/lib/zorv/libzorv-heif.so /usr/lib/zorv/libzorv-pulse.so
   /usr/lib/zorv/libzorv-upload.so
   /usr/lib/zorv/libzorv-ocr.so /usr/lib/zorv/libzorv-video.so /usr/lib/zorv/libzorv-pipewire.so
+  /usr/lib/zorv/libzorv-wlclip.so
   /usr/share/applications/zorv.desktop
   /usr/share/metainfo/app.zorv.zorv.metainfo.xml /usr/share/man/man1/zorv.1.gz
   /usr/share/doc/zorv/copyright /usr/share/doc/zorv/LICENSE.lucide

@@ -51,8 +51,11 @@ GlassMenuController::GlassMenuController(GlassMenuActions actions, GlassMenuServ
 {
     if (!m_services.screens)
         m_services.screens = &qtScreens;
-    if (!m_services.pointer)
-        m_services.pointer = [] { return QCursor::pos(); };
+    if (!m_services.pointer) {
+        m_services.pointer = [windows = m_services.windows] {
+            return windows ? windows->pointerOrScreenCentre().toPoint() : QCursor::pos();
+        };
+    }
     if (!m_services.nowMs)
         m_services.nowMs = &monotonicMs;
 }

@@ -4,7 +4,6 @@
 #include "capture/overlay/SelectionOverlayWindow.h"
 #include "platform/WindowSystem.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -165,7 +164,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
         for (const auto &window : m_windows)
             window->updateView(rect);
     };
-    view.setInitialPointer(QPointF(QCursor::pos()) - unionFrame.topLeft());
+    view.setInitialPointer(m_windowSystem.pointerOrScreenCentre() - unionFrame.topLeft());
 
     // Without compositing the windows cannot be see-through: freeze each
     // screen first and paint it under the dimming.
@@ -173,7 +172,7 @@ void SelectionOverlayController::begin(SelectionMode mode, bool windowMode, Comp
     const QList<Screen> screens = m_sources.screens();
     prepareWindows(screens, frozen);
 
-    QScreen *pointerScreen = QGuiApplication::screenAt(QCursor::pos());
+    QScreen *pointerScreen = m_windowSystem.pointerScreen();
     SelectionOverlayWindow *keyWindow = nullptr;
     for (qsizetype i = 0; i < screens.size(); ++i) {
         SelectionOverlayWindow *window = m_windows[size_t(i)].get();

@@ -7,9 +7,9 @@
 #include "editor/ui/EditorWindowSize.h"
 #include "output/FileWriter.h"
 #include "output/OutputService.h"
+#include "platform/Platform.h"
 #include "settings/AppSettings.h"
 
-#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QFuture>
@@ -98,10 +98,7 @@ QWidget *EditorWindowController::window() const
 
 void EditorWindowController::present()
 {
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (screen) {
+    if (QScreen *screen = Platform::shared().windowSystem().pointerScreen()) {
         // The geometry set here is the content's; the window manager's title
         // bar goes above it and must stay on the screen, or the window
         // cannot be moved. Its height is unknown until the window is shown.

@@ -4,7 +4,7 @@
 #include "theme/Theme.h"
 #include "theme/WindowPlacement.h"
 
-#include <QClipboard>
+#include "platform/Platform.h"
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -171,9 +171,7 @@ OCRWindow::OCRWindow(OCRResult result, const QImage &image, QWidget *parent)
 
 void OCRWindow::copyAll()
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(m_result.text());
+    Platform::shared().clipboard().setText(m_result.text());
     setCopyFlash(true);
     // Every press schedules its own reset; the first one ends the flash.
     QTimer::singleShot(copyFlashMs, this, [this] { setCopyFlash(false); });

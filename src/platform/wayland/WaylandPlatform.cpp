@@ -8,6 +8,7 @@
 #include "platform/portal/PortalVersion.h"
 #include "platform/portal/RestoreTokenStore.h"
 #include "platform/wayland/DesktopCast.h"
+#include "platform/wayland/WaylandClipboard.h"
 #include "platform/wayland/WaylandHotKeyBackend.h"
 #include "platform/wayland/WaylandRecordingSources.h"
 #include "platform/wayland/WaylandScreenBackend.h"
@@ -16,6 +17,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QString>
+#include <atomic>
+#include <unistd.h>
 
 namespace zorv::wayland
 {
@@ -56,6 +60,43 @@ std::optional<QString> globalShortcutsProblem(QDBusConnection bus, int timeoutMs
 // How long loading waits for the portal to say what it offers.
 constexpr int offerTimeoutMs = 1000;
 
+// Qt's Wayland plugin ends the process with _exit() as soon as the compositor's connection
+// breaks, after one warning. That warning is the only moment left to finish writes: the
+// handler runs there, says what happened in its own words instead, and ends the process.
+std::function<void()> displayLost;
+QtMessageHandler previousHandler = nullptr;
+std::atomic_bool lost = false;
+
+// What Qt's Wayland plugin says each time Zorv asks for what X11 offers and Wayland does not
+// (the overlay's input grab, window opacity): expected here, and it would flood the log.
+bool isExpectedLimit(const QString &message)
+{
+    return message == QLatin1String("This plugin supports grabbing the mouse only for popup "
+                                    "windows") ||
+           message == QLatin1String("This plugin does not support setting window opacity");
+}
+
+bool isConnectionLoss(const QString &message)
+{
+    return message.startsWith(QLatin1String("The Wayland connection broke")) ||
+           message.startsWith(QLatin1String("The Wayland connection experienced a fatal error"));
+}
+
+void watchMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && isExpectedLimit(message))
+        return;
+    if (type == QtWarningMsg && isConnectionLoss(message) && !lost.exchange(true)) {
+        if (displayLost)
+            displayLost();
+        _exit(1);
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        qt_message_output(type, context, message);
+}
+
 class WaylandPlatform : public Platform
 {
   public:
@@ -71,6 +112,12 @@ class WaylandPlatform : public Platform
                         .arg(offer.unreachable));
         else if (m_offerProblem)
             logLine(*m_offerProblem);
+        previousHandler = qInstallMessageHandler(&watchMessages);
+    }
+    ~WaylandPlatform() override
+    {
+        qInstallMessageHandler(previousHandler);
+        displayLost = nullptr;
     }
     QString name() const override { return QStringLiteral("wayland"); }
     PlatformCapabilities capabilities() const override { return m_capabilities; }
@@ -89,6 +136,11 @@ class WaylandPlatform : public Platform
     bool screenCaptureGranted() override { return m_reachable && !m_offerProblem; }
     // Nothing to ask ahead: the portal asks the user itself, and a capture says why it fails.
     bool requestScreenCapture() override { return true; }
+    Clipboard &clipboard() override { return m_clipboard; }
+    void setDisplayLostHandler(std::function<void()> handler) override
+    {
+        displayLost = std::move(handler);
+    }
 
   private:
     PlatformCapabilities m_capabilities;
@@ -102,6 +154,7 @@ class WaylandPlatform : public Platform
     PulseAudioSources m_audio;
     WaylandRecordingSources m_recording;
     bool m_reachable;
+    WaylandClipboard m_clipboard;
 };
 } // namespace
 
