@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Zorv's windows on a tiling Wayland compositor, which places every window itself: the
-# selection overlay covers each output exactly, at scale 1 and 2; toasts float above the
+# selection overlay covers each output exactly, at scale 1 and 2; panels and toasts float above the
 # layout instead of being tiled into it.
 # monitors: 1280x720,1024x768
 source "$(dirname "$0")/../support/wayland-journey-lib.sh"
@@ -26,9 +26,13 @@ overlays() { zorv_windows | grep "^Zorv Selection |" | sort; }
 
 start_zorv
 
-# Without a tray Zorv says so in a toast.
+# A capture's quick-access panel floats above the layout; nothing of Zorv's is tiled into it.
 shown() { zorv_windows | grep -Eq "$1"; }
-check "the toast floats" wait_until 5 shown '^No system tray.*\| floating'
+none_tiled() { ! zorv_windows | grep -q '| tiled'; }
+"$ZORV_BINARY" fullScreen >/dev/null 2>&1
+check "the panel after a capture floats" wait_until 5 shown '\| floating'
+check "nothing of Zorv's is tiled" none_tiled
+zorv_windows
 
 for scale in 1 2; do
   swaymsg output HEADLESS-1 scale "$scale" >/dev/null
