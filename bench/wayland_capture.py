@@ -11,6 +11,8 @@ Prints, min / median / max over `runs` (default 12) each:
               token: ScreenCast session set-up, the first frame or the Screenshot portal, PNG
   command → clipboard   `zorv fullScreen` until Zorv set the clipboard (in-process trace),
               checked afterwards with wl-paste
+  command → wl-paste   `zorv fullScreen` until another program (wl-paste, polling) is offered
+              image/png on an emptied clipboard
   command → file        `zorv fullScreen --output FILE` until the command ended
 and Zorv's resident memory (all, and without mapped files) idle before the first capture,
 with the session open, and after it was closed (ZORV_KEEP_MS=6000 so that capture buffers are
@@ -98,6 +100,28 @@ for i in range(runs):
     in_zorv.append((clip - wait_for("process-start", t0)) * 1000)
     time.sleep(0.2)
 pasted = subprocess.run(["wl-paste", "--list-types"], capture_output=True, text=True).stdout
+
+
+def clipboard_has_png():
+    listed = subprocess.run(["wl-paste", "--list-types"], capture_output=True, text=True)
+    return "image/png" in listed.stdout.split()
+
+
+# As another program sees it: the clipboard emptied, then `zorv fullScreen` until wl-paste
+# (which reads through data-control, needing no focus) is offered the picture.
+seen_outside = []
+for i in range(runs):
+    subprocess.run(["wl-copy", "--clear"])
+    while clipboard_has_png():
+        time.sleep(0.005)
+    t0 = time.time()
+    c = subprocess.Popen([zorv, "fullScreen"], env=env, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL)
+    while not clipboard_has_png() and time.time() - t0 < 10:
+        pass
+    seen_outside.append((time.time() - t0) * 1000 if clipboard_has_png() else None)
+    c.wait()
+    time.sleep(0.2)
 for i in range(runs):
     t0, t1 = command("--output", f"{work}/run{i}.png")
     to_file.append((t1 - t0) * 1000)
@@ -120,6 +144,7 @@ print(f"    of it, until prepared        {summary(first_prepared)}")
 print(f"  command → clipboard set       {summary(to_clipboard)}")
 print(f"    of it, until prepared        {summary(prepared)}")
 print(f"    command's process → clipboard {summary(in_zorv)}")
+print(f"  command → wl-paste sees it   {summary(seen_outside)}")
 print(f"  command → file (--output)     {summary(to_file)}")
 print(f"  wl-paste offers image/png: {'yes' if 'image/png' in pasted.split() else 'no'}")
 for name, (rss, own) in [("idle", idle), ("session open", with_session),

@@ -44,6 +44,14 @@ class WindowSystem
     virtual QScreen *pointerScreen();
     // pointerPosition(), else the centre of pointerScreen().
     QPointF pointerOrScreenCentre();
+    // Hands a drag of `window` that a press just began to the compositor, which moves the
+    // window with the pointer. False where windows move themselves (the caller then follows
+    // the pointer): only where windows cannot place themselves is this needed.
+    virtual bool startSystemMove(QWindow *window)
+    {
+        (void)window;
+        return false;
+    }
 };
 
 } // namespace zorv

@@ -23,16 +23,22 @@ pointer() { "$ZORV_WL_POINTER" "$@"; }
 # The compositor's own picture of the whole layout (or of one output: grim -o NAME).
 grim_png() { grim "$@"; }
 
-# Whether a window titled exactly TITLE is mapped.
-window_shown() { # window_shown TITLE
+# The titles of the compositor's windows, one a line; with "visible", of those shown.
+window_titles() {
   swaymsg -t get_tree | /usr/bin/python3 -c '
 import json, sys
 def walk(n):
     yield n
     for c in n.get("nodes", []) + n.get("floating_nodes", []):
         yield from walk(c)
-sys.exit(not any(n.get("name") == sys.argv[1] and n.get("visible") for n in walk(json.load(sys.stdin))))' "$1"
+for n in walk(json.load(sys.stdin)):
+    if n.get("name") and (sys.argv[1:] != ["visible"] or n.get("visible")):
+        print(n["name"])' "$@"
 }
+# Whether a window titled exactly TITLE is shown.
+window_shown() { window_titles visible | grep -qxF -- "$1"; }
+# Prints the titles that start with PREFIX (toasts are titled with their text); false if none.
+window_titled() { window_titles | awk -v p="$1" 'index($0, p) == 1 { print; found = 1 } END { exit !found }'; }
 overlay_shown() { window_shown "Zorv Selection"; }
 
 # The clipboard as another client reads it (wl-paste speaks the data-control protocol, so it

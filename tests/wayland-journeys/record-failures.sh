@@ -24,19 +24,6 @@ owner_pid() {
   dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" 2>/dev/null | awk '/uint32/ {print $2}'
 }
-# A window whose title starts with PREFIX (toasts are titled with their text).
-window_titled() { # window_titled PREFIX
-  swaymsg -t get_tree | /usr/bin/python3 -c '
-import json, sys
-def walk(n):
-    yield n
-    for c in n.get("nodes", []) + n.get("floating_nodes", []):
-        yield from walk(c)
-names = [n.get("name") or "" for n in walk(json.load(sys.stdin))]
-found = [name for name in names if name.startswith(sys.argv[1])]
-print("\n".join(found))
-sys.exit(not found)' "$1"
-}
 overlay_gone() { ! overlay_shown; }
 record_area() {
   "$ZORV_BINARY" recordVideo &

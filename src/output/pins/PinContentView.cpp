@@ -113,7 +113,7 @@ void PinContentView::mousePressEvent(QMouseEvent *event)
     if (PinGeometry::inResizeZone(point, size()))
         m_dragMode =
             Resizing{QPointF(geometry().topLeft()), qreal(width()), event->globalPosition().x()};
-    else
+    else if (!m_controller.handOverMove())
         m_dragMode = Moving{event->globalPosition(), pos()};
 }
 

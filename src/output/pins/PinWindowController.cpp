@@ -43,7 +43,7 @@ const QList<PinWindowController *> &PinWindowController::pins()
 
 PinWindowController::PinWindowController(QImage image, WindowSystem &windowSystem,
                                          PinActions actions)
-    : m_image(std::move(image)), m_actions(std::move(actions)),
+    : m_windowSystem(windowSystem), m_image(std::move(image)), m_actions(std::move(actions)),
       m_aspect(PinGeometry::aspect(m_image.size()))
 {
     // Without a compositor the rounded corners come from the window's shape.
@@ -62,6 +62,11 @@ PinWindowController::PinWindowController(QImage image, WindowSystem &windowSyste
 }
 
 PinWindowController::~PinWindowController() = default;
+
+bool PinWindowController::handOverMove()
+{
+    return m_windowSystem.startSystemMove(m_window->windowHandle());
+}
 
 void PinWindowController::copyImage()
 {

@@ -43,6 +43,9 @@ class PinWindowController : public QObject
     double aspect() const { return m_aspect; }
     PinContentView *window() const { return m_window.get(); }
 
+    // Lets the compositor move the pin for a drag that just began; false when the pin
+    // follows the pointer itself.
+    bool handOverMove();
     void copyImage();
     void saveToDisk();
     void close();
@@ -53,6 +56,7 @@ class PinWindowController : public QObject
                                      const QDateTime &date);
 
   private:
+    WindowSystem &m_windowSystem;
     QImage m_image;
     PinActions m_actions;
     double m_aspect = 1.0;

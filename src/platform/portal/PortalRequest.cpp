@@ -48,6 +48,14 @@ PortalOutcome portalResponseOutcome(uint code, const QVariantMap &results)
     }
 }
 
+QString PortalOutcome::sessionHandle() const
+{
+    // A string in the portal's documentation, an object path in some versions.
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    return handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
+                                                : handle.toString();
+}
+
 PortalOutcome portalErrorOutcome(const QString &errorName, const QString &errorMessage)
 {
     // The portal's connection went away before it answered the call.

@@ -26,6 +26,8 @@ struct PortalOutcome {
     QVariantMap results; // Success only
     QString message;     // what went wrong, in plain words; empty on success
     bool ok() const { return kind == Kind::Success; }
+    // The session a CreateSession call answered with; empty when the portal gave none.
+    QString sessionHandle() const;
 };
 
 // The outcome of a Response signal.

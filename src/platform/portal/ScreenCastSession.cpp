@@ -135,10 +135,7 @@ void ScreenCastSession::onCreated(const PortalOutcome &outcome)
         fail(outcome);
         return;
     }
-    // A string in the portal's documentation, an object path in some versions.
-    const QVariant handle = outcome.results.value(QStringLiteral("session_handle"));
-    m_session = handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                     : handle.toString();
+    m_session = outcome.sessionHandle();
     if (m_session.isEmpty()) {
         fail({PortalOutcome::Kind::Failed,
               {},

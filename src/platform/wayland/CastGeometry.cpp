@@ -1,5 +1,7 @@
 #include "platform/wayland/CastGeometry.h"
 
+#include "common/WholePixels.h"
+
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
@@ -7,19 +9,6 @@
 
 namespace zorv
 {
-
-namespace
-{
-bool isWhole(double v)
-{
-    return std::abs(v - std::round(v)) < 1e-6;
-}
-
-bool isWhole(const QRectF &r)
-{
-    return isWhole(r.x()) && isWhole(r.y()) && isWhole(r.width()) && isWhole(r.height());
-}
-} // namespace
 
 QRect CastOutput::pixelsOf(const QRectF &rect) const
 {

@@ -110,4 +110,9 @@ void WaylandWindowSystem::watchTray(QObject *context, std::function<void()> chan
                      [changed = std::move(changed)] { changed(); });
 }
 
+bool WaylandWindowSystem::startSystemMove(QWindow *window)
+{
+    return window && window->startSystemMove();
+}
+
 } // namespace zorv

@@ -26,6 +26,8 @@ class WaylandWindowSystem : public QObject, public WindowSystem
     void setBlurBehind(QWindow *, const QRegion &) override {}
     // The tray of a Wayland desktop is a StatusNotifierItem host: watches its D-Bus name.
     void watchTray(QObject *context, std::function<void()> changed) override;
+    // A window cannot place itself here: its drags are the compositor's.
+    bool startSystemMove(QWindow *window) override;
     // The pointer's position is not told to clients.
     std::optional<QPointF> pointerPosition() override { return std::nullopt; }
     // The output of the Zorv window the user last clicked, typed, scrolled or moved the

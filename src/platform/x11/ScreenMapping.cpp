@@ -1,23 +1,12 @@
 #include "platform/x11/ScreenMapping.h"
 
+#include "common/WholePixels.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace zorv
 {
-
-namespace
-{
-bool isWhole(double v)
-{
-    return std::abs(v - std::round(v)) < 1e-6;
-}
-
-bool isWhole(const QRectF &r)
-{
-    return isWhole(r.x()) && isWhole(r.y()) && isWhole(r.width()) && isWhole(r.height());
-}
-} // namespace
 
 bool CapturePiece::isDirectCopy() const
 {
