@@ -12,6 +12,10 @@ struct PlatformCapabilities {
     bool recording = false;
     bool systemAudio = false;
     bool clickCapture = false; // presses anywhere on the desktop can be seen
+    // Pictures of the screen leave Zorv's own windows out. A scrolling capture needs it: its
+    // panel stays on screen while it grabs, and where the compositor places it over the region
+    // it would be stitched in.
+    bool ownWindowsLeftOut = false;
     friend bool operator==(const PlatformCapabilities &, const PlatformCapabilities &) = default;
 };
 

@@ -34,7 +34,8 @@ const QList<ActionInfo> &registry()
          QStringLiteral("scrolling"),
          QStringLiteral("Scrolling Capture"),
          QStringLiteral("scroll"),
-         {22, controlShift}},
+         {22, controlShift},
+         &Caps::ownWindowsLeftOut},
         {CaptureAction::recordVideo,
          QStringLiteral("recordVideo"),
          QStringLiteral("Record Screen"),
@@ -74,6 +75,9 @@ QString missingCapabilityText(bool PlatformCapabilities::*needs)
         return QStringLiteral("this desktop does not tell Zorv which windows are open");
     if (needs == &PlatformCapabilities::recording)
         return QStringLiteral("this desktop does not let Zorv record the screen");
+    if (needs == &PlatformCapabilities::ownWindowsLeftOut)
+        return QStringLiteral("this desktop shows Zorv's own panel in the pictures it gives, "
+                              "which would spoil the stitched image");
     if (needs == &PlatformCapabilities::systemAudio)
         return QStringLiteral("this desktop does not let Zorv record its sound");
     return QStringLiteral("this desktop does not support it");

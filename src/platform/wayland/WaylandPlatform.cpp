@@ -86,7 +86,14 @@ void watchMessages(QtMsgType type, const QMessageLogContext &context, const QStr
 {
     if (type == QtWarningMsg && isExpectedLimit(message))
         return;
-    if (type == QtWarningMsg && isConnectionLoss(message) && !lost.exchange(true)) {
+    if (type == QtWarningMsg && isConnectionLoss(message)) {
+        // Qt's event thread and the main thread may both find the connection gone; Qt ends
+        // the process right after its warning, so the second one waits here for the first
+        // to finish the clean-up and end it.
+        if (lost.exchange(true)) {
+            for (;;)
+                pause();
+        }
         if (displayLost)
             displayLost();
         _exit(1);

@@ -49,6 +49,7 @@ PlatformCapabilities capabilities()
     // Frames come from the root window, which every X server serves.
     caps.recording = true;
     caps.clickCapture = true;
+    caps.ownWindowsLeftOut = true; // a composed picture of the desktop without them
     // The sound server is asked only when a recording starts (it may start
     // later than Zorv); what must be here is the module that speaks to it.
     caps.systemAudio = PulseAudioCapture::installed();

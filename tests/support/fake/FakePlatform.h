@@ -83,7 +83,7 @@ class FakePlatform : public Platform
     RecordingSources &recordingSources() override { return recording; }
     bool screenCaptureGranted() override { return granted; }
 
-    PlatformCapabilities caps{true, true, true, false, false};
+    PlatformCapabilities caps{true, true, true, false, false, false, true};
     FakeScreenBackend screen;
     FakeHotKeyBackend keys;
     FakeSoundPlayer player;

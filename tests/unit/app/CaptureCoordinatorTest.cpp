@@ -49,6 +49,12 @@ TEST_F(CaptureCoordinatorTest, ActionsTheBackendCannotDoAreRefusedWithTheReason)
     EXPECT_FALSE(coordinator->unavailableReason(CaptureAction::area));
     EXPECT_EQ(performAndWait(CaptureAction::window).status, CommandResult::Status::failed);
     EXPECT_TRUE(requests.isEmpty()); // no overlay for it
+
+    // Where Zorv's panel would show in the pictures, no scrolling capture is begun.
+    platform.caps.ownWindowsLeftOut = false;
+    EXPECT_TRUE(coordinator->unavailableReason(CaptureAction::scrolling)->contains("stitched"));
+    EXPECT_EQ(performAndWait(CaptureAction::scrolling).status, CommandResult::Status::failed);
+    EXPECT_TRUE(requests.isEmpty());
 }
 
 TEST_F(CaptureCoordinatorTest, WindowsAndCancelsLeaveTheAreaThatIsRepeatedWithoutTheOverlay)

@@ -22,7 +22,7 @@ struct ShortcutRegistrarTest : ::testing::Test {
     HotKeyCenter center{backend};
     QList<CaptureAction> pressed;
     QStringList notices;
-    PlatformCapabilities all{true, true, true, false, false};
+    PlatformCapabilities all{true, true, true, false, false, false, true};
 };
 } // namespace
 
