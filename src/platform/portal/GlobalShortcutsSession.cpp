@@ -39,11 +39,6 @@ const QDBusArgument &operator>>(const QDBusArgument &argument, ShortcutEntry &en
     return argument;
 }
 
-QString newSessionToken()
-{
-    static std::atomic<uint> serial{0};
-    return QStringLiteral("zorvkeys%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-}
 } // namespace
 
 } // namespace zorv
@@ -117,7 +112,7 @@ void GlobalShortcutsSession::bind(const HotKeyMap &hotkeys)
     endSession();
     m_wanted = hotkeys;
     request(QStringLiteral("CreateSession"), {},
-            {{QStringLiteral("session_handle_token"), newSessionToken()}},
+            {{QStringLiteral("session_handle_token"), portalToken(QStringLiteral("keys"))}},
             &GlobalShortcutsSession::onCreated);
 }
 

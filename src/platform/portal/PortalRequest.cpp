@@ -15,14 +15,16 @@ namespace
 {
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
-// Tokens are unique within this process; the sender part of the path makes them unique on the
-// bus.
-QString newToken()
+} // namespace
+
+QString portalToken(const QString &kind)
 {
     static std::atomic<uint> serial{0};
-    return QStringLiteral("zorv%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+    return QStringLiteral("zorv%1%2_%3")
+        .arg(kind)
+        .arg(QCoreApplication::applicationPid())
+        .arg(++serial);
 }
-} // namespace
 
 QString portalObjectPath(const QString &kind, const QString &uniqueName, const QString &token)
 {
@@ -97,7 +99,7 @@ void PortalRequest::send(const QString &interface, const QString &method,
     Q_ASSERT(!m_pending && !m_call);
     m_pending = true;
     m_what = interface.section(QLatin1Char('.'), -1) + QLatin1Char('.') + method;
-    const QString token = newToken();
+    const QString token = portalToken(QString());
     options.insert(QStringLiteral("handle_token"), token);
     m_path = portalObjectPath(QStringLiteral("request"), m_bus.baseService(), token);
     subscribe(m_path);

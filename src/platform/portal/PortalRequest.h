@@ -18,6 +18,9 @@ inline const QString portalPath = QStringLiteral("/org/freedesktop/portal/deskto
 // Where the portal puts the Request (kind "request") or Session (kind "session") object that a
 // call with `token` creates for the connection `uniqueName`: ":1.42" becomes "1_42".
 QString portalObjectPath(const QString &kind, const QString &uniqueName, const QString &token);
+// A handle token unique within this process ("zorv<kind><pid>_<n>"); the sender part of the
+// object path makes it unique on the bus.
+QString portalToken(const QString &kind);
 
 // The one way a portal request ended.
 struct PortalOutcome {

@@ -20,12 +20,6 @@ const QString sessionInterface = QStringLiteral("org.freedesktop.portal.Session"
 constexpr uint monitorSources = 1;
 constexpr uint persistUntilRevoked = 2;
 
-QString newSessionToken()
-{
-    static std::atomic<uint> serial{0};
-    return QStringLiteral("zorvcast%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-}
-
 // An (ii) pair inside a vardict.
 std::optional<std::pair<int, int>> intPair(const QVariant &value)
 {
@@ -125,8 +119,8 @@ void ScreenCastSession::createSession()
     m_usedToken = m_retried ? QString() : m_tokens.load();
     m_tokenOffered = false;
     request(QStringLiteral("CreateSession"), {},
-            {{QStringLiteral("session_handle_token"), newSessionToken()}}, m_replyTimeoutMs,
-            &ScreenCastSession::onCreated);
+            {{QStringLiteral("session_handle_token"), portalToken(QStringLiteral("cast"))}},
+            m_replyTimeoutMs, &ScreenCastSession::onCreated);
 }
 
 void ScreenCastSession::onCreated(const PortalOutcome &outcome)
