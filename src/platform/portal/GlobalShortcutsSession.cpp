@@ -64,21 +64,11 @@ void registerTypes()
 QList<BoundShortcut> parseBoundShortcuts(const QVariant &shortcuts)
 {
     QList<BoundShortcut> parsed;
-    if (!shortcuts.canConvert<QDBusArgument>())
-        return parsed;
-    const QDBusArgument argument = shortcuts.value<QDBusArgument>();
-    if (argument.currentType() != QDBusArgument::ArrayType)
-        return parsed;
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        ShortcutEntry entry;
-        argument >> entry;
-        if (const auto action = captureAction::fromRawValue(entry.id))
+    for (const auto &[id, properties] : portalKeyedEntries<QString>(shortcuts)) {
+        if (const auto action = captureAction::fromRawValue(id))
             parsed.append(
-                {*action,
-                 entry.properties.value(QStringLiteral("trigger_description")).toString()});
+                {*action, properties.value(QStringLiteral("trigger_description")).toString()});
     }
-    argument.endArray();
     return parsed;
 }
 

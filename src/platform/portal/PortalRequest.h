@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -37,6 +39,29 @@ struct PortalOutcome {
 PortalOutcome portalResponseOutcome(uint code, const QVariantMap &results);
 // The outcome of an error reply to the call itself.
 PortalOutcome portalErrorOutcome(const QString &errorName, const QString &errorMessage);
+
+// The (key, properties) entries of a result that is an array of them, such as ScreenCast's
+// streams (a(ua{sv})) or GlobalShortcuts' shortcuts (a(sa{sv})); none when the value has
+// another shape.
+template <typename Key> QList<std::pair<Key, QVariantMap>> portalKeyedEntries(const QVariant &value)
+{
+    QList<std::pair<Key, QVariantMap>> entries;
+    if (!value.canConvert<QDBusArgument>())
+        return entries;
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    if (argument.currentType() != QDBusArgument::ArrayType)
+        return entries;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        std::pair<Key, QVariantMap> entry;
+        argument.beginStructure();
+        argument >> entry.first >> entry.second;
+        argument.endStructure();
+        entries.append(std::move(entry));
+    }
+    argument.endArray();
+    return entries;
+}
 
 // One portal call answered through a Request object. The Response is subscribed on the
 // predicted request path before the call goes out, so an early answer cannot be missed.

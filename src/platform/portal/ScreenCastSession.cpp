@@ -39,28 +39,19 @@ std::optional<std::pair<int, int>> intPair(const QVariant &value)
 QList<ScreenCastStream> parseScreenCastStreams(const QVariant &streams)
 {
     QList<ScreenCastStream> parsed;
-    if (!streams.canConvert<QDBusArgument>())
-        return parsed;
-    const QDBusArgument argument = streams.value<QDBusArgument>();
-    if (argument.currentType() != QDBusArgument::ArrayType)
-        return parsed;
-    argument.beginArray();
-    while (!argument.atEnd()) {
+    for (const auto &[node, properties] : portalKeyedEntries<uint>(streams)) {
+        if (node == 0)
+            continue;
         ScreenCastStream stream;
-        QVariantMap properties;
-        argument.beginStructure();
-        argument >> stream.node >> properties;
-        argument.endStructure();
+        stream.node = node;
         if (const auto position = intPair(properties.value(QStringLiteral("position"))))
             stream.position = QPoint(position->first, position->second);
         if (const auto size = intPair(properties.value(QStringLiteral("size"))))
             stream.size = QSize(size->first, size->second);
         stream.sourceType = properties.value(QStringLiteral("source_type")).toUInt();
         stream.id = properties.value(QStringLiteral("id")).toString();
-        if (stream.node != 0)
-            parsed.append(stream);
+        parsed.append(stream);
     }
-    argument.endArray();
     return parsed;
 }
 
